@@ -1,0 +1,130 @@
+#include "platform/foundation/PreferencesDomain.h"
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/LogSink.h"
+#include "platform/foundation/PropertyList.h"
+
+#include <cstdio>
+#include <memory>
+#include <sys/stat.h>
+
+namespace platform {
+
+bool PreferencesDomain::FileStamp::operator==(const FileStamp& o) const {
+    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+}
+
+PreferencesDomain::PreferencesDomain(std::string identifier, std::string filePath)
+    : identifier_(std::move(identifier)), path_(std::move(filePath)) {}
+
+std::string PreferencesDomain::pathForIdentifier(const std::string& identifier) {
+    return paths::appendComponent(paths::preferencesDirectory(), identifier + ".plist");
+}
+
+PreferencesDomain& PreferencesDomain::named(const std::string& identifier) {
+    static std::mutex registryLock;
+    static std::map<std::string, std::unique_ptr<PreferencesDomain>> registry;
+    std::lock_guard<std::mutex> guard(registryLock);
+    // Tests move HOME and the XDG folders between cases; the path decides.
+    const std::string path = pathForIdentifier(identifier);
+    auto& slot = registry[path];
+    if (!slot) slot = std::make_unique<PreferencesDomain>(identifier, path);
+    return *slot;
+}
+
+PreferencesDomain::FileStamp PreferencesDomain::stampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = st.st_mtim;
+    return stamp;
+}
+
+void PreferencesDomain::reload(const FileStamp& stamp) {
+    loadedStamp_ = stamp;
+    loaded_ = true;
+    corrupt_ = false;
+    stored_.clear();
+    if (!stamp.exists) return;
+    auto value = plist::readFile(path_);
+    if (value && value->isDictionary()) {
+        stored_ = value->dictionaryValue();
+        return;
+    }
+    corrupt_ = true;
+    LogSink::write("Preferences file " + path_ + " cannot be read; using no stored settings. It is kept aside before the next write.");
+}
+
+void PreferencesDomain::reloadIfChanged() {
+    const FileStamp stamp = stampOf(path_);
+    if (!loaded_ || !(stamp == loadedStamp_)) reload(stamp);
+}
+
+Value PreferencesDomain::get(const std::string& key) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (auto p = pending_.find(key); p != pending_.end()) return p->second;
+    reloadIfChanged();
+    auto it = stored_.find(key);
+    return it == stored_.end() ? Value() : it->second;
+}
+
+Dictionary PreferencesDomain::snapshot() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    reloadIfChanged();
+    Dictionary all = stored_;
+    for (const auto& [k, v] : pending_) {
+        if (v.isNull())
+            all.erase(k);
+        else
+            all[k] = v;
+    }
+    return all;
+}
+
+void PreferencesDomain::set(const std::string& key, const Value& value) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    pending_[key] = value;
+}
+
+bool PreferencesDomain::setAsideCorruptFile() {
+    const std::string aside =
+        path_ + ".unreadable-" + Date::now().format("%Y%m%d%H%M%S%F");
+    if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+        LogSink::write("Cannot keep the unreadable preferences file " + path_ + " aside; not writing it.");
+        return false;
+    }
+    LogSink::write("Unreadable preferences file " + path_ + " kept as " + aside);
+    return true;
+}
+
+bool PreferencesDomain::synchronize() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    // Merge into the file as it stands now, so another process's keys survive.
+    reload(stampOf(path_));
+    if (pending_.empty()) return true;
+    if (corrupt_ && !setAsideCorruptFile()) return false;
+    Dictionary merged = stored_;
+    for (const auto& [k, v] : pending_) {
+        if (v.isNull())
+            merged.erase(k);
+        else
+            merged[k] = v;
+    }
+    FileManager::createDirectory(paths::deletingLastComponent(path_), true);
+    if (!FileManager::writeAtomically(path_, plist::serialize(Value(merged)), 0600)) {
+        LogSink::write("Cannot write preferences file " + path_);
+        return false;
+    }
+    pending_.clear();
+    reload(stampOf(path_));
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace platform {
+
+// A child process started from a path with arguments. It inherits the
+// environment, the working directory and the standard streams, and no other
+// descriptors.
+class Task {
+public:
+    Task(std::string launchPath, std::vector<std::string> arguments);
+    ~Task();
+
+    const std::string& launchPath() const { return launchPath_; }
+    const std::vector<std::string>& arguments() const { return arguments_; }
+
+    // Starts the process; false when it could not be started.
+    bool launch();
+    // Starts the process and forgets it; a reaper collects it when it exits.
+    bool launchDetached();
+    // Waits for a launched process; returns its exit status (-1 when killed or never started).
+    int waitUntilExit();
+    pid_t processIdentifier() const { return pid_; }
+
+private:
+    bool spawn();
+
+    std::string launchPath_;
+    std::vector<std::string> arguments_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
+    int status_ = -1;
+};
+
+}  // namespace platform
