@@ -1,0 +1,7 @@
+#include "app/ScriptHandler.h"
+
+// Placeholder until the script actions land.
+
+ScriptHandler::ScriptHandler() = default;
+
+ScriptHandler::~ScriptHandler() = default;

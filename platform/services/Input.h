@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/foundation/Object.h"
+#include "platform/services/Service.h"
+#include "platform/ui/Event.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// A listen-only tap on every input event of the session. Events reach the
+// callback on the main thread.
+class EventTap : public Service<EventTap> {
+public:
+    virtual ~EventTap() = default;
+    using Callback = std::function<void(const EventRef&)>;
+    // False when the tap cannot be created.
+    virtual bool create(Callback callback) = 0;
+    virtual void destroy() = 0;
+};
+
+// A global hot key: a key code and Carbon modifier flags
+// (cmdKey 0x100, shiftKey 0x200, optionKey 0x800, controlKey 0x1000).
+struct KeyCombo {
+    std::int32_t keyCode = 0;
+    std::int32_t modifiers = 0;
+    bool operator==(const KeyCombo&) const = default;
+};
+
+class HotKey : public Object {
+public:
+    HotKey(std::string identifier, KeyCombo combo, std::function<void(HotKey&)> action)
+        : identifier_(std::move(identifier)), combo_(combo), action_(std::move(action)) {}
+    const std::string& identifier() const { return identifier_; }
+    const KeyCombo& keyCombo() const { return combo_; }
+    void invoke() { action_(*this); }
+
+private:
+    std::string identifier_;
+    KeyCombo combo_;
+    std::function<void(HotKey&)> action_;
+};
+
+using HotKeyRef = std::shared_ptr<HotKey>;
+
+// Registers global hot keys; a pressed combination invokes its hot key on the
+// main thread.
+class HotKeyCenter : public Service<HotKeyCenter> {
+public:
+    virtual ~HotKeyCenter() = default;
+    virtual bool registerHotKey(const HotKeyRef& hotKey) = 0;
+    // Accepts none.
+    virtual void unregisterHotKey(const HotKeyRef& hotKey) = 0;
+};
+
+}  // namespace platform

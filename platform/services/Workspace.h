@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/services/Service.h"
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// The desktop workspace: opening files and applications, and sleep and wake.
+class Workspace : public Service<Workspace> {
+public:
+    virtual ~Workspace() = default;
+    // Opens a file or bundle with its default application (a pane bundle with
+    // the settings host); `application` names one explicitly.
+    virtual bool openFile(const std::string& path, const std::string& application = {}) = 0;
+    virtual bool launchApplication(const std::string& path) = 0;
+
+    // Will-sleep and did-wake, delivered on the main thread.
+    using Observer = std::function<void()>;
+    virtual void observeSleep(const void* owner, Observer willSleep, Observer didWake) = 0;
+    virtual void removeSleepObserver(const void* owner) = 0;
+};
+
+}  // namespace platform
