@@ -1,0 +1,66 @@
+#include "platform/headless/HeadlessWorkspace.h"
+
+#include "platform/foundation/RunLoop.h"
+
+namespace platform::headless {
+
+bool HeadlessWorkspace::openFile(const std::string& path, const std::string&) {
+    if (statuses_.of(Call::OpenFile)) return false;
+    std::lock_guard<std::mutex> guard(lock_);
+    opened_.push_back(path);
+    return true;
+}
+
+bool HeadlessWorkspace::launchApplication(const std::string& path) {
+    if (statuses_.of(Call::LaunchApplication)) return false;
+    std::lock_guard<std::mutex> guard(lock_);
+    launched_.push_back(path);
+    return true;
+}
+
+void HeadlessWorkspace::observeSleep(const void* owner, Observer willSleep, Observer didWake) {
+    std::lock_guard<std::mutex> guard(lock_);
+    observers_[owner] = {std::move(willSleep), std::move(didWake)};
+}
+
+void HeadlessWorkspace::removeSleepObserver(const void* owner) {
+    std::lock_guard<std::mutex> guard(lock_);
+    observers_.erase(owner);
+}
+
+std::vector<std::string> HeadlessWorkspace::openedFiles() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return opened_;
+}
+
+std::vector<std::string> HeadlessWorkspace::launchedApplications() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return launched_;
+}
+
+std::size_t HeadlessWorkspace::sleepObserverCount() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return observers_.size();
+}
+
+void HeadlessWorkspace::triggerWillSleep() { deliver(true); }
+
+void HeadlessWorkspace::triggerDidWake() { deliver(false); }
+
+void HeadlessWorkspace::deliver(bool willSleep) {
+    std::vector<Observer> targets;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& [owner, pair] : observers_) {
+            const Observer& o = willSleep ? pair.first : pair.second;
+            if (o) targets.push_back(o);
+        }
+    }
+    RunLoop::main().performOnMainThread(
+        [targets] {
+            for (const Observer& o : targets) o();
+        },
+        true);
+}
+
+}  // namespace platform::headless

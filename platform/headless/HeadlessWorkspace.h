@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/headless/InjectedStatus.h"
+#include "platform/services/Workspace.h"
+
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace platform::headless {
+
+// The workspace in memory: it records opened files and launched
+// applications, and tests put the computer to sleep and wake it.
+class HeadlessWorkspace final : public Workspace {
+public:
+    enum class Call { OpenFile, LaunchApplication };
+
+    bool openFile(const std::string& path, const std::string& application = {}) override;
+    bool launchApplication(const std::string& path) override;
+    void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
+    void removeSleepObserver(const void* owner) override;
+
+    // Any non-zero status makes the call answer false.
+    void failCall(Call call, int status) { statuses_.set(call, status); }
+    void clearFailures() { statuses_.clear(); }
+    std::vector<std::string> openedFiles() const;
+    std::vector<std::string> launchedApplications() const;
+    std::size_t sleepObserverCount() const;
+
+    // The will-sleep and did-wake notifications, delivered on the main thread.
+    void triggerWillSleep();
+    void triggerDidWake();
+
+private:
+    void deliver(bool willSleep);
+
+    InjectedStatus<Call> statuses_;
+    mutable std::mutex lock_;
+    std::vector<std::string> opened_;
+    std::vector<std::string> launched_;
+    std::map<const void*, std::pair<Observer, Observer>> observers_;
+};
+
+}  // namespace platform::headless
