@@ -14,6 +14,11 @@ std::vector<Window*>& visibleWindows() {
     return windows;
 }
 
+Window::PeerProvider& peerProvider() {
+    static Window::PeerProvider provider;
+    return provider;
+}
+
 void bringToFront(Window* w) {
     auto& list = visibleWindows();
     list.erase(std::remove(list.begin(), list.end(), w), list.end());
@@ -97,7 +102,10 @@ void Window::makeKeyAndOrderFront() {
     if (delegate_) delegate_->windowDidBecomeKey(*this);
 }
 
+void Window::setPeerProvider(PeerProvider provider) { peerProvider() = std::move(provider); }
+
 void Window::orderFront() {
+    if (!peer_ && peerProvider()) peerProvider()(*this);
     visible_ = true;
     bringToFront(this);
     changed();

@@ -2,6 +2,7 @@
 
 #include "platform/ui/View.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,11 @@ public:
 
     void setPeer(std::shared_ptr<Peer> peer) { peer_ = std::move(peer); }
     Peer* peer() const { return peer_.get(); }
+
+    // A drawing backend attaches its peer to every window the first time the
+    // window is ordered on screen; without a provider windows stay models.
+    using PeerProvider = std::function<void(Window&)>;
+    static void setPeerProvider(PeerProvider provider);
 
 protected:
     void changed();
