@@ -1,0 +1,121 @@
+#include "shared/QMASL.h"
+
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/Thread.h"
+#include "platform/headless/HeadlessEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class LogFacility : public ::testing::Test {
+protected:
+    void SetUp() override { qmasl::resetLevelForTesting(-1); }
+    void TearDown() override { qmasl::resetLevelForTesting(-1); }
+
+    void storeLevel(const platform::Value& level) { platform::Defaults::standard().setValue(level, "logLevel"); }
+
+    static std::string prefix(int line) {
+        return std::to_string(platform::Thread::currentNumber()) + ":LogTest.cpp:" + std::to_string(line) + " ";
+    }
+
+    platform::headless::HeadlessEnvironment env;
+};
+
+TEST_F(LogFacility, WithoutAStoredLevelOnlyLevelsUpToFourAreWrittenWithPrefix) {
+    QMLog(3, "failure %d", 42); const int line3 = __LINE__;
+    QMLog(4, "warning"); const int line4 = __LINE__;
+    QMLog(5, "notice");
+    QMLog(7, "trace");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line3) + "failure 42", prefix(line4) + "warning"}));
+    EXPECT_EQ(qmasl::currentLevel(), 4);
+}
+
+TEST_F(LogFacility, LevelSixPrefixesFailuresWritesNoticesBareAndDropsTracing) {
+    storeLevel(6);
+    QMLog(3, "failed"); const int line = __LINE__;
+    QMLog(5, "five");
+    QMLog(6, "notice");
+    QMLog(7, "trace");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "failed", "five", "notice"}));
+}
+
+TEST_F(LogFacility, LevelSevenWritesEveryCallPrefixed) {
+    storeLevel(7);
+    int lines[8];
+    for (int level = 0; level <= 7; ++level) {
+        QMLog(level, "level %d", level); lines[level] = __LINE__;
+    }
+    const auto written = env.logLines();
+    ASSERT_EQ(written.size(), 8u);
+    for (int level = 0; level <= 7; ++level)
+        EXPECT_EQ(written[level], prefix(lines[level]) + "level " + std::to_string(level));
+}
+
+TEST_F(LogFacility, LevelZeroWritesOnlyEmergencies) {
+    storeLevel(0);
+    QMLog(0, "emergency"); const int line = __LINE__;
+    for (int level = 1; level <= 7; ++level) QMLog(level, "dropped");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "emergency"}));
+}
+
+TEST_F(LogFacility, StoredMinusOneWritesNothingAndIsReadAgainOnEveryCall) {
+    storeLevel(-1);
+    QMLog(0, "nothing");
+    QMLog(3, "nothing");
+    EXPECT_TRUE(env.logLines().empty());
+    EXPECT_EQ(qmasl::currentLevel(), -1);
+
+    // Still unsettled, so the next call sees the new value.
+    storeLevel(3);
+    QMLog(3, "now"); const int line = __LINE__;
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "now"}));
+    EXPECT_EQ(qmasl::currentLevel(), 3);
+}
+
+TEST_F(LogFacility, LevelIsSettledByTheFirstCall) {
+    QMLog(7, "settles at the default");
+    storeLevel(7);
+    QMLog(7, "still dropped");
+    EXPECT_TRUE(env.logLines().empty());
+    EXPECT_EQ(qmasl::currentLevel(), 4);
+}
+
+TEST_F(LogFacility, StoredLevelCountsByItsLowSixteenBits) {
+    storeLevel(0x10006);
+    QMLog(6, "notice");
+    QMLog(7, "trace");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{"notice"}));
+}
+
+TEST_F(LogFacility, PercentSignsInArgumentsAreWrittenAsTheyStand) {
+    QMLog(3, "%@ then %s then %d%%", "100%d %@", std::string("%s%n"), 7); const int line = __LINE__;
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "100%d %@ then %s%n then 7%"}));
+}
+
+TEST_F(LogFacility, BackgroundThreadsCarryTheirOwnNumber) {
+    int backgroundNumber = 0;
+    int line = 0;
+    platform::Thread worker([&](platform::Thread&) {
+        backgroundNumber = platform::Thread::currentNumber();
+        QMLog(3, "from the worker"); line = __LINE__;
+    });
+    worker.start();
+    worker.join();
+    EXPECT_NE(backgroundNumber, platform::Thread::currentNumber());
+    EXPECT_EQ(env.logLines(),
+              (std::vector<std::string>{std::to_string(backgroundNumber) + ":LogTest.cpp:" + std::to_string(line) +
+                                        " from the worker"}));
+}
+
+TEST_F(LogFacility, SettingTheLevelStoresItsLowSixteenBits) {
+    qm_asl_set_log_level(0x10006);
+    EXPECT_EQ(qmasl::currentLevel(), 6);
+    EXPECT_EQ(platform::Defaults::standard().valueForKey("logLevel").integerValue(), 6);
+    QMLog(6, "notice");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{"notice"}));
+}
+
+}  // namespace
