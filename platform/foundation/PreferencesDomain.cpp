@@ -6,9 +6,12 @@
 #include "platform/foundation/LogSink.h"
 #include "platform/foundation/PropertyList.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -48,6 +51,7 @@ PreferencesDomain::FileStamp PreferencesDomain::stampOf(const std::string& path)
 }
 
 void PreferencesDomain::reload(const FileStamp& stamp) {
+    const bool alreadyReported = loaded_ && corrupt_ && stamp == loadedStamp_;
     loadedStamp_ = stamp;
     loaded_ = true;
     corrupt_ = false;
@@ -59,12 +63,23 @@ void PreferencesDomain::reload(const FileStamp& stamp) {
         return;
     }
     corrupt_ = true;
-    LogSink::write("Preferences file " + path_ + " cannot be read; using no stored settings. It is kept aside before the next write.");
+    if (!alreadyReported)
+        LogSink::write("Preferences file " + path_ + " cannot be read; using no stored settings. It is kept aside before the next write.");
+}
+
+// File times are coarse and inode numbers are reused, so a file replaced within
+// the same tick can carry the stamp of the one it replaced. A file that
+// changed so recently is read again rather than trusted.
+bool PreferencesDomain::FileStamp::isRecent() const {
+    if (!exists) return false;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec - modified.tv_sec <= 2;
 }
 
 void PreferencesDomain::reloadIfChanged() {
     const FileStamp stamp = stampOf(path_);
-    if (!loaded_ || !(stamp == loadedStamp_)) reload(stamp);
+    if (!loaded_ || !(stamp == loadedStamp_) || stamp.isRecent()) reload(stamp);
 }
 
 Value PreferencesDomain::get(const std::string& key) {
@@ -94,14 +109,19 @@ void PreferencesDomain::set(const std::string& key, const Value& value) {
 }
 
 bool PreferencesDomain::setAsideCorruptFile() {
-    const std::string aside =
-        path_ + ".unreadable-" + Date::now().format("%Y%m%d%H%M%S%F");
-    if (std::rename(path_.c_str(), aside.c_str()) != 0) {
-        LogSink::write("Cannot keep the unreadable preferences file " + path_ + " aside; not writing it.");
-        return false;
+    const std::string base = path_ + ".unreadable-" + Date::now().format("%Y%m%d%H%M%S%F");
+    // link() never replaces an earlier copy kept aside under the same name.
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        if (::link(path_.c_str(), aside.c_str()) == 0) {
+            ::unlink(path_.c_str());
+            LogSink::write("Unreadable preferences file " + path_ + " kept as " + aside);
+            return true;
+        }
+        if (errno != EEXIST) break;
     }
-    LogSink::write("Unreadable preferences file " + path_ + " kept as " + aside);
-    return true;
+    LogSink::write("Cannot keep the unreadable preferences file " + path_ + " aside; not writing it.");
+    return false;
 }
 
 bool PreferencesDomain::synchronize() {

@@ -44,6 +44,7 @@ private:
         off_t size = 0;
         timespec modified{};
         bool operator==(const FileStamp& o) const;
+        bool isRecent() const;
     };
     static FileStamp stampOf(const std::string& path);
     void reloadIfChanged();

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <plist/plist.h>
 
 namespace platform::plist {
@@ -21,6 +22,29 @@ struct NodeOwner {
 };
 
 std::optional<Value> fromNode(plist_t node);
+
+// The seconds since 2001 that a date node holds. libplist hands them out only
+// as whole seconds truncated toward zero plus the fraction's magnitude, which
+// loses the sign of dates less than a second before 2001; its binary form holds
+// the exact number: "bplist00", then the date marker 0x33 and a big-endian double.
+double referenceSecondsOfDate(plist_t node) {
+    NodeOwner copy{plist_copy(node)};
+    char* bytes = nullptr;
+    std::uint32_t length = 0;
+    plist_to_bin(copy.node, &bytes, &length);
+    double seconds = 0;
+    if (bytes && length >= 17 && static_cast<unsigned char>(bytes[8]) == 0x33) {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[9 + i]);
+        std::memcpy(&seconds, &bits, sizeof seconds);
+    } else {
+        std::int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        seconds = sec + (sec < 0 ? -usec : usec) / 1e6;
+    }
+    if (bytes) plist_to_bin_free(bytes);
+    return seconds;
+}
 
 std::optional<Value> fromDictionary(plist_t node) {
     Dictionary result;
@@ -86,9 +110,7 @@ std::optional<Value> fromNode(plist_t node) {
             return Value(std::move(d));
         }
         case PLIST_DATE: {
-            std::int32_t sec = 0, usec = 0;
-            plist_get_date_val(node, &sec, &usec);
-            const std::int64_t ms = (static_cast<std::int64_t>(sec) + kReferenceDateOffset) * 1000 + usec / 1000;
+            const std::int64_t ms = kReferenceDateOffset * 1000 + std::llround(referenceSecondsOfDate(node) * 1000.0);
             return Value(Date::fromMilliseconds(ms));
         }
         case PLIST_UID: {
