@@ -1,16 +1,171 @@
 #include "app/LogController.h"
 
-// Placeholder until the event log lands: an empty window.
+#include "app/LogItem.h"
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/services/Displays.h"
+#include "shared/QMASL.h"
 
-LogController::LogController(TarnwickDelegate* delegate)
-    : delegate_(delegate), window_(std::make_unique<platform::Window>(platform::Rect{0, 0, 480, 60})) {}
+#include <array>
+#include <functional>
 
-LogController::~LogController() = default;
+namespace {
 
-platform::Window& LogController::window() { return *window_; }
+constexpr const char* kMaskedPasswordMessage = "Invalid password entered: ******";
+constexpr const char* kClearPasswordMessage = "Invalid password entered: ";
+constexpr double kEntryHeight = 42;
+constexpr double kWindowChromeHeight = 60;
+// Where no display service is installed (a bare test), a common screen.
+constexpr platform::Rect kFallbackScreen{0, 0, 1920, 1080};
 
-std::size_t LogController::logEntryCount() const { return 0; }
+// Window work belongs to the main thread; events and photos come from any.
+void onMainThreadWaiting(std::function<void()> work) { platform::RunLoop::main().performOnMainThread(std::move(work), true); }
 
-void LogController::reset(platform::Object*) { window_->performClose(); }
+platform::ImageRef templateIcon(const char* name) {
+    platform::ImageRef icon = platform::Image::named(name);
+    if (!icon) {
+        // A missing picture still leaves the row with its named icon, which
+        // the backend draws as best it can.
+        icon = std::make_shared<platform::Image>();
+        icon->setName(name);
+    }
+    icon->setTemplate(true);
+    return icon;
+}
 
-void LogController::adjustLogWindow() {}
+}  // namespace
+
+struct LogController::EventRow {
+    const char* eventName;
+    const char* logKey;
+    const char* icon;
+    const char* message;
+    bool carriesPassword;
+};
+
+LogController::LogController(TarnwickDelegate* delegate) : delegate_(delegate), outlets_(loadLogWindow(*this)) {
+    platform::NotificationCenter::defaultCenter().addObserver(
+        this, "", {}, [this](const platform::NotificationRef& notification) { incomingEvent(notification); });
+}
+
+LogController::~LogController() {
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    outlets_.collectionView->bindContent(nullptr);
+    outlets_.window->setDelegate(nullptr);
+}
+
+platform::Window& LogController::window() { return *outlets_.window; }
+
+std::size_t LogController::logEntryCount() const { return outlets_.logEntriesController->count(); }
+
+const LogController::EventRow* LogController::rowForEvent(const std::string& name) {
+    static constexpr std::array<EventRow, 5> rows{{
+        {kScreenLockedEvent, "screenLocked.log", "NSLockLockedTemplate", "Screen locked", false},
+        {kScreenUnlockedEvent, "screenUnlocked.log", "NSLockUnlockedTemplate", "Screen unlocked", false},
+        {kWrongPasswordEvent, "wrongPassword.log", "hand 18x18", kMaskedPasswordMessage, true},
+        {kThreeWrongPasswordEvent, "threeWrongPassword.log", "hand 18x18", kMaskedPasswordMessage, true},
+        {kPasswordTimeoutEvent, "passwordTimeout.log", "clock", "Password was not entered in time", false},
+    }};
+    for (const EventRow& row : rows)
+        if (name == row.eventName) return &row;
+    return nullptr;
+}
+
+bool LogController::photoWillFollow(const std::string& logKey) const {
+    const platform::Defaults& defaults = platform::Defaults::standard();
+    if (!defaults.boolForKey(logKey + ".photo")) return false;
+    if (defaults.stringForKey(kPrefVideoCaptureDevice).empty()) return false;
+    return !(delegate_ && delegate_->sleeping());
+}
+
+void LogController::incomingEvent(const platform::NotificationRef& notification) {
+    const EventRow* row = rowForEvent(notification->name());
+    if (!row) return;
+    if (row->carriesPassword) onMainThreadWaiting([this] { outlets_.showPasswords->setHidden(false); });
+
+    QMLog(7, "LogHandler got event %@", notification->name());
+    if (!platform::Defaults::standard().boolForKey(row->logKey)) return;
+
+    auto entry = std::dynamic_pointer_cast<LogItem>(outlets_.logEntriesController->newObject());
+    if (!entry) return;
+    entry->setMessage(row->message);
+    entry->setDate(notification->userInfoValue("timestamp"));
+    const platform::Value& password = notification->userInfoValue("password");
+    if (row->carriesPassword && !password.isNull()) entry->setInvalidPassword(password.stringValue());
+
+    if (photoWillFollow(row->logKey))
+        entry->observePhotoReady();
+    else
+        entry->setImage(templateIcon(row->icon));
+
+    onMainThreadWaiting([this, entry] { outlets_.logEntriesController->addObject(entry); });
+    onMainThreadWaiting([this] { outlets_.clearButton->setHidden(false); });
+}
+
+void LogController::showPasswordsChanged(platform::Button* sender) {
+    const int state = sender ? sender->state() : outlets_.showPasswords->state();
+    if (state != 0 && state != 1) return;
+    for (const auto& entry : logEntries()) {
+        const auto password = entry->invalidPassword();
+        if (!password) continue;
+        entry->setMessage(state == 1 ? kClearPasswordMessage + *password : std::string(kMaskedPasswordMessage));
+    }
+}
+
+void LogController::reset(platform::Object*) {
+    onMainThreadWaiting([this] {
+        outlets_.clearButton->setHidden(true);
+        outlets_.showPasswords->setHidden(true);
+        outlets_.logEntriesController->setContent({});
+        outlets_.window->performClose();
+    });
+}
+
+platform::Rect LogController::mainScreenFrame() const {
+    if (platform::Displays::isInstalled()) {
+        const auto frames = platform::Displays::shared().screenFrames();
+        if (!frames.empty()) return frames.front();
+    }
+    return kFallbackScreen;
+}
+
+void LogController::adjustLogWindow() {
+    const platform::Rect screen = mainScreenFrame();
+    platform::Rect frame = outlets_.window->frame();
+    const double previousHeight = frame.height;
+    frame.height = kEntryHeight * static_cast<double>(logEntryCount()) + kWindowChromeHeight;
+    frame.x = (screen.width - frame.width) / 2;
+    frame.y = screen.height * 3 / 5 - previousHeight / 2;
+    outlets_.window->setFrame(frame, true);
+    layoutLogWindow(outlets_);
+}
+
+bool LogController::windowShouldClose(platform::Window&) {
+    platform::NotificationCenter::defaultCenter().post("hidePreviewPanel", platform::Value(weak_from_this().lock()));
+    if (delegate_) delegate_->restoreFrontmostApplication();
+    return true;
+}
+
+void LogController::windowDidBecomeKey(platform::Window&) { outlets_.showPasswords->setState(0); }
+
+std::vector<std::shared_ptr<LogItem>> LogController::logEntries() const {
+    std::vector<std::shared_ptr<LogItem>> entries;
+    for (const auto& object : outlets_.logEntriesController->arrangedObjects())
+        if (auto entry = std::dynamic_pointer_cast<LogItem>(object)) entries.push_back(entry);
+    return entries;
+}
+
+void LogController::setLogEntries(const std::vector<std::shared_ptr<LogItem>>& entries) {
+    onMainThreadWaiting([this, &entries] {
+        outlets_.logEntriesController->setContent({entries.begin(), entries.end()});
+    });
+}
+
+void LogController::setLogEntriesController(const platform::ArrayControllerRef& controller) {
+    if (!controller) return;
+    onMainThreadWaiting([this, &controller] {
+        outlets_.logEntriesController = controller;
+        outlets_.collectionView->bindContent(controller);
+    });
+}

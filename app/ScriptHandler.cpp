@@ -1,7 +1,178 @@
 #include "app/ScriptHandler.h"
 
-// Placeholder until the script actions land.
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/Task.h"
+#include "platform/foundation/Thread.h"
+#include "platform/ui/Image.h"
+#include "shared/QMASL.h"
 
-ScriptHandler::ScriptHandler() = default;
+#include <algorithm>
+#include <array>
+#include <utility>
 
-ScriptHandler::~ScriptHandler() = default;
+namespace {
+
+constexpr const char* kDetailsSeparator = "|||";
+constexpr const char* kTimestampPlaceholder = "#TIMESTAMP#";
+constexpr const char* kImagePlaceholder = "#IMAGE#";
+constexpr const char* kAppleScriptRunner = "/usr/bin/osascript ";
+
+const char* stemForEvent(const std::string& name) {
+    static constexpr std::array<std::pair<const char*, const char*>, 5> stems{{
+        {kScreenLockedEvent, kPrefScreenLocked},
+        {kScreenUnlockedEvent, kPrefScreenUnlocked},
+        {kWrongPasswordEvent, kPrefWrongPassword},
+        {kThreeWrongPasswordEvent, kPrefThreeWrongPassword},
+        {kPasswordTimeoutEvent, kPrefPasswordTimeout},
+    }};
+    for (const auto& [event, stem] : stems)
+        if (name == event) return stem;
+    return nullptr;
+}
+
+// The script path and the argument text. Only the first separator splits, so
+// arguments that themselves hold "|||" reach the script intact; a text without
+// a separator is a path without arguments.
+std::pair<std::string, std::string> splitDetails(const std::string& details) {
+    const std::size_t at = details.find(kDetailsSeparator);
+    if (at == std::string::npos) return {details, std::string()};
+    return {details.substr(0, at), details.substr(at + std::char_traits<char>::length(kDetailsSeparator))};
+}
+
+// Replaces from left to right; an inserted text is never searched again, so a
+// replacement that itself holds the placeholder stays as it is.
+std::string replacingOccurrences(const std::string& text, const std::string& placeholder, const std::string& replacement) {
+    std::string result;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, from)) {
+        result.append(text, from, at - from);
+        result += replacement;
+        from = at + placeholder.size();
+    }
+    result.append(text, from, std::string::npos);
+    return result;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool isAppleScript(const std::string& path) { return endsWith(path, ".scpt") || endsWith(path, ".applescript"); }
+
+void writePhoto(const platform::Value& image, const std::string& path) {
+    auto photo = image.objectAs<platform::Image>();
+    if (!photo) return;
+    platform::FileManager::writeAtomically(path, photo->tiffRepresentation());
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const auto& part : parts) {
+        if (!text.empty()) text += ' ';
+        text += part;
+    }
+    return text;
+}
+
+}  // namespace
+
+ScriptHandler::ScriptHandler() : ScriptHandler(nullptr) {}
+
+ScriptHandler::ScriptHandler(TarnwickDelegate* delegate) : delegate_(delegate) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, "", {}, [this](const platform::NotificationRef& n) { incomingEvent(n); });
+    center.addObserver(this, kPhotoReadyNotification, {}, [this](const platform::NotificationRef& n) { photoReady(n); });
+}
+
+ScriptHandler::~ScriptHandler() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
+
+std::size_t ScriptHandler::pendingScriptCount() const {
+    std::lock_guard<std::mutex> guard(scriptsToExecuteLock_);
+    return scriptsToExecute_.size();
+}
+
+bool ScriptHandler::photoWillFollow(const std::string& stem, const platform::Value& timestamp) const {
+    const platform::Defaults& defaults = platform::Defaults::standard();
+    if (!defaults.boolForKey(stem + ".script.photo")) return false;
+    // No camera, a sleeping computer or an event without time stamp: no photo
+    // can ever come, and the script would wait for the rest of the process.
+    if (defaults.stringForKey(kPrefVideoCaptureDevice).empty()) return false;
+    if (delegate_ && delegate_->sleeping()) return false;
+    return timestamp.isDate();
+}
+
+void ScriptHandler::incomingEvent(const platform::NotificationRef& notification) {
+    const char* stem = stemForEvent(notification->name());
+    if (!stem) return;
+    QMLog(7, "ScriptHandler got event %@", notification->name());
+
+    const platform::Defaults& defaults = platform::Defaults::standard();
+    const std::string prefix = stem;
+    if (!defaults.boolForKey(prefix + ".script")) {
+        QMLog(7, "No script configured for event %@", notification->name());
+        return;
+    }
+
+    platform::Dictionary request{
+        {"timestamp", notification->userInfoValue("timestamp")},
+        {"script", defaults.stringForKey(prefix + ".script.details")},
+        {"event", notification->name()},
+    };
+    if (photoWillFollow(prefix, request["timestamp"])) {
+        QMLog(7, "Delaying script execution until photo is ready");
+        std::lock_guard<std::mutex> guard(scriptsToExecuteLock_);
+        scriptsToExecute_.push_back(std::move(request));
+        return;
+    }
+    QMLog(7, "Executing: %@", platform::Value(request));
+    executeInBackground(std::move(request));
+}
+
+void ScriptHandler::photoReady(const platform::NotificationRef& notification) {
+    QMLog(7, "ScriptHandler got event %@", notification->name());
+    const platform::Value& timestamp = notification->userInfoValue("timestamp");
+    platform::Dictionary released;
+    {
+        std::lock_guard<std::mutex> guard(scriptsToExecuteLock_);
+        auto waiting = std::find_if(scriptsToExecute_.begin(), scriptsToExecute_.end(),
+                                    [&](const platform::Dictionary& request) {
+                                        return request.at("timestamp") == timestamp;
+                                    });
+        if (waiting == scriptsToExecute_.end()) return;
+        released = std::move(*waiting);
+        scriptsToExecute_.erase(waiting);
+    }
+    released["image"] = notification->userInfoValue("image");
+    executeInBackground(std::move(released));
+}
+
+void ScriptHandler::executeInBackground(platform::Dictionary request) {
+    platform::Thread::detach([request = std::move(request)]() mutable { executeScript(std::move(request)); });
+}
+
+void ScriptHandler::executeScript(platform::Dictionary request) {
+    const platform::Defaults& defaults = platform::Defaults::standard();
+    auto [scriptPath, arguments] = splitDetails(request["script"].stringValue());
+    const std::string event = request["event"].stringValue();
+    if (scriptPath.empty()) {
+        QMLog(3, "No script file set for event %@; nothing executed", event);
+        return;
+    }
+
+    const std::string stamp = request["timestamp"].dateValue().format(kPhotoTimestampFormat);
+    arguments = replacingOccurrences(arguments, kTimestampPlaceholder, stamp);
+
+    if (arguments.find(kImagePlaceholder) != std::string::npos) {
+        const std::string photoPath =
+            platform::paths::appendComponent(defaults.stringForKey(kPrefSaveImagesPath), stamp + ".tiff");
+        if (!defaults.boolForKey(kPrefSaveImagesImmediately)) writePhoto(request["image"], photoPath);
+        arguments = replacingOccurrences(arguments, kImagePlaceholder, photoPath);
+    }
+
+    const std::string commandLine = (isAppleScript(scriptPath) ? kAppleScriptRunner : "") + scriptPath + " " + arguments;
+    platform::Task task("/bin/sh", {"-c", commandLine});
+    QMLog(7, "Executing for event %@: /bin/sh %@", event, joined(task.arguments()));
+    if (!task.launchDetached()) QMLog(3, "Could not start /bin/sh for event %@", event);
+}

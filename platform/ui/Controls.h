@@ -13,7 +13,7 @@ class ImageView : public View {
 public:
     explicit ImageView(Rect frame = {}) : View(frame) {}
     const ImageRef& image() const { return image_; }
-    void setImage(const ImageRef& image);
+    virtual void setImage(const ImageRef& image);
     // The name of the shown image; "" when none.
     std::string imageName() const { return image_ ? image_->name() : std::string(); }
 

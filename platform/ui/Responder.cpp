@@ -14,6 +14,14 @@ void Responder::mouseMoved(const EventRef& event) {
     if (next_) next_->mouseMoved(event);
 }
 
+void Responder::mouseEntered(const EventRef& event) {
+    if (next_) next_->mouseEntered(event);
+}
+
+void Responder::mouseExited(const EventRef& event) {
+    if (next_) next_->mouseExited(event);
+}
+
 void Responder::flagsChanged(const EventRef& event) {
     if (next_) next_->flagsChanged(event);
 }

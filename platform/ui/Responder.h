@@ -11,6 +11,9 @@ public:
     virtual void keyDown(const EventRef& event);
     virtual void mouseDown(const EventRef& event);
     virtual void mouseMoved(const EventRef& event);
+    // The pointer crossed into or out of a tracking rectangle the responder owns.
+    virtual void mouseEntered(const EventRef& event);
+    virtual void mouseExited(const EventRef& event);
     virtual void flagsChanged(const EventRef& event);
     virtual bool performKeyEquivalent(const EventRef& event);
 

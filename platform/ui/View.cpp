@@ -66,4 +66,24 @@ void View::setWindow(Window* window) {
     viewDidMoveToWindow();
 }
 
+Point View::convertPointToWindow(Point point) const {
+    for (const View* v = this; v; v = v->superview_) {
+        point.x += v->frame_.x;
+        point.y += v->frame_.y;
+    }
+    return point;
+}
+
+int View::addTrackingRect(const Rect& rect, bool assumeInside) {
+    const int tag = nextTrackingTag_++;
+    trackingRects_.push_back({tag, rect, assumeInside});
+    changed();
+    return tag;
+}
+
+void View::removeTrackingRect(int tag) {
+    std::erase_if(trackingRects_, [tag](const TrackingRect& t) { return t.tag == tag; });
+    changed();
+}
+
 }  // namespace platform

@@ -45,6 +45,20 @@ public:
 
     Window* window() const { return window_; }
     void setWindow(Window* window);
+    // A point of this view's own coordinates in its window's coordinates
+    // (bottom-left origins, frames relative to the superview).
+    Point convertPointToWindow(Point point) const;
+
+    // Areas, in this view's coordinates, over which the backend tells the view
+    // when the pointer enters and leaves (mouseEntered / mouseExited).
+    struct TrackingRect {
+        int tag = 0;
+        Rect rect;
+        bool assumeInside = false;
+    };
+    int addTrackingRect(const Rect& rect, bool assumeInside);
+    void removeTrackingRect(int tag);
+    const std::vector<TrackingRect>& trackingRects() const { return trackingRects_; }
     virtual void viewDidMoveToWindow() {}
 
     void setPeer(std::shared_ptr<Peer> peer) { peer_ = std::move(peer); }
@@ -62,6 +76,8 @@ private:
     std::vector<std::shared_ptr<View>> subviews_;
     View* superview_ = nullptr;
     Window* window_ = nullptr;
+    std::vector<TrackingRect> trackingRects_;
+    int nextTrackingTag_ = 1;
     std::shared_ptr<Peer> peer_;
 };
 
