@@ -1,0 +1,256 @@
+#include "app/Tarnwick.h"
+
+#include "app/AboutPanel.h"
+#include "app/BluetoothController.h"
+#include "app/FullScreenWindow.h"
+#include "app/LockWindowInterface.h"
+#include "app/LogController.h"
+#include "app/Photographer.h"
+#include "app/ScriptHandler.h"
+#include "app/StatusMenuInterface.h"
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/services/Displays.h"
+#include "platform/services/Workspace.h"
+#include "shared/InputField.h"
+#include "shared/QMASL.h"
+#include "shared/TarnwickPaths.h"
+
+#include <cmath>
+
+Tarnwick* tarnwick = nullptr;
+platform::TimerRef idleTimer;
+std::int32_t autoActivateMinutes = 0;
+float f = 0.0f;
+
+namespace {
+
+platform::Defaults& defaults() { return platform::Defaults::standard(); }
+
+}  // namespace
+
+Tarnwick::Tarnwick() {
+    LockWindowInterface ui = buildLockWindowInterface(*this);
+    panel = std::move(ui.panel);
+    imageView = std::move(ui.imageView);
+    infoText = std::move(ui.infoText);
+    passwordField = std::move(ui.passwordField);
+    statusMenu = buildStatusMenu(*this);
+}
+
+Tarnwick::~Tarnwick() {
+    alive_->store(false);
+    for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
+    stopTimer(1);
+    stopTimer(2);
+    stopTimer(3);
+    if (tarnwick == this) {
+        if (idleTimer) idleTimer->invalidate();
+        idleTimer.reset();
+        tarnwick = nullptr;
+    }
+    if (tapCreated_ && platform::EventTap::isInstalled()) platform::EventTap::shared().destroy();
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    if (observingChanges_ && platform::DistributedNotificationCenter::isInstalled())
+        platform::DistributedNotificationCenter::shared().removeObserver(this);
+    if (observingSleep_ && platform::Workspace::isInstalled()) platform::Workspace::shared().removeSleepObserver(this);
+    if (platform::HotKeyCenter::isInstalled()) {
+        platform::HotKeyCenter::shared().unregisterHotKey(lockScreenHotKeyEvent);
+        platform::HotKeyCenter::shared().unregisterHotKey(showLogHotKeyEvent);
+    }
+    if (statusItem) platform::StatusBar::system().removeStatusItem(statusItem);
+    if (theConnection) theConnection->invalidate();
+    if (photographer) photographer->terminate();
+    if (bluetoothController) bluetoothController->terminate();
+    if (platform::Application::shared().delegate() == this) platform::Application::shared().setDelegate(nullptr);
+    if (passwordField) passwordField->setDelegate(nullptr);
+}
+
+void Tarnwick::awakeFromNib() {
+    tarnwick = this;
+    f = static_cast<float>(std::log10(10800.0) / std::log10(54.0));
+    ::autoActivateMinutes = autoActivateMinutes();
+    restartIdleTimer();
+
+    tapCreated_ = platform::EventTap::shared().create([](const platform::EventRef& event) { EventTapCallBack(event); });
+    if (!tapCreated_) QMLog(3, "Error creating event trap");
+
+    macVersion = platform::Processes::shared().systemVersion();
+    registerUserDefaults();
+
+    theConnection = platform::ConnectionService::shared().makeConnection();
+    if (theConnection) theConnection->registerName(kBundleName, this);
+
+    scriptHandler = std::make_unique<ScriptHandler>();
+
+    const std::string photoFolder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
+    if (!platform::FileManager::fileExists(photoFolder)) platform::FileManager::createDirectory(photoFolder, true);
+
+    lock_status.store(2);
+    aContentView = panel->contentView();
+    fadeLock.store(0);
+    dim_status.store(1);
+
+    setupNSStatusItem();
+
+    if (defaults().boolForKey(kPrefShowInDock))
+        platform::Processes::shared().transformCurrentProcess(platform::Processes::ProcessType::Foreground);
+
+    auto& center = platform::NotificationCenter::defaultCenter();
+    auto forward = [this](const platform::NotificationRef& n) { bluetoothNotification(n); };
+    center.addObserver(this, kLockRequest, {}, forward);
+    center.addObserver(this, kUnlockRequest, {}, forward);
+    center.addObserver(this, platform::Application::kApplicationDidResignActive, {},
+                       [this](const platform::NotificationRef& n) { applicationDidResignActiveNotification(n); });
+
+    bluetoothController = BluetoothController::init();
+    if (bluetoothController) bluetoothController->setSecondsUntilLock(secondsUntilBluetoothLock());
+
+    inputAccepted.store(true);
+}
+
+void Tarnwick::applicationDidFinishLaunching() {
+    if (!setupCheck(true)) {
+        platform::Application::shared().terminate(this);
+        return;
+    }
+    setupPreferencesListener();
+    logController = std::make_unique<LogController>(this);
+    setupHotKeys();
+    photographer = Photographer::initWithDelegate(this);
+    platform::DistributedNotificationCenter::shared().post(kStartNotification, kBundleName);
+    platform::Workspace::shared().observeSleep(
+        this, [this] { computerWillSleepEvent(); }, [this] { computerDidWakeEvent(); });
+    observingSleep_ = true;
+    if (defaults().objectForKey(kPrefLockOnStartup).boolValue()) lockScreen(this);
+}
+
+platform::ApplicationDelegate::TerminateReply Tarnwick::applicationShouldTerminate() {
+    return lock_status.load() == 2 ? TerminateReply::Now : TerminateReply::Cancel;
+}
+
+void Tarnwick::applicationWillTerminate() {
+    platform::DistributedNotificationCenter::shared().post(kStopNotification, kBundleName);
+    if (theConnection) theConnection->invalidate();
+}
+
+void Tarnwick::setupPreferencesListener() {
+    platform::DistributedNotificationCenter::shared().addObserver(
+        this, kChangeNotification, kPreferencesObject,
+        [this](const std::string&, const std::string& object) {
+            // The centre already filters by object; a bus that does not is
+            // no reason to take someone else's change for ours.
+            if (object == kPreferencesObject) preferencesChanged(nullptr);
+        });
+    observingChanges_ = true;
+}
+
+void Tarnwick::preferencesChanged(platform::Object*) {
+    defaults().synchronize();
+    ::autoActivateMinutes = autoActivateMinutes();
+    setupHotKeys();
+    setupNSStatusItem();
+    if (bluetoothController) bluetoothController->setSecondsUntilLock(secondsUntilBluetoothLock());
+
+    if (photographer) photographer->terminate();
+    photographer.reset();
+    photographer = Photographer::initWithDelegate(this);
+
+    if (!photographer && !defaults().stringForKey(kPrefVideoCaptureDevice).empty()) {
+        QMLog(7, "Cannot acquire video device.");
+        platform::DistributedNotificationCenter::shared().post(kVideoLockFailedNotification, kBundleName);
+    }
+}
+
+void Tarnwick::setupNSStatusItem() {
+    if (defaults().objectForKey(kPrefShowInMenu).boolValue()) {
+        if (statusItem) return;
+        statusItem = platform::StatusBar::system().statusItemWithLength(platform::StatusBar::SquareLength);
+        statusImage = platform::Image::named("hand 18x18.png");
+        statusItem->setImage(statusImage);
+        statusItem->setMenu(statusMenu);
+        statusItem->setToolTip("Tarnwick - Secure your Mac");
+        statusItem->setHighlightMode(true);
+    } else if (statusItem) {
+        platform::StatusBar::system().removeStatusItem(statusItem);
+        statusItem.reset();
+    }
+}
+
+namespace {
+
+platform::HotKeyRef makeHotKey(const char* identifier, const char* codeKey, const char* modifiersKey,
+                               std::function<void(platform::HotKey&)> action) {
+    const auto code = static_cast<std::int32_t>(defaults().integerForKey(codeKey));
+    if (code == -1) return nullptr;
+    const auto modifiers = static_cast<std::int32_t>(defaults().integerForKey(modifiersKey));
+    auto hotKey = std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action));
+    platform::HotKeyCenter::shared().registerHotKey(hotKey);
+    return hotKey;
+}
+
+}  // namespace
+
+void Tarnwick::setupHotKeys() {
+    auto& center = platform::HotKeyCenter::shared();
+    center.unregisterHotKey(lockScreenHotKeyEvent);
+    center.unregisterHotKey(showLogHotKeyEvent);
+    lockScreenHotKeyEvent = makeHotKey(kLockScreenHotKey, kPrefLockScreenHotKeyCode, kPrefLockScreenHotKeyModifiers,
+                                       [this](platform::HotKey& key) { lockScreen(&key); });
+    showLogHotKeyEvent = makeHotKey(kShowLogHotKey, kPrefShowLogHotKeyCode, kPrefShowLogHotKeyModifiers,
+                                    [this](platform::HotKey& key) { showLogWindow(&key); });
+}
+
+void Tarnwick::showLogWindow(platform::Object* sender) {
+    if (!logController) return;
+    platform::Window& window = logController->window();
+    if (window.isVisible()) {
+        window.close();
+        window.orderOut();
+        return;
+    }
+    if (sender) rememberFrontmostApplication();
+    platform::Application::shared().activateIgnoringOtherApps();
+    platform::RunLoop::main().performOnMainThread([this] { logController->adjustLogWindow(); }, true);
+    window.makeKeyAndOrderFront();
+}
+
+void Tarnwick::showPreferences(platform::Object*) {
+    if (auto path = TarnwickPaths::pathToPreferencesBundle()) platform::Workspace::shared().openFile(*path);
+}
+
+void Tarnwick::showAboutWindow(platform::Object*) { AboutPanel::displayAboutPanel(); }
+
+void Tarnwick::quit(platform::Object*) { platform::Application::shared().terminate(this); }
+
+void Tarnwick::quit() { quit(this); }
+
+bool Tarnwick::isAboutToLockFree() {
+    if (!aboutToLock.try_lock()) return false;
+    aboutToLock.unlock();
+    return true;
+}
+
+const platform::TimerRef& Tarnwick::timer(std::int32_t number) const {
+    static const platform::TimerRef none;
+    switch (number) {
+        case 1: return fadeToBlackTimer;
+        case 2: return inputTimeout;
+        case 3: return penaltyTimer;
+        default: return none;
+    }
+}
+
+void Tarnwick::performAfterDelay(double delay, std::function<void()> fn) {
+    std::erase_if(pendingPerforms_, [](const platform::TimerRef& t) { return !t->isValid(); });
+    pendingPerforms_.push_back(platform::RunLoop::main().performAfterDelay(delay, std::move(fn)));
+}
+
+void Tarnwick::performOnMainThreadWithoutWaiting(std::function<void()> fn) {
+    platform::RunLoop::main().performOnMainThread(
+        [alive = alive_, fn = std::move(fn)] {
+            if (alive->load()) fn();
+        },
+        false);
+}

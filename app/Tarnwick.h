@@ -1,0 +1,202 @@
+#pragma once
+
+#include "app/ApplicationDelegateAccess.h"
+#include "platform/foundation/Notification.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/services/Channel.h"
+#include "platform/services/Input.h"
+#include "platform/services/Processes.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Responder.h"
+#include "platform/ui/StatusBar.h"
+#include "platform/ui/TextField.h"
+#include "shared/PasswordChangeListener.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class BluetoothController;
+class FullScreenWindow;
+class InputField;
+class LogController;
+class Photographer;
+class ScriptHandler;
+
+// The application's central object and delegate: start-up and shutdown, the
+// menu-bar item and hot keys, the lock and unlock cycle, password entry, and
+// the sense of inactivity, fading, sleep and wake. Lives for the whole
+// process; everything runs on the main thread unless said otherwise.
+class Tarnwick : public platform::Responder,
+                 public platform::ApplicationDelegate,
+                 public platform::ConnectionRoot,
+                 public TarnwickDelegate,
+                 public PasswordChangeListener {
+public:
+    // Builds the lock panel and the status menu and connects them; the
+    // caller then runs awakeFromNib, as loading an interface does.
+    Tarnwick();
+    ~Tarnwick() override;
+
+    // Start-up and shutdown (Tarnwick.cpp).
+    void awakeFromNib();
+    void applicationDidFinishLaunching() override;
+    TerminateReply applicationShouldTerminate() override;
+    void applicationWillTerminate() override;
+    void setupNSStatusItem();
+    void setupHotKeys();
+    void setupPreferencesListener();
+    void preferencesChanged(platform::Object* sender);
+
+    // Actions of the menu, the hot keys and the pane.
+    void lockScreen(platform::Object* sender);
+    void showLogWindow(platform::Object* sender);
+    void showPreferences(platform::Object* sender) override;
+    void showAboutWindow(platform::Object* sender);
+    void quit(platform::Object* sender);
+    void quit() override;  // the pane's message over the registered connection
+
+    // Settings (TarnwickSettings.cpp).
+    void registerUserDefaults();
+    std::int32_t autoActivateMinutes() const;
+    std::int32_t secondsUntilBluetoothLock() const;
+    bool setupCheck(bool quitButton);
+
+    // Locking (TarnwickLocking.cpp).
+    void checkAndLockScreen(platform::Object* sender);
+    void unlockScreen();
+    void makeActive();
+    void makeInactive();
+    bool captureDisplays();
+    bool rememberCurrentInputSource();
+    void rememberFrontmostApplication() override;
+    void restoreFrontmostApplication() override;
+    void terminateScreensavers();
+    void applicationDidResignActiveNotification(const platform::NotificationRef& notification);
+
+    // Password entry (TarnwickPassword.cpp).
+    void keyDown(const platform::EventRef& event) override;
+    void mouseDown(const platform::EventRef& event) override;
+    void mouseMoved(const platform::EventRef& event) override;
+    void flagsChanged(const platform::EventRef& event) override;
+    bool performKeyEquivalent(const platform::EventRef& event) override;
+    bool acceptsFirstResponder() const override { return true; }
+    void gotEvent(const platform::EventRef& event);
+    void passwordIsChanging(platform::Object* sender) override;
+    void passwordEntered(platform::Object* sender);
+    void delayLogin(platform::Timer& timer);
+    void noActivity();
+    void restartTimer(std::int32_t number);
+    void stopTimer(std::int32_t number);
+
+    // Inactivity, dimming, fades, sleep and wake (TarnwickPower.cpp).
+    static void restartIdleTimer();
+    void dimScreen();
+    void putDisplayToSleep();
+    bool fadeOut(float level);
+    void fadeIn(float level);
+    void computerWillSleepEvent();
+    void computerDidWakeEvent();
+    void bluetoothNotification(const platform::NotificationRef& notification);
+
+    // Accessors.
+    std::int32_t getLock_status() const { return lock_status.load(); }
+    void setLock_status(std::int32_t status) { lock_status.store(status); }
+    bool sleeping() const override { return sleeping_.load(); }
+    void setSleeping(bool sleeping) { sleeping_.store(sleeping); }
+    bool hasCamera() const { return photographer != nullptr; }
+
+    // What tests and the backends look at.
+    std::int32_t getDim_status() const { return dim_status.load(); }
+    std::int32_t getFadeLock() const { return fadeLock.load(); }
+    std::uint32_t getTok() const { return tok; }
+    bool isInputAccepted() const { return inputAccepted.load(); }
+    std::int32_t getRetriesLeft() const { return retriesLeft; }
+    std::int32_t getPenalty() const { return penalty; }
+    std::int64_t getLockTime() const { return lockTime; }
+    bool isAboutToLockFree();
+    FullScreenWindow* lockWindow() const { return mainWindow.get(); }
+    InputField& lockPasswordField() const { return *passwordField; }
+    platform::ImageView& lockImageView() const { return *imageView; }
+    platform::TextField& lockInfoText() const { return *infoText; }
+    const platform::MenuRef& menu() const { return statusMenu; }
+    const platform::StatusItemRef& menuBarItem() const { return statusItem; }
+    const platform::HotKeyRef& lockHotKey() const { return lockScreenHotKeyEvent; }
+    const platform::HotKeyRef& showLogHotKey() const { return showLogHotKeyEvent; }
+    LogController* logWindowController() const { return logController.get(); }
+    Photographer* currentPhotographer() const { return photographer.get(); }
+    BluetoothController* proximityMonitor() const { return bluetoothController.get(); }
+    platform::Connection* connection() const { return theConnection.get(); }
+    const platform::TimerRef& timer(std::int32_t number) const;
+    const std::optional<std::string>& rememberedInputSource() const { return lastInputSourceRef; }
+    const platform::ProcessSerialNumber& rememberedFrontProcess() const { return lastForegroundProcess; }
+
+private:
+    void postEvent(const char* eventName, const std::optional<std::string>& password = std::nullopt);
+    void setLockImage(const std::string& name);
+    void performAfterDelay(double delay, std::function<void()> fn);
+    void performOnMainThreadWithoutWaiting(std::function<void()> fn);
+    std::unique_lock<std::recursive_mutex> lockWindowGuard() const;
+    void clearCachesFolder();
+    std::optional<std::string> frontmostProcessName();
+    void abandonLock(bool fadedOut, bool inputSourceSwitched);
+
+    platform::ProcessSerialNumber lastForegroundProcess;
+    std::unique_ptr<LogController> logController;
+    std::unique_ptr<FullScreenWindow> mainWindow;
+    std::unique_ptr<platform::Window> panel;
+    std::shared_ptr<InputField> passwordField;
+    std::shared_ptr<platform::ImageView> imageView;
+    std::shared_ptr<platform::TextField> infoText;
+    std::uint32_t tok = 0;
+    platform::HotKeyRef lockScreenHotKeyEvent;
+    platform::HotKeyRef showLogHotKeyEvent;
+    std::unique_ptr<Photographer> photographer;
+    std::int32_t retriesLeft = 3;
+    std::int32_t penalty = 0;
+    platform::TimerRef fadeToBlackTimer;
+    platform::TimerRef inputTimeout;
+    platform::TimerRef penaltyTimer;
+    std::atomic<std::int32_t> lock_status{2};
+    std::atomic<std::int32_t> dim_status{1};
+    platform::ViewRef aContentView;
+    std::int64_t lockTime = 0;
+    std::atomic<std::int32_t> fadeLock{0};
+    std::mutex aboutToLock;  // serialises lock attempts; only ever tried, never waited for
+    std::atomic<bool> inputAccepted{false};
+    std::unique_ptr<platform::Connection> theConnection;
+    std::atomic<bool> sleeping_{false};
+    std::optional<std::string> lastInputSourceRef;
+    platform::MenuRef statusMenu;
+    platform::StatusItemRef statusItem;
+    platform::ImageRef statusImage;
+    std::unique_ptr<ScriptHandler> scriptHandler;
+    std::unique_ptr<BluetoothController> bluetoothController;
+    std::int32_t macVersion = 0;
+
+    // Delayed work that must not outlive the controller.
+    std::vector<platform::TimerRef> pendingPerforms_;
+    std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+    bool observingSleep_ = false;
+    bool observingChanges_ = false;
+    bool tapCreated_ = false;
+};
+
+// Process-wide values: the controller, for the input-event callback; the
+// inactivity timer; the last inactivity interval in minutes; the exponent of
+// the slider curve.
+extern Tarnwick* tarnwick;
+extern platform::TimerRef idleTimer;
+extern std::int32_t autoActivateMinutes;
+extern float f;
+
+// The input-event tap's callback: every event restarts the inactivity timer;
+// the event goes on unchanged.
+platform::EventRef EventTapCallBack(const platform::EventRef& event);

@@ -1,0 +1,212 @@
+#include "app/Tarnwick.h"
+
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Defaults.h"
+#include "shared/InputField.h"
+#include "shared/QMASL.h"
+
+namespace {
+
+platform::Defaults& defaults() { return platform::Defaults::standard(); }
+
+// Keys that never change the typed text: Tab, the function keys, keypad
+// Clear, and the navigation block from Home to the arrows.
+bool leavesTextAlone(std::uint16_t keyCode) {
+    switch (keyCode) {
+        case 48: case 64: case 71: case 79: case 80: case 90: case 96: case 97: case 98: case 99: case 100:
+        case 101: case 103: case 105: case 106: case 107: case 109: case 111: case 113:
+            return true;
+        default: return keyCode >= 115 && keyCode <= 126;
+    }
+}
+
+// Drops the last character, never half of one: a UTF-8 sequence goes whole.
+std::string withoutLastCharacter(const std::string& text) {
+    std::size_t end = text.size();
+    if (end == 0) return text;
+    --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+const char* retriesImage(std::int32_t retriesLeft) {
+    switch (retriesLeft) {
+        case 3: return "three.png";
+        case 2: return "two.png";
+        case 1: return "one.png";
+        default: return nullptr;
+    }
+}
+
+const char* penaltyImage(std::int64_t choice) {
+    switch (choice) {
+        case 1: return "stop.png";
+        case 2: return "peace.png";
+        case 3: return "f_ckoff.png";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void Tarnwick::setLockImage(const std::string& name) { imageView->setImage(platform::Image::named(name)); }
+
+void Tarnwick::postEvent(const char* eventName, const std::optional<std::string>& password) {
+    platform::Dictionary userInfo{{"eventName", eventName}, {"timestamp", platform::Date::now()}};
+    if (password) userInfo["password"] = *password;
+    platform::NotificationCenter::defaultCenter().post(eventName, {}, std::move(userInfo));
+}
+
+void Tarnwick::keyDown(const platform::EventRef& event) {
+    if (event->isARepeat()) return;
+    if (dim_status.load() == 0) {
+        QMLog(7, "KEY DOWN while dimmed. Activating: '%@' (%d)", event->characters(), event->keyCode());
+        makeActive();
+        if (defaults().boolForKey(kPrefIgnoreFirstKey)) {
+            QMLog(7, "SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: '%@' (%d)", event->characters(), event->keyCode());
+            return;
+        }
+    }
+    QMLog(7, "PROCESSING KEY DOWN: '%@' (%d)", event->characters(), event->keyCode());
+
+    const std::uint16_t code = event->keyCode();
+    if (code == platform::keycode::Return || code == platform::keycode::KeypadEnter) {
+        passwordEntered(this);
+    } else if (code == platform::keycode::Delete) {
+        if (!passwordField->stringValue().empty())
+            passwordField->setStringValue(withoutLastCharacter(passwordField->stringValue()));
+    } else if (code == platform::keycode::Escape) {
+        passwordField->setStringValue("");
+    } else if (!leavesTextAlone(code)) {
+        passwordField->setStringValue(passwordField->stringValue() + event->characters());
+        passwordIsChanging(this);
+    }
+    gotEvent(event);
+}
+
+void Tarnwick::mouseDown(const platform::EventRef& event) { gotEvent(event); }
+
+void Tarnwick::mouseMoved(const platform::EventRef& event) { gotEvent(event); }
+
+void Tarnwick::flagsChanged(const platform::EventRef& event) { gotEvent(event); }
+
+bool Tarnwick::performKeyEquivalent(const platform::EventRef&) { return true; }
+
+void Tarnwick::gotEvent(const platform::EventRef& event) {
+    std::lock_guard<std::recursive_mutex> guard(objectLock());
+    if (!inputAccepted.load()) return;
+    if (dim_status.load() == 0) {
+        QMLog(7, "-> gotEvent() (%@); inputAccepted: %d, dim_status: %d; lock_status: %d", event,
+              inputAccepted.load(), 0, lock_status.load());
+        makeActive();
+    } else if (lock_status.load() == 1) {
+        restartTimer(1);
+    }
+}
+
+void Tarnwick::passwordIsChanging(platform::Object*) {
+    QMLog(7, "passwordIsChanging");
+    if (const char* image = retriesImage(retriesLeft)) setLockImage(image);
+    restartTimer(2);
+    restartTimer(1);
+}
+
+void Tarnwick::passwordEntered(platform::Object*) {
+    const platform::Value stored = defaults().objectForKey(kPrefPassword);
+    if (stored.isString() && stored.stringValue() == passwordField->md5String()) {
+        unlockScreen();
+        return;
+    }
+
+    infoText->setStringValue("Wrong password. Try again.");
+    --retriesLeft;
+    const std::string typed = passwordField->stringValue();
+    if (defaults().boolForKey(kPrefThreeWrongPassword) && retriesLeft == 0)
+        postEvent(kThreeWrongPasswordEvent, typed);
+    else if (defaults().boolForKey(kPrefWrongPassword))
+        postEvent(kWrongPasswordEvent, typed);
+    passwordField->setStringValue("");
+
+    switch (retriesLeft) {
+        case 2:
+            restartTimer(2);
+            setLockImage("two.png");
+            break;
+        case 1:
+            restartTimer(2);
+            setLockImage("one.png");
+            break;
+        case 0:
+            infoText->setStringValue("");
+            if (const char* image = penaltyImage(defaults().integerForKey(kPrefThreeWrongPasswordsImage)))
+                setLockImage(image);
+            passwordField->setHidden(true);
+            penalty = static_cast<std::int32_t>(defaults().integerForKey(kPrefPenalty) * 60 + 5);
+            restartTimer(3);
+            stopTimer(2);
+            break;
+        default: break;
+    }
+}
+
+void Tarnwick::delayLogin(platform::Timer&) {
+    const auto penaltySeconds = static_cast<std::int32_t>(defaults().integerForKey(kPrefPenalty) * 60);
+    if (penalty > penaltySeconds) {
+        --penalty;
+    } else if (penalty > 0) {
+        setLockImage("lock.png");
+        --penalty;
+    } else {
+        setLockImage("lock.png");
+        infoText->setStringValue("Please enter your password.");
+        passwordField->setHidden(false);
+        retriesLeft = 3;
+        stopTimer(3);
+        restartTimer(2);
+    }
+}
+
+void Tarnwick::noActivity() {
+    setLockImage("lock.png");
+    passwordField->setStringValue("");
+    if (defaults().boolForKey(kPrefPasswordTimeout)) postEvent(kPasswordTimeoutEvent);
+}
+
+void Tarnwick::restartTimer(std::int32_t number) {
+    auto& loop = platform::RunLoop::main();
+    switch (number) {
+        case 1: {
+            stopTimer(1);
+            const double interval = static_cast<double>(defaults().integerForKey(kPrefDimScreen)) * 60;
+            if (interval > 0) fadeToBlackTimer = loop.scheduleTimer(interval, false, [this](platform::Timer&) {
+                makeInactive();
+            });
+            break;
+        }
+        case 2: {
+            const auto pause = defaults().integerForKey(kPrefInputPause);
+            if (pause <= 0 || (inputTimeout && inputTimeout->isValid())) return;
+            inputTimeout = loop.scheduleTimer(static_cast<double>(pause), false,
+                                              [this](platform::Timer&) { noActivity(); });
+            break;
+        }
+        case 3:
+            stopTimer(3);
+            penaltyTimer = loop.scheduleTimer(1.0, true, [this](platform::Timer& t) { delayLogin(t); });
+            break;
+        default: break;
+    }
+}
+
+void Tarnwick::stopTimer(std::int32_t number) {
+    platform::TimerRef* field = nullptr;
+    switch (number) {
+        case 1: field = &fadeToBlackTimer; break;
+        case 2: field = &inputTimeout; break;
+        case 3: field = &penaltyTimer; break;
+        default: return;
+    }
+    if (*field) (*field)->invalidate();
+    field->reset();
+}

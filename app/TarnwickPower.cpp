@@ -1,0 +1,144 @@
+#include "app/Tarnwick.h"
+
+#include "app/FullScreenWindow.h"
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/services/Displays.h"
+#include "shared/QMASL.h"
+
+namespace {
+
+platform::Defaults& defaults() { return platform::Defaults::standard(); }
+
+constexpr double kFadeReservationSeconds = 15.0;
+constexpr double kFadeSeconds = 0.5;
+
+}  // namespace
+
+platform::EventRef EventTapCallBack(const platform::EventRef& event) {
+    Tarnwick::restartIdleTimer();
+    return event;
+}
+
+void Tarnwick::restartIdleTimer() {
+    if (idleTimer) idleTimer->invalidate();
+    idleTimer.reset();
+    if (::autoActivateMinutes > 0) {
+        idleTimer = platform::RunLoop::main().scheduleTimer(
+            static_cast<double>(::autoActivateMinutes) * 60, false, [](platform::Timer& timer) {
+                if (tarnwick) tarnwick->checkAndLockScreen(&timer);
+            });
+    }
+}
+
+void Tarnwick::dimScreen() {
+    const auto mode = defaults().integerForKey(kPrefDimScreenMode);
+    if (mode == 1) {
+        imageView->setAlphaValue(0.3);
+    } else if (mode == 2) {
+        imageView->setAlphaValue(0.0);
+    } else {
+        imageView->setAlphaValue(0.3);
+        putDisplayToSleep();
+    }
+    dim_status.store(0);
+}
+
+void Tarnwick::putDisplayToSleep() {
+    auto& power = platform::DisplayPower::shared();
+    if (!power.hasPowerEntry()) {
+        QMLog(7, "Failed to grab registry entry for IOService:/IOResources/IODisplayWrangler");
+        return;
+    }
+    power.requestIdle();
+}
+
+std::unique_lock<std::recursive_mutex> Tarnwick::lockWindowGuard() const {
+    if (!mainWindow) return {};
+    return std::unique_lock<std::recursive_mutex>(mainWindow->objectLock());
+}
+
+bool Tarnwick::fadeOut(float level) {
+    if (!defaults().boolForKey(kPrefFadingEnabled)) return true;
+    const auto guard = lockWindowGuard();
+    QMLog(7, "-> Fading out");
+
+    std::int32_t idle = 0;
+    if (!fadeLock.compare_exchange_strong(idle, 1, std::memory_order_seq_cst)) {
+        QMLog(3, "fadeLock 0 locked: %d", idle);
+        return false;
+    }
+    QMLog(7, "fadeLock 0 set to 1");
+
+    auto& displays = platform::Displays::shared();
+    tok = 0;
+    if (int error = displays.acquireFadeReservation(kFadeReservationSeconds, tok)) {
+        QMLog(3, "Error acquiring display fade reservation: %ld; token: %ld", static_cast<long>(error),
+              static_cast<long>(tok));
+        tok = 0;
+    } else if (int error = displays.fade(tok, kFadeSeconds, 0.0, 1.0, level, level, level, true)) {
+        QMLog(3, "Error fading display: %ld", static_cast<long>(error));
+    }
+    QMLog(7, "<- Fading out");
+    return true;
+}
+
+void Tarnwick::fadeIn(float level) {
+    if (!defaults().boolForKey(kPrefFadingEnabled)) {
+        inputAccepted.store(true);
+        return;
+    }
+    const auto guard = lockWindowGuard();
+    QMLog(7, "-> Fading in");
+
+    std::int32_t fadedOut = 1;
+    if (!fadeLock.compare_exchange_strong(fadedOut, 2, std::memory_order_seq_cst)) {
+        QMLog(3, "fadeLock 1 locked: %d", fadedOut);
+        return;
+    }
+    QMLog(7, "fadeLock 1 set to 2");
+
+    if (tok != 0) {
+        auto& displays = platform::Displays::shared();
+        // A failed fade keeps the reservation; it lapses by itself.
+        if (int error = displays.fade(tok, kFadeSeconds, 1.0, 0.0, level, level, level, true))
+            QMLog(3, "Error fading display: %ld", static_cast<long>(error));
+        else if (int releaseError = displays.releaseFadeReservation(tok))
+            QMLog(3, "Error releasing display fade reservation: %ld", static_cast<long>(releaseError));
+    }
+
+    std::int32_t fadingIn = 2;
+    if (!fadeLock.compare_exchange_strong(fadingIn, 0, std::memory_order_seq_cst)) {
+        QMLog(3, "fadeLock 2 locked: %d", fadingIn);
+        return;
+    }
+    QMLog(7, "fadeLock 2 set to 0");
+    inputAccepted.store(true);
+    QMLog(7, "<- Fading in");
+}
+
+void Tarnwick::computerWillSleepEvent() {
+    QMLog(7, "WILL SLEEP");
+    setSleeping(true);
+    if (defaults().boolForKey(kPrefLockOnSleepComputer)) {
+        lockScreen(this);
+        stopTimer(2);
+        stopTimer(1);
+    }
+}
+
+void Tarnwick::computerDidWakeEvent() {
+    QMLog(7, "DID WAKE");
+    if (defaults().boolForKey(kPrefLockOnSleepComputer)) {
+        if (platform::Clock::seconds() - lockTime < defaults().integerForKey(kPrefLockScreenDelay)) unlockScreen();
+    }
+    setSleeping(false);
+}
+
+void Tarnwick::bluetoothNotification(const platform::NotificationRef& notification) {
+    if (notification->name() == kLockRequest)
+        performOnMainThreadWithoutWaiting([this] { lockScreen(this); });
+    else if (notification->name() == kUnlockRequest)
+        performOnMainThreadWithoutWaiting([this] { unlockScreen(); });
+}

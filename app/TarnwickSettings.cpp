@@ -1,0 +1,130 @@
+#include "app/Tarnwick.h"
+
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/services/Workspace.h"
+#include "platform/ui/Alert.h"
+#include "shared/TarnwickPaths.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+platform::Defaults& defaults() { return platform::Defaults::standard(); }
+
+// Whole seconds on the shared slider curve: pow(x / 5, f), truncated.
+std::int32_t sliderSeconds(float position) {
+    return static_cast<std::int32_t>(std::trunc(std::pow(static_cast<double>(position / 5), static_cast<double>(f))));
+}
+
+void addEventDefaults(platform::Dictionary& d, const char* event, bool logPhoto) {
+    const std::string prefix = event;
+    d[prefix] = true;
+    d[prefix + "." + kActionLog] = true;
+    d[prefix + "." + kActionLog + ".photo"] = logPhoto;
+    d[prefix + "." + kActionScript] = false;
+    d[prefix + "." + kActionScript + ".photo"] = false;
+    d[prefix + "." + kActionScript + ".details"] = "";
+    d[prefix + "." + kActionEmail] = false;
+    d[prefix + "." + kActionEmail + ".photo"] = false;
+}
+
+// Shows a configuration problem with the one button the caller asked for,
+// then opens the pane so that it can be put right.
+void reportConfigurationProblem(const std::string& message, const std::string& informative, bool quitButton,
+                                const std::string& paneBundle) {
+    platform::Alert::withMessage(message, quitButton ? "Quit" : "Ok", "", "", informative).runModal();
+    platform::Workspace::shared().openFile(paneBundle);
+}
+
+}  // namespace
+
+void Tarnwick::registerUserDefaults() {
+    platform::Dictionary d;
+    d[kPrefPassword] = "";
+    d[kPrefVideoCaptureDevice] = "";
+    d[kPrefShowInMenu] = true;
+    d[kPrefShowInDock] = true;
+    d[kPrefShowLogOnUnlock] = true;
+    d[kPrefShowLogOnUnlockAfterFailedUnlock] = true;
+    d[kPrefDimScreenMode] = 1;
+    d[kPrefFadingEnabled] = true;
+    d[kPrefPenalty] = 1;
+    d[kPrefInputPause] = 10;
+    d[kPrefDimScreen] = 60;
+    d[kPrefLockScreenDelay] = 0;
+    d[kPrefWhiteScreenDelay] = true;
+    d[kPrefLockOnSleepComputer] = true;
+    d[kPrefLockOnStartup] = false;
+    d[kPrefIgnoreFirstKey] = false;
+    d[kPrefThreeWrongPasswordsImage] = 1;
+    d[kPrefLockViaBluetooth] = false;
+    d[kPrefBluetoothTimeout] = 0.5;
+    d[kPrefBluetoothUnlockOnly] = false;
+    d[kPrefExceptions] = platform::Array{};
+    d[kPrefSaveImagesImmediately] = false;
+    d[kPrefSaveImagesPath] = platform::paths::appendComponent(
+        platform::paths::expandTilde(platform::paths::cachesDirectory()), kBundleName);
+    addEventDefaults(d, kPrefScreenLocked, true);
+    addEventDefaults(d, kPrefScreenUnlocked, false);
+    addEventDefaults(d, kPrefWrongPassword, true);
+    addEventDefaults(d, kPrefThreeWrongPassword, true);
+    addEventDefaults(d, kPrefPasswordTimeout, true);
+    defaults().registerDefaults(d);
+}
+
+std::int32_t Tarnwick::autoActivateMinutes() const {
+    const float x = defaults().floatForKey(kPrefAutoActivate);
+    if (x < 1.0f) return 0;
+    return sliderSeconds(x) / 60 + 1;
+}
+
+std::int32_t Tarnwick::secondsUntilBluetoothLock() const {
+    const float x = defaults().floatForKey(kPrefBluetoothTimeout);
+    if (x < 0.5f) return 0;
+    if (x < 1.0f) return 30;
+    return (sliderSeconds(x) / 60 + 1) * 60;
+}
+
+bool Tarnwick::setupCheck(bool quitButton) {
+    const std::optional<std::string> paneBundle = TarnwickPaths::pathToPreferencesBundle();
+    if (!paneBundle) return false;
+
+    if (defaults().stringForKey(kPrefPassword).empty()) {
+        reportConfigurationProblem(
+            "Tarnwick has not been configured yet",
+            "At least you need to set a password. Then start the application by clicking on the 'Start' button in "
+            "the upper left.",
+            quitButton, *paneBundle);
+        return false;
+    }
+
+    const auto screenSaver =
+        platform::plist::readFile(platform::paths::expandTilde("~/Library/Preferences/com.apple.screensaver.plist"));
+    if (!screenSaver || !screenSaver->isDictionary()) return true;
+
+    const bool systemAsksForPassword = (*screenSaver)["askForPassword"].integerValue() != 0;
+    if (systemAsksForPassword && defaults().boolForKey(kPrefLockOnSleepComputer)) {
+        reportConfigurationProblem(
+            "Configuration error",
+            "You have configured Tarnwick to lock this computer when the system goes to sleep. Also you have "
+            "configured 'Require password' in the Apple Security preference panel. You have to switch off one of "
+            "these.",
+            quitButton, *paneBundle);
+        return false;
+    }
+    if (!systemAsksForPassword) return true;
+    if (::autoActivateMinutes > 0) {
+        reportConfigurationProblem(
+            "Configuration error",
+            "You have configured Tarnwick to lock this computer after a period of inactivity. Also you have "
+            "configured 'Require password' in the Apple Security preference panel. You have to switch off one of "
+            "these.",
+            quitButton, *paneBundle);
+        return false;
+    }
+    return true;
+}
