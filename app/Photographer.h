@@ -1,16 +1,30 @@
 #pragma once
 
 #include "app/ApplicationDelegateAccess.h"
+#include "platform/foundation/Notification.h"
 #include "platform/foundation/Object.h"
+#include "platform/foundation/Thread.h"
+#include "platform/services/Capture.h"
 
+#include <atomic>
+#include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <string>
 
 // Takes one photo with the configured camera for each event that asks for one
 // and announces it with the photo-ready notification.
-class Photographer : public platform::Object {
+//
+// Threads: the main thread creates it, sets up the session, checks the
+// camera and terminates it; events arrive on the thread that posts them; the
+// work thread takes the photos one at a time; frames arrive on the capture
+// thread of the session, which also posts the photo-ready notification.
+class Photographer final : public platform::Object, public platform::CaptureVideoOutputDelegate {
 public:
     // initWithDelegate: starts the work thread and observes every notification.
     static std::unique_ptr<Photographer> initWithDelegate(TarnwickDelegate* delegate);
+    explicit Photographer(TarnwickDelegate* delegate);
     ~Photographer() override;  // terminates
 
     // Builds the session for the configured camera; true when one exists afterwards.
@@ -18,11 +32,61 @@ public:
     // 2 when the camera can be used now; otherwise asks the user: 1 "Try
     // again", 0 "Open Tarnwick preferences".
     int cameraReady();
+    // Queues a photo request when the event asks for one.
+    void incomingEvent(const platform::NotificationRef& notification);
+    // The work thread's body.
+    void takePhotos();
+    // The video output's delegate calls, on the capture thread.
+    void captureOutputDidOutputVideoFrame(platform::CaptureDecompressedVideoOutput& output,
+                                          const platform::ImageRef& videoFrame) override;
+    void captureOutputDidFail(platform::CaptureDecompressedVideoOutput& output, const std::string& error) override;
+
+    bool openInputDevice();
+    void closeInputDevice();
+    void closeSession();
     // Stops everything; a second call is harmless.
     void terminate();
 
-    explicit Photographer(TarnwickDelegate* delegate);
+    TarnwickDelegate* delegate() const;
+    void setDelegate(TarnwickDelegate* delegate);
+    platform::NotificationRef eventNotification() const;
+    void setEventNotification(platform::NotificationRef notification);
+
+    // State as the other threads see it, for diagnostics and tests.
+    std::size_t queuedPhotoCount() const;
+    std::int32_t capturingState() const { return capturing.load(); }
+    bool hasSession() const;
+
+    // The photo file name for an event time stamp: "%Y%m%d%H%M%S%F" + ".tiff".
+    static std::string photoFileName(const platform::Value& timestamp);
 
 private:
-    TarnwickDelegate* delegate_;
+    // First in, first out; every change holds the queue object's own lock.
+    struct NotificationQueue : platform::Object {
+        std::deque<platform::NotificationRef> items;
+    };
+
+    platform::CaptureSessionRef currentSession() const;
+    platform::CaptureDeviceRef boundDevice() const;
+    void failSetup();
+    int askAboutCamera(const std::string& message, const char* informativeFormat,
+                       const platform::CaptureDeviceRef& device);
+    bool eventWantsPhoto(const std::string& prefix) const;
+    void enqueuePhoto(const platform::NotificationRef& notification);
+    platform::NotificationRef dequeuePhoto();
+    void clearQueue();
+    bool workThreadCancelled() const;
+    bool claimCamera();
+    void releaseCamera();
+    void startPhoto();
+    void savePhoto(const platform::ImageRef& image, const std::string& fileName) const;
+    static void stopAndWait(const platform::CaptureSessionRef& session);
+
+    std::atomic<TarnwickDelegate*> delegate_{nullptr};
+    std::atomic<std::int32_t> capturing{0};
+    mutable std::mutex sessionLock_;
+    platform::CaptureSessionRef session;
+    platform::NotificationRef eventNotification_;
+    std::shared_ptr<NotificationQueue> photosToTake;
+    std::unique_ptr<platform::Thread> workThread;
 };

@@ -1,0 +1,214 @@
+#include "app/Photographer.h"
+
+#include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
+#include "platform/foundation/FileManager.h"
+#include "shared/QMASL.h"
+
+#include <cerrno>
+#include <cstring>
+
+// Photo requests: queueing events, the work thread that takes one photo at a
+// time, the frame callback and opening and closing the camera.
+
+namespace {
+
+constexpr double kPollSeconds = 0.1;
+
+const char* eventPrefix(const std::string& name) {
+    if (name == kScreenLockedEvent) return kPrefScreenLocked;
+    if (name == kScreenUnlockedEvent) return kPrefScreenUnlocked;
+    if (name == kWrongPasswordEvent) return kPrefWrongPassword;
+    if (name == kThreeWrongPasswordEvent) return kPrefThreeWrongPassword;
+    if (name == kPasswordTimeoutEvent) return kPrefPasswordTimeout;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string Photographer::photoFileName(const platform::Value& timestamp) {
+    return timestamp.dateValue().format(kPhotoTimestampFormat) + ".tiff";
+}
+
+// --- Requests -------------------------------------------------------------------
+
+void Photographer::incomingEvent(const platform::NotificationRef& notification) {
+    const char* prefix = eventPrefix(notification->name());
+    if (!prefix) return;
+    if (TarnwickDelegate* d = delegate(); d && d->sleeping()) {
+        QMLog(7, "PhotoHandler ignored event %@ due to computer sleep", notification->name());
+        return;
+    }
+    QMLog(7, "PhotoHandler got event %@", notification->name());
+    if (eventWantsPhoto(prefix)) enqueuePhoto(notification);
+}
+
+bool Photographer::eventWantsPhoto(const std::string& prefix) const {
+    const auto& defaults = platform::Defaults::standard();
+    if (!defaults.boolForKey(prefix)) return false;
+    // However many of its actions want the photo, one is taken per event.
+    for (const char* action : {kActionLog, kActionEmail, kActionScript}) {
+        const std::string key = prefix + "." + action;
+        if (defaults.boolForKey(key) && defaults.boolForKey(key + ".photo")) return true;
+    }
+    return false;
+}
+
+void Photographer::enqueuePhoto(const platform::NotificationRef& notification) {
+    if (!photosToTake) return;
+    std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
+    photosToTake->items.push_back(notification);
+}
+
+platform::NotificationRef Photographer::dequeuePhoto() {
+    if (!photosToTake) return nullptr;
+    std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
+    if (photosToTake->items.empty()) return nullptr;
+    platform::NotificationRef first = photosToTake->items.front();
+    photosToTake->items.pop_front();
+    return first;
+}
+
+void Photographer::clearQueue() {
+    if (!photosToTake) return;
+    std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
+    photosToTake->items.clear();
+}
+
+std::size_t Photographer::queuedPhotoCount() const {
+    if (!photosToTake) return 0;
+    std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
+    return photosToTake->items.size();
+}
+
+// --- Work thread ----------------------------------------------------------------
+
+bool Photographer::workThreadCancelled() const { return workThread && workThread->isCancelled(); }
+
+void Photographer::takePhotos() {
+    while (!workThreadCancelled()) {
+        if (capturing.load() == 1) {
+            platform::Thread::sleepFor(kPollSeconds);
+            if (workThreadCancelled()) {
+                clearQueue();
+                return;
+            }
+            continue;
+        }
+        if (queuedPhotoCount() == 0) {
+            // The camera stays open only while requests are waiting.
+            if (const auto device = boundDevice(); device && device->isOpen()) closeInputDevice();
+            platform::Thread::sleepFor(kPollSeconds);
+            continue;
+        }
+        if (!claimCamera()) return;
+        if (openInputDevice()) {
+            startPhoto();
+        } else {
+            QMLog(7, "Failed to open video capture device. Clearing queue.");
+            releaseCamera();
+            clearQueue();
+        }
+    }
+}
+
+bool Photographer::claimCamera() {
+    for (;;) {
+        std::int32_t expected = 0;
+        if (capturing.compare_exchange_strong(expected, 1, std::memory_order_seq_cst)) return true;
+        if (workThreadCancelled()) return false;
+        platform::Thread::sleepFor(kPollSeconds);
+    }
+}
+
+void Photographer::releaseCamera() {
+    std::int32_t expected = 1;
+    capturing.compare_exchange_strong(expected, 0, std::memory_order_seq_cst);
+}
+
+void Photographer::startPhoto() {
+    platform::NotificationRef next = dequeuePhoto();
+    const auto current = currentSession();
+    if (!next || !current) {
+        // A capture failure emptied the queue meanwhile, or the session is gone.
+        releaseCamera();
+        return;
+    }
+    setEventNotification(std::move(next));
+    current->startRunning();
+}
+
+// --- Capture thread -------------------------------------------------------------
+
+void Photographer::captureOutputDidOutputVideoFrame(platform::CaptureDecompressedVideoOutput&,
+                                                    const platform::ImageRef& videoFrame) {
+    QMLog(7, ">captureOutput");
+    if (const auto current = currentSession()) current->stopRunning();
+    const platform::NotificationRef event = eventNotification();
+    if (videoFrame && event) {
+        const platform::Value& timestamp = event->userInfoValue("timestamp");
+        const std::string fileName = photoFileName(timestamp);
+        videoFrame->setName(fileName);
+        platform::Dictionary userInfo{{"eventName", event->userInfoValue("eventName")},
+                                      {"timestamp", timestamp},
+                                      {"image", platform::Value(videoFrame)}};
+        if (platform::Defaults::standard().boolForKey(kPrefSaveImagesImmediately)) savePhoto(videoFrame, fileName);
+        platform::NotificationCenter::defaultCenter().post(kPhotoReadyNotification, platform::Value(event->name()),
+                                                           std::move(userInfo));
+    }
+    releaseCamera();
+    QMLog(7, "<captureOutput");
+}
+
+void Photographer::captureOutputDidFail(platform::CaptureDecompressedVideoOutput&, const std::string& error) {
+    // Treated like a camera that fails to open: every waiting request is
+    // dropped and the camera is free for later ones.
+    QMLog(3, "Video capture device failed: %@. Clearing queue.", error);
+    clearQueue();
+    releaseCamera();
+}
+
+void Photographer::savePhoto(const platform::ImageRef& image, const std::string& fileName) const {
+    const std::string folder =
+        platform::paths::expandTilde(platform::Defaults::standard().stringForKey(kPrefSaveImagesPath));
+    const std::string path = platform::paths::appendComponent(folder, fileName);
+    const platform::Data tiff = image->tiffRepresentation();
+    if (folder.empty() || tiff.empty() || !platform::FileManager::writeAtomically(path, tiff)) {
+        const int reason = errno;
+        QMLog(3, "Cannot save photo %@: %@", path, folder.empty() ? "no photo folder set" : std::strerror(reason));
+    }
+}
+
+// --- Camera ---------------------------------------------------------------------
+
+bool Photographer::openInputDevice() {
+    QMLog(7, ">openInputDevice");
+    bool opened = false;
+    const auto current = currentSession();
+    const auto inputs = current ? current->inputs() : std::vector<platform::CaptureSession::InputRef>{};
+    if (!current) {
+        QMLog(7, "Cannot open input device: no session");
+    } else if (inputs.empty()) {
+        QMLog(7, "Cannot open input device: no device bound to session.");
+    } else if (inputs.front()->device()->isOpen()) {
+        opened = true;
+    } else {
+        std::string error;
+        opened = inputs.front()->device()->open(&error);
+        if (!opened) QMLog(7, "%@", error);
+    }
+    QMLog(7, "<openInputDevice");
+    return opened;
+}
+
+void Photographer::closeInputDevice() {
+    QMLog(7, ">closeInputDevice");
+    if (const auto current = currentSession()) {
+        const auto inputs = current->inputs();
+        if (!inputs.empty() && inputs.front()->device()->isOpen()) {
+            stopAndWait(current);
+            inputs.front()->device()->close();
+        }
+    }
+    QMLog(7, "<closeInputDevice");
+}
