@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+
+#include "platform/services/Workspace.h"
+
+#include <functional>
+#include <map>
+
+namespace platform::desktop {
+
+// Opening files and bundles, and sleep and wake from logind. While anyone
+// observes sleep, the workspace holds a "sleep" delay inhibitor; when logind
+// announces sleep the observers run (the lock window goes up), and only once
+// the screen is drawn is the inhibitor let go so the machine may sleep. It is
+// taken again after wake. Without a system bus there are no sleep
+// notifications, which is said once in the log.
+class DesktopWorkspace final : public QObject, public Workspace {
+    Q_OBJECT
+public:
+    DesktopWorkspace();
+    ~DesktopWorkspace() override;
+
+    bool openFile(const std::string& path, const std::string& application = {}) override;
+    bool launchApplication(const std::string& path) override;
+    void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
+    void removeSleepObserver(const void* owner) override;
+
+    // The program that shows a preference pane bundle.
+    static std::string settingsHost();
+
+public Q_SLOTS:
+    void onPrepareForSleep(bool start);
+
+private:
+    void watchLogind();
+    void takeInhibitor();
+    void releaseInhibitorWhenDrawn();
+
+    std::map<const void*, std::pair<Observer, Observer>> observers_;
+    bool watching_ = false;
+    QDBusUnixFileDescriptor inhibitor_;
+};
+
+}  // namespace platform::desktop

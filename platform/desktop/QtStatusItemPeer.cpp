@@ -1,0 +1,83 @@
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
+#include "platform/desktop/QtStatusItemPeer.h"
+
+namespace platform::desktop {
+
+namespace {
+
+constexpr int kTrayPollMilliseconds = 2000;
+
+QIcon iconFor(const ImageRef& image) {
+    if (image && !image->filePath().empty()) {
+        QPixmap pixmap(QString::fromStdString(image->filePath()));
+        if (!pixmap.isNull()) return QIcon(pixmap);
+    }
+    // A plain padlock-coloured square rather than an invisible item.
+    QPixmap pixmap(18, 18);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setBrush(QColor(90, 90, 90));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(3, 7, 12, 10, 2, 2);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(90, 90, 90), 2));
+    painter.drawArc(5, 1, 8, 12, 0, 180 * 16);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+QtStatusItemPeer::QtStatusItemPeer(StatusItem& item) : item_(item) {
+    icon_.setContextMenu(&menu_);
+    QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+        // A left click opens the menu too, as a menu-bar item does.
+        if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
+    });
+    trayWatch_.setInterval(kTrayPollMilliseconds);
+    QObject::connect(&trayWatch_, &QTimer::timeout, [this] { showWhenTrayExists(); });
+    modelChanged();
+    showWhenTrayExists();
+}
+
+QtStatusItemPeer::~QtStatusItemPeer() {
+    trayWatch_.stop();
+    icon_.hide();
+}
+
+void QtStatusItemPeer::showWhenTrayExists() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!trayWatch_.isActive()) trayWatch_.start();
+        return;
+    }
+    trayWatch_.stop();
+    icon_.show();
+}
+
+void QtStatusItemPeer::modelChanged() {
+    icon_.setIcon(iconFor(item_.image()));
+    icon_.setToolTip(QString::fromStdString(item_.toolTip()));
+    rebuildMenu();
+}
+
+void QtStatusItemPeer::rebuildMenu() {
+    menu_.clear();
+    const MenuRef& menu = item_.menu();
+    if (!menu) return;
+    for (const MenuItem& entry : menu->items()) {
+        if (entry.isSeparator()) {
+            menu_.addSeparator();
+            continue;
+        }
+        QAction* action = menu_.addAction(QString::fromStdString(entry.title));
+        auto run = entry.action;
+        action->setEnabled(static_cast<bool>(run));
+        QObject::connect(action, &QAction::triggered, [run] {
+            if (run) run(nullptr);
+        });
+    }
+}
+
+}  // namespace platform::desktop

@@ -1,0 +1,136 @@
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "platform/desktop/QtWindowPeer.h"
+
+#include "platform/desktop/QtViewPeer.h"
+#include "platform/desktop/X11Displays.h"
+
+#include <cmath>
+
+namespace platform::desktop {
+
+void WindowWidget::keyPressEvent(QKeyEvent* event) {
+    if (!model_) return;
+    if (EventRef translated = translator_ ? translator_(event) : nullptr) model_->sendEvent(translated);
+}
+
+void WindowWidget::mousePressEvent(QMouseEvent* event) {
+    if (!model_) return;
+    const auto type = event->button() == Qt::LeftButton    ? Event::Type::LeftMouseDown
+                      : event->button() == Qt::RightButton ? Event::Type::RightMouseDown
+                                                           : Event::Type::OtherMouseDown;
+    model_->sendEvent(Event::ofType(type));
+}
+
+void WindowWidget::mouseMoveEvent(QMouseEvent*) {
+    if (model_ && model_->acceptsMouseMovedEvents()) model_->sendEvent(Event::ofType(Event::Type::MouseMoved));
+}
+
+void WindowWidget::closeEvent(QCloseEvent* event) {
+    // The model decides; it orders itself out when it agrees.
+    event->ignore();
+    if (model_) model_->performClose();
+}
+
+QtWindowPeer::QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator)
+    : window_(window), displays_(displays), widget_(new WindowWidget(&window, std::move(translator))) {
+    widget_->setAutoFillBackground(true);
+    widget_->setMouseTracking(window.acceptsMouseMovedEvents());
+}
+
+QtWindowPeer::~QtWindowPeer() {
+    setShielding(false);
+    // The content view outlives its window (the lock window's content is
+    // kept for the next lock); its widget must not die with this one.
+    if (content_ && content_->parentWidget() == widget_) {
+        content_->hide();
+        content_->setParent(nullptr);
+    }
+    if (widget_) {
+        widget_->detach();
+        widget_->hide();
+        widget_->deleteLater();
+    }
+}
+
+void QtWindowPeer::applyLevel() {
+    if (appliedLevel_ == window_.level()) return;
+    const bool wasVisible = widget_->isVisible();
+    Qt::WindowFlags flags = Qt::Window;
+    if (window_.level() >= windowlevel::Shielding)
+        flags = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
+    else if (window_.level() >= windowlevel::Floating)
+        flags |= Qt::WindowStaysOnTopHint;
+    // Changing the flags of a shown window hides it; the shield registration
+    // follows the new native window.
+    setShielding(false);
+    widget_->setWindowFlags(flags);
+    appliedLevel_ = window_.level();
+    if (wasVisible) widget_->show();
+}
+
+void QtWindowPeer::setShielding(bool registered) {
+    if (!registered) {
+        if (shieldId_) displays_.removeShieldWindow(shieldId_);
+        shieldId_ = 0;
+        return;
+    }
+    const unsigned long id = widget_->winId();
+    if (shieldId_ == id) return;
+    if (shieldId_) displays_.removeShieldWindow(shieldId_);
+    shieldId_ = id;
+    displays_.addShieldWindow(id);
+}
+
+void QtWindowPeer::syncContent() {
+    const ViewRef& view = window_.contentView();
+    QWidget* wanted = view ? QtViewPeer::attach(*view).widget() : nullptr;
+    if (content_ && content_ != wanted && content_->parentWidget() == widget_) {
+        content_->hide();
+        content_->setParent(nullptr);
+    }
+    content_ = wanted;
+    if (!view || !wanted) return;
+    const Rect& frame = window_.frame();
+    QtViewPeer& peer = QtViewPeer::attach(*view);
+    peer.modelChanged();
+    peer.fill(widget_, frame.width, frame.height);
+}
+
+void QtWindowPeer::modelChanged() {
+    if (!widget_) return;
+    applyLevel();
+    const Rect root = displays_.toRoot(window_.frame());
+    widget_->setGeometry(static_cast<int>(std::lround(root.x)), static_cast<int>(std::lround(root.y)),
+                         static_cast<int>(std::lround(root.width)), static_cast<int>(std::lround(root.height)));
+    widget_->setWindowTitle(QString::fromStdString(window_.title()));
+    widget_->setMouseTracking(window_.acceptsMouseMovedEvents());
+    const Color& background = window_.backgroundColor();
+    QPalette palette = widget_->palette();
+    // Without a compositor a clear window shows black, like the covers below it.
+    const QColor color = background.alpha <= 0.0 ? QColor(Qt::black)
+                                                 : QColor::fromRgbF(float(background.red), float(background.green),
+                                                                    float(background.blue));
+    palette.setColor(QPalette::Window, color);
+    widget_->setPalette(palette);
+    widget_->setWindowOpacity(window_.alphaValue());
+    syncContent();
+
+    if (!window_.isVisible()) {
+        setShielding(false);
+        widget_->hide();
+        return;
+    }
+    widget_->show();
+    if (window_.level() >= windowlevel::Shielding) {
+        setShielding(true);
+    } else if (window_.isKeyWindow()) {
+        widget_->raise();
+        widget_->activateWindow();
+    }
+}
+
+}  // namespace platform::desktop

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/ui/Window.h"
+
+#include <functional>
+
+namespace platform::desktop {
+
+class X11Displays;
+
+// The top-level widget of a window model: forwards keys, clicks and closing
+// to the model.
+class WindowWidget final : public QWidget {
+public:
+    using KeyTranslator = std::function<EventRef(QKeyEvent*)>;
+    WindowWidget(Window* model, KeyTranslator translator) : model_(model), translator_(std::move(translator)) {}
+    void detach() { model_ = nullptr; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Window* model_;
+    KeyTranslator translator_;
+};
+
+// Draws a window model: frame (from screen into X root coordinates), level
+// (shielding windows bypass the window manager and stay above the display
+// covers), background, opacity, visibility and key status, and its content
+// view tree.
+class QtWindowPeer final : public Peer {
+public:
+    QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator);
+    ~QtWindowPeer() override;
+
+    void modelChanged() override;
+    QWidget* widget() const { return widget_; }
+
+private:
+    void applyLevel();
+    void syncContent();
+    void setShielding(bool registered);
+
+    Window& window_;
+    X11Displays& displays_;
+    QPointer<WindowWidget> widget_;
+    QPointer<QWidget> content_;
+    int appliedLevel_ = -1;
+    unsigned long shieldId_ = 0;
+};
+
+}  // namespace platform::desktop
