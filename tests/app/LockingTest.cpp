@@ -1,0 +1,415 @@
+#include "AppTestFixture.h"
+
+#include "app/LogController.h"
+
+#include <utility>
+
+namespace apptest {
+namespace {
+
+class LockingTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        launch();
+    }
+    // After an abandoned lock: nothing of the lock is left behind.
+    void expectAbandoned() {
+        EXPECT_EQ(app->getLock_status(), 2);
+        EXPECT_TRUE(app->isAboutToLockFree());
+        EXPECT_FALSE(displays.anyCaptured());
+        EXPECT_FALSE(app->lockWindow());
+        EXPECT_EQ(uiMode.mode(), platform::SystemUIMode::Normal);
+        EXPECT_FALSE(displays.cursorHidden());
+        EXPECT_TRUE(eventNames().empty());
+    }
+    // A following lock, with every failure cleared, goes through.
+    void expectNextLockSucceeds() {
+        displays.clearFailures();
+        inputSources.clearFailures();
+        env.alerts().clear();
+        app->lockScreen(nullptr);
+        EXPECT_EQ(app->getLock_status(), 1);
+        EXPECT_TRUE(displays.anyCaptured());
+        EXPECT_EQ(eventNames(), std::vector<std::string>{kScreenLockedEvent});
+    }
+    std::string writeApplicationBundle(const std::string& name, const platform::Dictionary& info) {
+        const std::string bundle = env.home() + "/Applications/" + name + ".app";
+        platform::FileManager::createDirectory(bundle + "/Contents", true);
+        platform::FileManager::writeAtomically(bundle + "/Contents/Info.plist", platform::plist::serialize(info));
+        return bundle;
+    }
+};
+
+TEST_F(LockingTest, LockCapturesShieldsHidesAndDims) {
+    app->lockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_TRUE(app->isAboutToLockFree());
+    // Main display without fill, the others with none.
+    const auto all = displays.displays();
+    EXPECT_EQ(displays.captured(), (std::map<platform::DisplayID, std::uint32_t>{{all[0], 1}, {all[1], 0}}));
+    EXPECT_TRUE(displays.cursorHidden());
+    EXPECT_EQ(uiMode.mode(), platform::SystemUIMode::AllHidden);
+    EXPECT_EQ(uiMode.options(), 0x7Cu);
+
+    FullScreenWindow* window = app->lockWindow();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->level(), platform::windowlevel::Shielding);
+    EXPECT_TRUE(window->isOneShot());
+    EXPECT_TRUE(window->acceptsMouseMovedEvents());
+    EXPECT_FALSE(window->areCursorRectsEnabled());
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_EQ(window->firstResponder(), app.get());
+    EXPECT_EQ(window->frame(), displays.screenFrames().front());
+    EXPECT_EQ(imageName(), "lock.png");
+    EXPECT_DOUBLE_EQ(app->lockImageView().alphaValue(), 0.3);
+    EXPECT_EQ(app->getDim_status(), 0);
+    EXPECT_TRUE(app->lockPasswordField().isHidden());
+    EXPECT_EQ(app->lockInfoText().stringValue(), "");
+    EXPECT_EQ(app->getRetriesLeft(), 3);
+    EXPECT_FALSE(app->isInputAccepted());
+    EXPECT_EQ(processes.front(), processes.self());
+    EXPECT_EQ(app->rememberedFrontProcess(), finder);
+    EXPECT_EQ(app->getLockTime(), platform::Clock::seconds());
+}
+
+TEST_F(LockingTest, LockingTwiceLocksOncePostsOneEvent) {
+    app->lockScreen(nullptr);
+    app->lockScreen(nullptr);
+    EXPECT_EQ(eventNames(), std::vector<std::string>{kScreenLockedEvent});
+    EXPECT_EQ(uiMode.requests().size(), 1u);
+}
+
+TEST_F(LockingTest, UnlockWhileUnlockedDoesNothing) {
+    app->unlockScreen();
+    EXPECT_TRUE(eventNames().empty());
+    EXPECT_EQ(displays.releaseAllCount(), 0);
+    EXPECT_TRUE(uiMode.requests().empty());
+}
+
+TEST_F(LockingTest, LockedEventCarriesExactlyNameAndTimestamp) {
+    app->lockScreen(nullptr);
+    ASSERT_EQ(events.size(), 1u);
+    const platform::Dictionary& info = events[0].userInfo;
+    EXPECT_EQ(info.size(), 2u);
+    EXPECT_EQ(info.at("eventName"), platform::Value(kScreenLockedEvent));
+    EXPECT_EQ(info.at("timestamp").dateValue(), platform::Date::now());
+}
+
+TEST_F(LockingTest, LockedEventSwitchedOffIsNotPosted) {
+    set(kPrefScreenLocked, false);
+    app->lockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_TRUE(eventNames().empty());
+}
+
+// Answers an alert by first running something else on the main thread, as a
+// modal alert lets timers and requests run meanwhile.
+class ReentrantAlertPresenter final : public platform::AlertPresenter {
+public:
+    explicit ReentrantAlertPresenter(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {}
+    int present(const platform::Alert&) override {
+        if (meanwhile_) std::exchange(meanwhile_, nullptr)();
+        return 0;
+    }
+
+private:
+    std::function<void()> meanwhile_;
+};
+
+TEST_F(LockingTest, SecondAttemptWhileTheFirstIsStillSettingUpGivesUpAtOnce) {
+    set(kPrefPasswordInputSource, "com.apple.keylayout.Missing");
+    std::int32_t statusAfterSecondAttempt = -1;
+    ReentrantAlertPresenter presenter([&] {
+        // An unlock request slips in while the first lock waits on its alert;
+        // a lock attempt after it finds the lock object taken.
+        app->unlockScreen();
+        app->lockScreen(nullptr);
+        statusAfterSecondAttempt = app->getLock_status();
+    });
+    platform::AlertPresenter::install(&presenter);
+    app->lockScreen(nullptr);
+    platform::AlertPresenter::install(&env.alerts());
+
+    EXPECT_EQ(statusAfterSecondAttempt, 2);
+    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_TRUE(app->isAboutToLockFree());
+    inputSources.install("com.apple.keylayout.Missing");
+    events.clear();
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, ConfigurationProblemAbandonsTheLockWithAnOkAlert) {
+    set(kPrefPassword, "");
+    app->lockScreen(nullptr);
+    ASSERT_EQ(env.alerts().shownCount(), 1u);
+    EXPECT_EQ(env.alerts().shown().front().buttons, std::vector<std::string>{"Ok"});
+    expectAbandoned();
+    EXPECT_TRUE(displays.fades().empty()) << "abandoned before the fade-out";
+    setPassword(kPassword);
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, FadeUnderWayAbandonsSilently) {
+    ASSERT_TRUE(app->fadeOut(1.0f));
+    app->lockScreen(nullptr);
+    expectAbandoned();
+    EXPECT_TRUE(env.logged("fadeLock 0 locked: 1"));
+    app->fadeIn(1.0f);
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, MissingInputSourceRefusesTheLockAndLeavesTheSourceAlone) {
+    set(kPrefPasswordInputSource, "com.apple.keylayout.German");
+    app->lockScreen(nullptr);
+    ASSERT_EQ(env.alerts().shownCount(), 1u);
+    const platform::Alert alert = env.alerts().shown().front();
+    EXPECT_EQ(alert.messageText, "Cannot lock computer");
+    EXPECT_EQ(alert.buttons, std::vector<std::string>{"Ok"});
+    EXPECT_EQ(alert.informativeText,
+              "The input source in use when setting the password is not available anymore: "
+              "com.apple.keylayout.German\n\nMake sure it is installed and selectable.");
+    EXPECT_TRUE(env.logged("The input source in use when setting the password is not available anymore: "
+                           "com.apple.keylayout.German"));
+    expectAbandoned();
+    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US");
+    EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0) << "the fade-out was undone";
+    EXPECT_EQ(app->getFadeLock(), 0);
+
+    inputSources.install("com.apple.keylayout.German");
+    expectNextLockSucceeds();
+    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.German");
+}
+
+TEST_F(LockingTest, DisabledInputSourceCountsAsMissing) {
+    inputSources.install("com.apple.keylayout.Dvorak", false);
+    set(kPrefPasswordInputSource, "com.apple.keylayout.Dvorak");
+    app->lockScreen(nullptr);
+    ASSERT_EQ(env.alerts().shownCount(), 1u);
+    expectAbandoned();
+}
+
+TEST_F(LockingTest, UnselectableInputSourceRefusesTheLock) {
+    inputSources.install("com.apple.keylayout.German");
+    inputSources.failCall(platform::headless::HeadlessInputSources::Call::Select, -50);
+    set(kPrefPasswordInputSource, "com.apple.keylayout.German");
+    app->lockScreen(nullptr);
+    ASSERT_EQ(env.alerts().shownCount(), 1u);
+    EXPECT_EQ(env.alerts().shown().front().informativeText,
+              "Failed to set the input source used when setting the password: com.apple.keylayout.German\n\nMake "
+              "sure it is installed and selectable.");
+    expectAbandoned();
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, InputSourceIsSwitchedForTheLockAndRestoredAtUnlock) {
+    inputSources.install("com.apple.keylayout.German");
+    set(kPrefPasswordInputSource, "com.apple.keylayout.German");
+    lockAndSettle();
+    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.German");
+    EXPECT_EQ(app->rememberedInputSource(), std::optional<std::string>("com.apple.keylayout.US"));
+    app->unlockScreen();
+    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US");
+}
+
+TEST_F(LockingTest, NoStoredInputSourceLeavesTheKeyboardAlone) {
+    lockAndSettle();
+    app->unlockScreen();
+    EXPECT_TRUE(inputSources.selections().empty());
+    EXPECT_FALSE(app->rememberedInputSource());
+}
+
+TEST_F(LockingTest, DisplayListFailureReleasesAndAbandons) {
+    displays.failCall(platform::headless::HeadlessDisplays::Call::OnlineDisplays, 1000);
+    app->lockScreen(nullptr);
+    EXPECT_TRUE(env.logged("CGGetOnlineDisplayList() failed: 1000"));
+    EXPECT_EQ(displays.releaseAllCount(), 1);
+    expectAbandoned();
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, CaptureFailureReleasesEarlierCapturesAndAbandons) {
+    inputSources.install("com.apple.keylayout.German");
+    set(kPrefPasswordInputSource, "com.apple.keylayout.German");
+    displays.failCaptureOf(displays.displays()[1], 1003);
+    app->lockScreen(nullptr);
+    EXPECT_TRUE(env.logged("CGDisplayCaptureWithOptions() failed: 1003"));
+    EXPECT_EQ(displays.releaseAllCount(), 1);
+    expectAbandoned();
+    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US") << "the keyboard is given back";
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, ReleaseFailureAfterCaptureFailureIsLogged) {
+    displays.failCall(platform::headless::HeadlessDisplays::Call::Capture, 1001);
+    displays.failCall(platform::headless::HeadlessDisplays::Call::ReleaseAll, 1002);
+    app->lockScreen(nullptr);
+    EXPECT_TRUE(env.logged("Error releasing displays: 1002"));
+    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_TRUE(app->isAboutToLockFree());
+    expectNextLockSucceeds();
+}
+
+TEST_F(LockingTest, CursorAndInterfaceModeFailuresAreLoggedAndIgnored) {
+    displays.failCall(platform::headless::HeadlessDisplays::Call::HideCursor, 7);
+    lockAndSettle();
+    EXPECT_TRUE(env.logged("Failed to hide mouse cursor: 7"));
+    EXPECT_EQ(app->getLock_status(), 1);
+
+    displays.failCall(platform::headless::HeadlessDisplays::Call::ShowCursor, 8);
+    displays.failCall(platform::headless::HeadlessDisplays::Call::ReleaseAll, 9);
+    uiMode.failCall(platform::headless::HeadlessSystemUIMode::Call::Set, -50);
+    app->unlockScreen();
+    EXPECT_TRUE(env.logged("Error reenabling mouse cursor: 8"));
+    EXPECT_TRUE(env.logged("Error releasing displays: 9"));
+    EXPECT_TRUE(env.logged("Error setting UI model to normal: headlessError-50; "
+                           "the headless interface mode refused the change (-50) (-50)"));
+    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_FALSE(app->lockWindow());
+}
+
+TEST_F(LockingTest, LockHotKeyIsUnregisteredWhileLocked) {
+    set(kPrefLockScreenHotKeyCode, 37);
+    set(kPrefLockScreenHotKeyModifiers, 0x100);
+    paneCenter.post(kChangeNotification, kPreferencesObject);
+    env.advance(0);
+    ASSERT_TRUE(hotKeys.registeredWithIdentifier(kLockScreenHotKey));
+    lockAndSettle();
+    EXPECT_FALSE(hotKeys.registeredWithIdentifier(kLockScreenHotKey));
+    app->unlockScreen();
+    EXPECT_TRUE(hotKeys.registeredWithIdentifier(kLockScreenHotKey));
+}
+
+TEST_F(LockingTest, LockEmptiesThePhotoCache) {
+    const std::string folder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
+    platform::FileManager::writeAtomically(folder + "/20100102030405006.tiff", platform::Data{1, 2, 3});
+    platform::FileManager::createDirectory(folder + "/old", true);
+    app->lockScreen(nullptr);
+    EXPECT_TRUE(platform::FileManager::contentsOfDirectory(folder).empty());
+}
+
+TEST_F(LockingTest, DockIconOnlyWhileLockedWhenShowInDockIsOff) {
+    set(kPrefShowInDock, false);
+    processes.transformCurrentProcess(platform::Processes::ProcessType::UIElement);
+    lockAndSettle();
+    EXPECT_EQ(processes.currentProcessType(), platform::Processes::ProcessType::Foreground);
+    app->unlockScreen();
+    EXPECT_EQ(processes.currentProcessType(), platform::Processes::ProcessType::UIElement);
+}
+
+TEST_F(LockingTest, OlderSystemsKeepTheirProcessType) {
+    processes.setSystemVersion(0x1068);
+    app.reset();
+    set(kPrefShowInDock, false);
+    launch();
+    processes.transformCurrentProcess(platform::Processes::ProcessType::UIElement);
+    lockAndSettle();
+    EXPECT_EQ(processes.currentProcessType(), platform::Processes::ProcessType::UIElement);
+}
+
+TEST_F(LockingTest, ResigningActiveWhileLockedBringsTheLockWindowBack) {
+    lockAndSettle();
+    processes.bringToFront(finder);
+    platform::Application::shared().resignActive();
+    EXPECT_TRUE(platform::Application::shared().isActive());
+    EXPECT_TRUE(app->lockWindow()->isKeyWindow());
+    EXPECT_EQ(app->lockWindow()->firstResponder(), &app->lockPasswordField());
+
+    // The field keeps the focus and its keys still take the controller's path.
+    wakeLockScreen();
+    enter(kPassword);
+    EXPECT_EQ(app->getLock_status(), 2);
+}
+
+TEST_F(LockingTest, ResigningActiveWhileUnlockedChangesNothing) {
+    platform::Application::shared().resignActive();
+    EXPECT_FALSE(platform::Application::shared().isActive());
+}
+
+class ExceptionsTest : public LockingTest {};
+
+TEST_F(ExceptionsTest, FrontmostExceptionByDisplayNameSkipsTheLock) {
+    const std::string first = writeApplicationBundle("Mail", {{"CFBundleDisplayName", "Mail"}});
+    const std::string second = writeApplicationBundle("Keynote", {{"CFBundleDisplayName", "Keynote"},
+                                                                  {"CFBundleExecutable", "KeynoteX"}});
+    const std::string third = writeApplicationBundle("Safari", {{"CFBundleDisplayName", "Safari"}});
+    set(kPrefExceptions, platform::Array{first, second, third});
+    processes.bringToFront(processes.launch("Keynote"));
+    app->checkAndLockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(env.logLinesContaining("Comparing").size(), 2u) << "one line per entry up to the match";
+    EXPECT_TRUE(env.logged("Comparing Keynote <-> Mail"));
+    EXPECT_TRUE(env.logged("Not locking computer. Keynote is currently the frontmost application."));
+}
+
+TEST_F(ExceptionsTest, ExecutableNameServesWithoutDisplayName) {
+    set(kPrefExceptions, platform::Array{writeApplicationBundle("Xcode", {{"CFBundleExecutable", "Xcode"}})});
+    processes.bringToFront(processes.launch("Xcode"));
+    app->checkAndLockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 2);
+}
+
+TEST_F(ExceptionsTest, NamesCompareCaseSensitivelyAndUnreadableEntriesMatchNothing) {
+    set(kPrefExceptions, platform::Array{env.home() + "/Applications/Gone.app",
+                                         writeApplicationBundle("Xcode", {{"CFBundleExecutable", "xcode"}})});
+    processes.bringToFront(processes.launch("Xcode"));
+    app->checkAndLockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(env.logLinesContaining("Comparing").size(), 2u);
+    EXPECT_TRUE(env.logged("Comparing Xcode <-> (null)"));
+}
+
+TEST_F(ExceptionsTest, NoExceptionsLockAtOnce) {
+    app->checkAndLockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_TRUE(env.logLinesContaining("Comparing").empty());
+}
+
+class UnlockLogTest : public LockingTest {
+protected:
+    void lockAndUnlockWithWrongAttempts(int wrongAttempts) {
+        lockAndSettle();
+        wakeLockScreen();
+        for (int i = 0; i < wrongAttempts; ++i) enter("wrong");
+        processes.bringToFront(processes.self());
+        enter(kPassword);
+        ASSERT_EQ(app->getLock_status(), 2);
+    }
+};
+
+TEST_F(UnlockLogTest, OnlyLockAndUnlockEntriesBringBackThePreviousApplication) {
+    if (!app->logWindowController()) GTEST_SKIP() << "no log window";
+    lockAndUnlockWithWrongAttempts(0);
+    if (app->logWindowController()->logEntryCount() != 2) GTEST_SKIP() << "the log does not count entries yet";
+    EXPECT_EQ(processes.front(), finder);
+    env.advance(2.0);
+    EXPECT_FALSE(app->logWindowController()->window().isVisible());
+}
+
+TEST_F(UnlockLogTest, AWrongPasswordEntryOpensTheLogOneSecondLater) {
+    lockAndUnlockWithWrongAttempts(1);
+    if (app->logWindowController()->logEntryCount() != 3) GTEST_SKIP() << "the log does not count entries yet";
+    EXPECT_EQ(processes.front(), processes.self());
+    env.advance(0.9);
+    EXPECT_FALSE(app->logWindowController()->window().isVisible());
+    env.advance(0.2);
+    EXPECT_TRUE(app->logWindowController()->window().isVisible());
+}
+
+TEST_F(UnlockLogTest, ShowLogOnUnlockOffDoesNeither) {
+    set(kPrefShowLogOnUnlock, false);
+    lockAndUnlockWithWrongAttempts(1);
+    env.advance(2.0);
+    EXPECT_FALSE(app->logWindowController()->window().isVisible());
+    EXPECT_EQ(processes.front(), processes.self());
+}
+
+TEST_F(UnlockLogTest, WithoutTheFailedUnlockConditionTheLogAlwaysOpens) {
+    set(kPrefShowLogOnUnlockAfterFailedUnlock, false);
+    lockAndUnlockWithWrongAttempts(0);
+    env.advance(1.1);
+    EXPECT_TRUE(app->logWindowController()->window().isVisible());
+}
+
+}  // namespace
+}  // namespace apptest
