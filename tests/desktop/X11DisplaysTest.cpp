@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/X11Displays.h"
+#include "platform/desktop/X11Session.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// These tests talk to a real X server; the end-to-end runner starts them
+// under Xvfb. Without a display they skip.
+
+using namespace platform::desktop;
+
+namespace {
+
+bool haveDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
+QCoreApplication& qtApplication() {
+    static int argc = 1;
+    static char name[] = "desktop_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    return application;
+}
+
+void processEventsFor(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// A second client of the same server, as another application would be.
+struct OtherClient {
+    Display* dpy = XOpenDisplay(nullptr);
+    ~OtherClient() {
+        if (dpy) XCloseDisplay(dpy);
+    }
+    int grabKeyboard() {
+        const int status = XGrabKeyboard(dpy, DefaultRootWindow(dpy), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        XSync(dpy, False);
+        return status;
+    }
+    void ungrabKeyboard() {
+        XUngrabKeyboard(dpy, CurrentTime);
+        XSync(dpy, False);
+    }
+    bool keyboardTakenByAnother() {
+        const int status = grabKeyboard();
+        if (status == GrabSuccess) ungrabKeyboard();
+        return status == AlreadyGrabbed;
+    }
+};
+
+std::vector<GammaRamp> currentRamps(Display* dpy) {
+    std::vector<GammaRamp> ramps;
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(dpy, DefaultRootWindow(dpy));
+    for (int i = 0; resources && i < resources->ncrtc; ++i) {
+        const int size = XRRGetCrtcGammaSize(dpy, resources->crtcs[i]);
+        if (size <= 0) continue;
+        XRRCrtcGamma* gamma = XRRGetCrtcGamma(dpy, resources->crtcs[i]);
+        GammaRamp ramp;
+        ramp.crtc = resources->crtcs[i];
+        ramp.red.assign(gamma->red, gamma->red + size);
+        ramp.green.assign(gamma->green, gamma->green + size);
+        ramp.blue.assign(gamma->blue, gamma->blue + size);
+        XRRFreeGamma(gamma);
+        ramps.push_back(std::move(ramp));
+    }
+    if (resources) XRRFreeScreenResources(resources);
+    return ramps;
+}
+
+void setRamps(Display* dpy, const std::vector<GammaRamp>& ramps, std::uint16_t solid) {
+    for (const GammaRamp& ramp : ramps) {
+        XRRCrtcGamma* gamma = XRRAllocGamma(static_cast<int>(ramp.red.size()));
+        for (std::size_t i = 0; i < ramp.red.size(); ++i) gamma->red[i] = gamma->green[i] = gamma->blue[i] = solid;
+        XRRSetCrtcGamma(dpy, ramp.crtc, gamma);
+        XRRFreeGamma(gamma);
+    }
+    XSync(dpy, False);
+}
+
+bool allSolid(const std::vector<GammaRamp>& ramps, std::uint16_t value) {
+    for (const GammaRamp& ramp : ramps)
+        for (std::size_t i = 0; i < ramp.red.size(); ++i)
+            if (ramp.red[i] != value || ramp.green[i] != value || ramp.blue[i] != value) return false;
+    return true;
+}
+
+bool sameRamps(const std::vector<GammaRamp>& a, const std::vector<GammaRamp>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].red != b[i].red || a[i].green != b[i].green || a[i].blue != b[i].blue) return false;
+    return true;
+}
+
+class X11DisplaysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveDisplay()) GTEST_SKIP() << "no X display (run under Xvfb by the end-to-end tests)";
+        qtApplication();
+        Display* dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        session = std::make_unique<X11Session>(dpy);
+        watchdog = std::make_unique<GammaWatchdog>("");
+        displays = std::make_unique<X11Displays>(*session, *watchdog);
+    }
+    void TearDown() override {
+        displays.reset();
+        watchdog.reset();
+        session.reset();
+    }
+
+    // Children of the root in stacking order, bottom first.
+    std::vector<::Window> stacking() {
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(session->display(), session->root(), &root, &parent, &children, &count);
+        std::vector<::Window> order(children, children + count);
+        if (children) XFree(children);
+        return order;
+    }
+
+    std::unique_ptr<X11Session> session;
+    std::unique_ptr<GammaWatchdog> watchdog;
+    std::unique_ptr<X11Displays> displays;
+};
+
+}  // namespace
+
+TEST_F(X11DisplaysTest, CaptureTakesTheKeyboardAndReleaseGivesItBack) {
+    OtherClient other;
+    std::vector<platform::DisplayID> ids;
+    ASSERT_EQ(displays->onlineDisplays(8, ids), 0);
+    ASSERT_FALSE(ids.empty());
+    EXPECT_EQ(ids.front(), displays->mainDisplay());
+    for (auto id : ids) ASSERT_EQ(displays->capture(id, 0), 0);
+    EXPECT_TRUE(displays->isCaptured());
+    EXPECT_TRUE(other.keyboardTakenByAnother());
+    EXPECT_EQ(displays->releaseAll(), 0);
+    EXPECT_FALSE(other.keyboardTakenByAnother());
+}
+
+TEST_F(X11DisplaysTest, AKeyboardHeldElsewhereMakesTheCaptureFailAfterRetrying) {
+    OtherClient other;
+    ASSERT_EQ(other.grabKeyboard(), GrabSuccess);
+    const auto before = stacking().size();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_NE(displays->capture(displays->mainDisplay(), platform::Displays::CaptureNoFill), 0);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    // Ten attempts, a tenth of a second apart.
+    EXPECT_GE(waited, std::chrono::milliseconds(850));
+    EXPECT_LT(waited, std::chrono::milliseconds(3000));
+    EXPECT_FALSE(displays->isCaptured());
+    // No covering window is left behind (the input-only grab window is unmapped).
+    EXPECT_LE(stacking().size(), before + 1);
+    other.ungrabKeyboard();
+    EXPECT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
+    EXPECT_TRUE(other.keyboardTakenByAnother());
+    displays->releaseAll();
+}
+
+TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
+    ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
+    const std::vector<::Window> covered = stacking();
+    const ::Window cover = covered.back();
+
+    OtherClient other;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const ::Window intruder = XCreateWindow(other.dpy, DefaultRootWindow(other.dpy), 0, 0, 300, 200, 0, CopyFromParent,
+                                            InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    XMapRaised(other.dpy, intruder);
+    XSync(other.dpy, False);
+    processEventsFor(200);
+
+    const std::vector<::Window> order = stacking();
+    const auto position = [&](::Window w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+    EXPECT_GT(position(cover), position(intruder));
+    XDestroyWindow(other.dpy, intruder);
+    XSync(other.dpy, False);
+    displays->releaseAll();
+}
+
+TEST_F(X11DisplaysTest, ScreenFramesHaveTheirOriginAtTheBottomLeftOfTheMainScreen) {
+    const auto frames = displays->screenFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().x, 0);
+    EXPECT_EQ(frames.front().y, 0);
+    const platform::Rect inRoot = displays->toRoot({0, 0, 100, 50});
+    EXPECT_EQ(inRoot.y, frames.front().height - 50);
+    EXPECT_EQ(displays->fromRoot(inRoot), (platform::Rect{0, 0, 100, 50}));
+}
+
+TEST_F(X11DisplaysTest, AFadeBlendsEveryCrtcAndTheReleaseRestoresIt) {
+    const std::vector<GammaRamp> original = currentRamps(session->display());
+    if (original.empty()) GTEST_SKIP() << "this X server has no gamma ramps";
+    std::uint32_t token = 0;
+    ASSERT_EQ(displays->acquireFadeReservation(15.0, token), 0);
+    std::uint32_t second = 0;
+    EXPECT_NE(displays->acquireFadeReservation(15.0, second), 0) << "one reservation at a time";
+    ASSERT_EQ(displays->fade(token, 0.1, 0.0, 1.0, 1.0, 1.0, 1.0, true), 0);
+    EXPECT_TRUE(allSolid(currentRamps(session->display()), 65535));
+    EXPECT_NE(displays->fade(token + 1, 0.1, 1.0, 0.0, 1.0, 1.0, 1.0, true), 0) << "a wrong token is refused";
+    ASSERT_EQ(displays->releaseFadeReservation(token), 0);
+    EXPECT_TRUE(sameRamps(currentRamps(session->display()), original));
+}
+
+TEST_F(X11DisplaysTest, AnExpiredReservationGivesTheOriginalRampsBack) {
+    const std::vector<GammaRamp> original = currentRamps(session->display());
+    if (original.empty()) GTEST_SKIP() << "this X server has no gamma ramps";
+    std::uint32_t token = 0;
+    ASSERT_EQ(displays->acquireFadeReservation(0.2, token), 0);
+    ASSERT_EQ(displays->fade(token, 0.05, 0.0, 1.0, 0.0, 0.0, 0.0, true), 0);
+    EXPECT_TRUE(allSolid(currentRamps(session->display()), 0));
+    processEventsFor(400);
+    EXPECT_TRUE(sameRamps(currentRamps(session->display()), original));
+    EXPECT_NE(displays->releaseFadeReservation(token), 0) << "the reservation is gone";
+    std::uint32_t next = 0;
+    EXPECT_EQ(displays->acquireFadeReservation(1.0, next), 0);
+    displays->releaseFadeReservation(next);
+}
+
+TEST(GammaWatchdog, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
+    if (!haveDisplay()) GTEST_SKIP() << "no X display (run under Xvfb by the end-to-end tests)";
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    const std::vector<GammaRamp> original = currentRamps(dpy);
+    if (original.empty()) {
+        XCloseDisplay(dpy);
+        GTEST_SKIP() << "this X server has no gamma ramps";
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The dying application: remembers the ramps, whitens the screen and
+        // is killed without a chance to clean up.
+        GammaWatchdog watchdog(std::getenv("DISPLAY"));
+        Display* own = XOpenDisplay(nullptr);
+        watchdog.remember(currentRamps(own));
+        setRamps(own, currentRamps(own), 65535);
+        raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    bool restored = false;
+    for (int i = 0; i < 100 && !restored; ++i) {
+        restored = sameRamps(currentRamps(dpy), original);
+        if (!restored) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(restored) << "the watchdog did not give the ramps back";
+    setRamps(dpy, {}, 0);
+    XCloseDisplay(dpy);
+}

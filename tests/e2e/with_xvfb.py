@@ -1,0 +1,47 @@
+#!/usr/bin/env python3
+"""Runs a command on a private Xvfb display (DISPLAY set for it).
+
+Exit status 77 (skip) when Xvfb is not installed; otherwise the command's own.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+
+SKIP = 77
+
+
+def start_xvfb():
+    read_fd, write_fd = os.pipe()
+    # Without -noreset the server resets whenever its last client leaves and
+    # refuses connections meanwhile.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                             "-noreset"], pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        xvfb.kill()
+        sys.exit("Xvfb did not start")
+    return xvfb, ":" + number
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit("usage: with_xvfb.py command [arguments...]")
+    if not shutil.which("Xvfb"):
+        print("SKIP: Xvfb is not installed", flush=True)
+        return SKIP
+    xvfb, display = start_xvfb()
+    try:
+        env = dict(os.environ, DISPLAY=display)
+        env.pop("XAUTHORITY", None)
+        return subprocess.run(sys.argv[1:], env=env).returncode
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
