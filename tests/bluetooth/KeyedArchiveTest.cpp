@@ -100,6 +100,24 @@ TEST(KeyedArchiveTest, CorruptOrForeignDataReadsAsNothing) {
     for (const auto& [label, data] : cases) EXPECT_EQ(KeyedUnarchiver::unarchiveObjectWithData(data), nullptr) << label;
 }
 
+TEST(KeyedArchiveTest, DamagedBytesNeverGiveAnythingButADeviceOrNothing) {
+    const Data good = KeyedArchiver::archivedDataWithRootObject(phone());
+    int readable = 0;
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        for (std::uint8_t replacement : {std::uint8_t{0x00}, std::uint8_t{0x7f}, std::uint8_t{0xff}}) {
+            Data damaged = good;
+            if (damaged[i] == replacement) continue;
+            damaged[i] = replacement;
+            ObjectRef object = KeyedUnarchiver::unarchiveObjectWithData(damaged);
+            if (!object) continue;
+            ++readable;
+            EXPECT_NE(std::dynamic_pointer_cast<BluetoothDevice>(object), nullptr) << "byte " << i;
+        }
+    }
+    // Damage to a name's text still reads; damage to the structure does not.
+    EXPECT_LT(readable, static_cast<int>(good.size()) * 3);
+}
+
 // A small class with every kind of field, to check the archive's general values.
 class Bookmark : public Object {
 public:
