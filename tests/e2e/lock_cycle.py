@@ -100,8 +100,9 @@ def wait_for(predicate, timeout, what, interval=0.02):
 
 
 class Session:
-    def __init__(self, app, pane, artifacts):
+    def __init__(self, app, pane, artifacts, preferences=None):
         self.app = app
+        self.preference_overrides = preferences or {}
         self.pane = pane
         self.artifacts = artifacts
         self.tmp = tempfile.mkdtemp(prefix="tarnwick-e2e-")
@@ -157,6 +158,7 @@ class Session:
             "lockScreenHotKeyModifiers": HOTKEY_CARBON,
             "showLogOnUnlock": False,
         }
+        preferences.update(self.preference_overrides)
         with open(os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist"), "wb") as f:
             plistlib.dump(preferences, f)
         screensaver = os.path.join(home, "Library", "Preferences", "com.apple.screensaver.plist")
@@ -168,6 +170,8 @@ class Session:
         home = os.path.join(self.tmp, "home")
         os.makedirs(home)
         config, data = self.write_preferences(home)
+        runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(runtime, mode=0o700)
         display = self.start_x()
         bus = self.start_bus()
         env = dict(os.environ)
@@ -179,6 +183,7 @@ class Session:
             "XDG_DATA_HOME": data,
             "XDG_CACHE_HOME": os.path.join(home, ".cache"),
             "XDG_DATA_DIRS": os.path.join(self.tmp, "no-system-data"),
+            "XDG_RUNTIME_DIR": runtime,
             "QT_QPA_PLATFORM": "xcb",
         })
         env.pop("TARNWICK_BACKEND", None)
