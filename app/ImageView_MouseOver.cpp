@@ -103,6 +103,7 @@ void ImageView_MouseOver::mouseDown(const platform::EventRef&) {
     const std::string folder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
     platform::FileManager::createDirectory(folder);
     const std::string path = platform::paths::appendComponent(folder, fileName);
-    if (!platform::FileManager::writeAtomically(path, image()->tiffRepresentation())) return;
+    const platform::Data tiff = image()->tiffRepresentation();
+    if (tiff.empty() || !platform::FileManager::writeAtomically(path, tiff)) return;
     if (platform::Workspace::isInstalled()) platform::Workspace::shared().openFile(path, kImageViewer);
 }

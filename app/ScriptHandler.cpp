@@ -64,7 +64,9 @@ bool isAppleScript(const std::string& path) { return endsWith(path, ".scpt") || 
 void writePhoto(const platform::Value& image, const std::string& path) {
     auto photo = image.objectAs<platform::Image>();
     if (!photo) return;
-    platform::FileManager::writeAtomically(path, photo->tiffRepresentation());
+    // An image without pixels has no TIFF; an empty file would only pass for a photo.
+    const platform::Data tiff = photo->tiffRepresentation();
+    if (!tiff.empty()) platform::FileManager::writeAtomically(path, tiff);
 }
 
 std::string joined(const std::vector<std::string>& parts) {
@@ -149,7 +151,11 @@ void ScriptHandler::photoReady(const platform::NotificationRef& notification) {
 }
 
 void ScriptHandler::executeInBackground(platform::Dictionary request) {
-    platform::Thread::detach([request = std::move(request)]() mutable { executeScript(std::move(request)); });
+    runsUnderWay_->fetch_add(1);
+    platform::Thread::detach([request = std::move(request), underWay = runsUnderWay_]() mutable {
+        executeScript(std::move(request));
+        underWay->fetch_sub(1);
+    });
 }
 
 void ScriptHandler::executeScript(platform::Dictionary request) {

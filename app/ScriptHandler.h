@@ -5,7 +5,9 @@
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,12 +30,16 @@ public:
 
     // Number of run requests waiting for their photo.
     std::size_t pendingScriptCount() const;
+    // Runs whose background thread has not finished launching yet.
+    int runsUnderWay() const { return runsUnderWay_->load(); }
 
 private:
     bool photoWillFollow(const std::string& stem, const platform::Value& timestamp) const;
-    static void executeInBackground(platform::Dictionary request);
+    void executeInBackground(platform::Dictionary request);
 
     TarnwickDelegate* delegate_ = nullptr;
     mutable std::mutex scriptsToExecuteLock_;
     std::vector<platform::Dictionary> scriptsToExecute_;
+    // Shared with the background threads, which may outlive the handler.
+    std::shared_ptr<std::atomic<int>> runsUnderWay_ = std::make_shared<std::atomic<int>>(0);
 };

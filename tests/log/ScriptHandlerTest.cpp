@@ -71,6 +71,7 @@ protected:
         handler = std::make_unique<ScriptHandler>(&delegate);
     }
     void TearDown() override {
+        EXPECT_TRUE(waitUntil([&] { return handler->runsUnderWay() == 0; }));
         handler.reset();
         // Scripts still running would write into the home about to go.
         waitUntil([] { return childStates().empty(); });
@@ -225,8 +226,7 @@ TEST_F(ScriptHandlerTest, PathAndArgumentsAreGivenToTheShellUnquoted) {
     configure("screenLocked", dir + "/my script.sh|||a  b; echo done > '" + injected + "'", false);
     postEvent(kScreenLockedEvent, t1);
     EXPECT_EQ(output("my"), "3\nscript.sh\na\nb\n");
-    EXPECT_TRUE(waitUntil([&] { return platform::FileManager::fileExists(injected); }));
-    EXPECT_EQ(readText(injected), "done\n");
+    EXPECT_TRUE(waitUntil([&] { return readText(injected) == "done\n"; })) << readText(injected);
 }
 
 TEST_F(ScriptHandlerTest, NoCameraOrSleepMeansNoWaiting) {
