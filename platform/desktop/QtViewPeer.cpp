@@ -1,7 +1,9 @@
 #include <QCheckBox>
+#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -25,18 +27,61 @@ Qt::Alignment alignmentFor(int alignment) {
     }
 }
 
+// The platform's own template icons that the application names: a padlock,
+// closed or open, drawn in the template colour.
+QPixmap templateIcon(const std::string& name) {
+    const bool locked = name == "NSLockLockedTemplate";
+    if (!locked && name != "NSLockUnlockedTemplate") return {};
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40));
+    painter.drawRoundedRect(QRectF(7, 14, 18, 14), 3, 3);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(40, 40, 40), 3));
+    // The open shackle swings to the right.
+    painter.drawArc(locked ? QRectF(10, 4, 12, 20) : QRectF(18, 2, 12, 20), 0, 180 * 16);
+    if (locked) {
+        painter.drawLine(QPointF(10, 14), QPointF(10, 10));
+        painter.drawLine(QPointF(22, 14), QPointF(22, 10));
+    }
+    return pixmap;
+}
+
 QPixmap pixmapFor(const Image& image) {
     if (!image.rgb().empty()) {
         QImage pixels(image.rgb().data(), image.width(), image.height(), image.width() * 3, QImage::Format_RGB888);
         return QPixmap::fromImage(pixels.copy());
     }
     if (!image.filePath().empty()) return QPixmap(QString::fromStdString(image.filePath()));
-    return {};
+    return templateIcon(image.name());
 }
 
 }  // namespace
 
-QtViewPeer::QtViewPeer(View& view) : view_(view) { createWidget(); }
+QtViewPeer::QtViewPeer(View& view) : view_(view) {
+    createWidget();
+    if (widget_) widget_->installEventFilter(&filter_);
+}
+
+bool QtViewPeer::InputFilter::eventFilter(QObject* watched, QEvent* event) {
+    const bool isControl = qobject_cast<QAbstractButton*>(watched) || qobject_cast<QLineEdit*>(watched);
+    switch (event->type()) {
+        case QEvent::Enter:
+            if (!view_.trackingRects().empty()) view_.mouseEntered(Event::ofType(Event::Type::MouseEntered));
+            return false;
+        case QEvent::Leave:
+            if (!view_.trackingRects().empty()) view_.mouseExited(Event::ofType(Event::Type::MouseExited));
+            return false;
+        case QEvent::MouseButtonPress:
+            if (isControl || !view_.acceptsFirstResponder()) return false;
+            view_.mouseDown(Event::ofType(Event::Type::LeftMouseDown));
+            return true;
+        default: return false;
+    }
+}
 
 QtViewPeer::~QtViewPeer() {
     if (widget_) {

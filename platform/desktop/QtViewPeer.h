@@ -34,8 +34,20 @@ private:
     void syncContent();
     void syncSubviews();
 
+    // Pointer crossings for views with tracking areas, and clicks for views
+    // that take part in the responder chain themselves (a clickable picture).
+    class InputFilter final : public QObject {
+    public:
+        explicit InputFilter(View& view) : view_(view) {}
+        bool eventFilter(QObject* watched, QEvent* event) override;
+
+    private:
+        View& view_;
+    };
+
     View& view_;
     QPointer<QWidget> widget_;
+    InputFilter filter_{view_};
     // Where the widget was last placed, so that frame changes follow.
     bool fills_ = false;
     double parentHeight_ = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/desktop/QtViewPeer.h"
 #include "platform/desktop/X11Displays.h"
+#include "platform/ui/Panel.h"
 
 #include <cmath>
 
@@ -60,6 +61,13 @@ void QtWindowPeer::applyLevel() {
     if (appliedLevel_ == window_.level()) return;
     const bool wasVisible = widget_->isVisible();
     Qt::WindowFlags flags = Qt::Window;
+    auto* panel = dynamic_cast<Panel*>(&window_);
+    if (panel) {
+        // Panels (previews, palettes) never take the focus from the window they serve.
+        flags = Qt::Tool | Qt::WindowDoesNotAcceptFocus;
+        if (panel->styleMask() == Panel::Borderless) flags |= Qt::FramelessWindowHint;
+        widget_->setAttribute(Qt::WA_ShowWithoutActivating);
+    }
     if (window_.level() >= windowlevel::Shielding)
         flags = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
     else if (window_.level() >= windowlevel::Floating)
@@ -127,7 +135,7 @@ void QtWindowPeer::modelChanged() {
     widget_->show();
     if (window_.level() >= windowlevel::Shielding) {
         setShielding(true);
-    } else if (window_.isKeyWindow()) {
+    } else if (window_.isKeyWindow() && !dynamic_cast<Panel*>(&window_)) {
         widget_->raise();
         widget_->activateWindow();
     }
