@@ -125,6 +125,21 @@ TEST_F(InstallPaths, WithoutAnInstallationTheLoginItemIsLeftAlone) {
     EXPECT_GE(env.alerts().shownCount(), 2u);
 }
 
+TEST_F(InstallPaths, LoginItemsThatCannotBeListedMeanNoAndAddNothing) {
+    installPane(userLibrary());
+    platform::FileManager::createDirectory(paths::configDirectory());
+    const std::string folder = platform::LoginItems::autostartFolder();
+    std::ofstream(folder) << "in the way";
+    EXPECT_FALSE(TarnwickPaths::shouldLaunchAtLogin(std::nullopt));
+    TarnwickPaths::startAtLogin(1);
+    TarnwickPaths::startAtLogin(0);
+    EXPECT_FALSE(platform::FileManager::isDirectory(folder));
+    std::ifstream in(folder);
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "in the way");
+}
+
 TEST_F(InstallPaths, UnreadableLoginItemsFolderMeansNoAndNoChanges) {
     if (::geteuid() == 0) GTEST_SKIP() << "running as root: a folder without permissions stays readable";
     installPane(userLibrary());
