@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/X11Displays.h"
+#include "platform/desktop/X11HotKeyCenter.h"
+#include "platform/desktop/X11Session.h"
+#include "platform/desktop/XInputEventTap.h"
+#include "platform/desktop/XkbInputSources.h"
+#include "platform/ui/Window.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+// Input on a real X server, typed with XTEST by a second client. The end-to-
+// end runner starts these under Xvfb; without a display they skip.
+
+using namespace platform::desktop;
+
+namespace {
+
+bool haveDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
+QCoreApplication& qtApplication() {
+    static int argc = 1;
+    static char name[] = "desktop_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+    return application;
+}
+
+// A shielding window model that records what reaches it.
+class RecordingWindow : public platform::Window {
+public:
+    RecordingWindow() { setLevel(platform::windowlevel::Shielding); }
+    void sendEvent(const platform::EventRef& event) override { events.push_back(event); }
+    std::vector<platform::EventRef> events;
+};
+
+class X11InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveDisplay()) GTEST_SKIP() << "no X display (run under Xvfb by the end-to-end tests)";
+        qtApplication();
+        Display* dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        session = std::make_unique<X11Session>(dpy);
+        typist = XOpenDisplay(nullptr);
+        ASSERT_NE(typist, nullptr);
+    }
+    void TearDown() override {
+        if (typist) XCloseDisplay(typist);
+        session.reset();
+    }
+
+    void key(KeySym keysym, bool press) {
+        XTestFakeKeyEvent(typist, XKeysymToKeycode(typist, keysym), press, CurrentTime);
+        XSync(typist, False);
+    }
+    void tap(KeySym keysym) {
+        key(keysym, true);
+        key(keysym, false);
+    }
+    void chord(std::initializer_list<KeySym> keysyms) {
+        for (KeySym k : keysyms) key(k, true);
+        for (auto it = std::rbegin(keysyms); it != std::rend(keysyms); ++it) key(*it, false);
+    }
+    // Lets the session read what the server sent until `done` or a timeout.
+    bool pumpUntil(const std::function<bool()>& done, int milliseconds = 1000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < milliseconds) {
+            XSync(session->display(), False);
+            session->pump();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    }
+    void settle() { pumpUntil([] { return false; }, 150); }
+
+    std::unique_ptr<X11Session> session;
+    Display* typist = nullptr;
+};
+
+}  // namespace
+
+TEST_F(X11InputTest, AHotKeyFiresForItsCombinationWhateverTheLockKeys) {
+    X11HotKeyCenter center(*session);
+    int fired = 0;
+    // Control+Option+L as the pane stores it.
+    auto hotKey = std::make_shared<platform::HotKey>("lock", platform::KeyCombo{37, 0x1000 | 0x0800},
+                                                     [&fired](platform::HotKey&) { ++fired; });
+    ASSERT_TRUE(center.registerHotKey(hotKey));
+    chord({XK_Control_L, XK_Alt_L, XK_l});
+    EXPECT_TRUE(pumpUntil([&] { return fired == 1; }));
+    tap(XK_l);  // without the modifiers: not the hot key
+    settle();
+    EXPECT_EQ(fired, 1);
+    tap(XK_Caps_Lock);
+    chord({XK_Control_L, XK_Alt_L, XK_l});
+    EXPECT_TRUE(pumpUntil([&] { return fired == 2; })) << "Caps Lock must not disable the hot key";
+    tap(XK_Caps_Lock);
+    center.unregisterHotKey(hotKey);
+    chord({XK_Control_L, XK_Alt_L, XK_l});
+    settle();
+    EXPECT_EQ(fired, 2);
+}
+
+TEST_F(X11InputTest, AHotKeyHeldByAnotherApplicationCannotBeRegistered) {
+    const KeyCode l = XKeysymToKeycode(typist, XK_l);
+    XGrabKey(typist, l, ControlMask | Mod1Mask, DefaultRootWindow(typist), False, GrabModeAsync, GrabModeAsync);
+    XSync(typist, False);
+    X11HotKeyCenter center(*session);
+    auto hotKey = std::make_shared<platform::HotKey>("lock", platform::KeyCombo{37, 0x1000 | 0x0800},
+                                                     [](platform::HotKey&) {});
+    EXPECT_FALSE(center.registerHotKey(hotKey));
+    XUngrabKey(typist, l, ControlMask | Mod1Mask, DefaultRootWindow(typist));
+    XSync(typist, False);
+    EXPECT_TRUE(center.registerHotKey(hotKey));
+    center.unregisterHotKey(hotKey);
+}
+
+TEST_F(X11InputTest, KeysUnderTheGrabReachTheLockWindowWithMacKeyCodes) {
+    GammaWatchdog watchdog("");
+    X11Displays displays(*session, watchdog);
+    RecordingWindow window;
+    window.orderFront();
+    ASSERT_EQ(displays.capture(displays.mainDisplay(), 0), 0);
+
+    chord({XK_Shift_L, XK_a});
+    tap(XK_Return);
+    tap(XK_KP_Enter);
+    tap(XK_BackSpace);
+    tap(XK_Escape);
+    tap(XK_F5);
+    tap(XK_Up);
+    // A held key: the server's auto-repeat sends further presses without
+    // releases in between.
+    key(XK_b, true);
+    const bool arrived = pumpUntil([&] { return window.events.size() >= 10; }, 3000);
+    key(XK_b, false);
+    ASSERT_TRUE(arrived);
+    displays.releaseAll();
+
+    std::vector<platform::EventRef> keys;
+    for (const auto& event : window.events)
+        if (event->type() == platform::Event::Type::KeyDown) keys.push_back(event);
+    ASSERT_GE(keys.size(), 10u);
+    EXPECT_EQ(keys[0]->keyCode(), 56);  // Shift itself
+    EXPECT_EQ(keys[1]->keyCode(), 0);
+    EXPECT_EQ(keys[1]->characters(), "A");
+    EXPECT_TRUE(keys[1]->modifierFlags() & platform::Event::Shift);
+    EXPECT_EQ(keys[2]->keyCode(), 36);
+    EXPECT_EQ(keys[2]->characters(), "\r");
+    EXPECT_EQ(keys[3]->keyCode(), 76);
+    EXPECT_EQ(keys[4]->keyCode(), 51);
+    EXPECT_EQ(keys[5]->keyCode(), 53);
+    EXPECT_EQ(keys[6]->keyCode(), 96);
+    EXPECT_EQ(keys[6]->characters(), "");
+    EXPECT_EQ(keys[7]->keyCode(), 126);
+    EXPECT_EQ(keys[8]->characters(), "b");
+    EXPECT_FALSE(keys[8]->isARepeat());
+    EXPECT_TRUE(keys[9]->isARepeat());
+    window.orderOut();
+}
+
+TEST_F(X11InputTest, TheEventTapHearsRawInputOfEveryKind) {
+    XInputEventTap tap(*session);
+    std::vector<platform::Event::Type> heard;
+    ASSERT_TRUE(tap.create([&heard](const platform::EventRef& event) { heard.push_back(event->type()); }));
+    this->tap(XK_x);
+    XTestFakeMotionEvent(typist, -1, 200, 200, CurrentTime);
+    XTestFakeButtonEvent(typist, 1, True, CurrentTime);
+    XTestFakeButtonEvent(typist, 1, False, CurrentTime);
+    XSync(typist, False);
+    auto has = [&heard](platform::Event::Type type) {
+        return std::find(heard.begin(), heard.end(), type) != heard.end();
+    };
+    EXPECT_TRUE(pumpUntil([&] {
+        return has(platform::Event::Type::KeyDown) && has(platform::Event::Type::MouseMoved) &&
+               has(platform::Event::Type::LeftMouseDown);
+    }));
+    tap.destroy();
+    heard.clear();
+    this->tap(XK_x);
+    settle();
+    EXPECT_TRUE(heard.empty()) << "a destroyed tap hears nothing";
+}
+
+TEST_F(X11InputTest, InputSourcesAreTheXkbGroups) {
+    if (std::system("setxkbmap -layout us,de -variant ,nodeadkeys 2>/dev/null") != 0)
+        GTEST_SKIP() << "setxkbmap is not installed";
+    XkbInputSources sources(*session);
+    EXPECT_EQ(sources.groups(), (std::vector<std::string>{"xkb:us", "xkb:de(nodeadkeys)"}));
+    EXPECT_EQ(sources.current(), "xkb:us");
+    EXPECT_EQ(sources.enabledWithIdentifier("xkb:de(nodeadkeys)").size(), 1u);
+    EXPECT_TRUE(sources.enabledWithIdentifier("xkb:fr").empty());
+    EXPECT_EQ(sources.select("xkb:de(nodeadkeys)"), 0);
+    EXPECT_EQ(sources.current(), "xkb:de(nodeadkeys)");
+    EXPECT_NE(sources.select("xkb:fr"), 0);
+    EXPECT_EQ(sources.select("xkb:us"), 0);
+    EXPECT_EQ(sources.current(), "xkb:us");
+    EXPECT_EQ(std::system("setxkbmap -layout us 2>/dev/null"), 0);
+}
