@@ -35,7 +35,7 @@ def main():
         return SKIP
     xvfb, display = start_xvfb()
     try:
-        env = dict(os.environ, DISPLAY=display)
+        env = dict(os.environ, DISPLAY=display, TARNWICK_TEST_PRIVATE_X="1")
         env.pop("XAUTHORITY", None)
         return subprocess.run(sys.argv[1:], env=env).returncode
     finally:
