@@ -130,6 +130,9 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
 
 DesktopBackend::~DesktopBackend() {
     Services& s = *services_;
+    // Status items live in a process-wide bar that outlives Qt; their tray
+    // icons must go while Qt still exists.
+    for (const StatusItemRef& item : StatusBar::system().items()) item->setPeer(nullptr);
     StatusBar::system().setListener(nullptr);
     Window::setPeerProvider(nullptr);
     ConnectionService::install(nullptr);

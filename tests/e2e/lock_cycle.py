@@ -86,6 +86,36 @@ class X11:
             self.ungrab_keyboard()
         return status == ALREADY_GRABBED
 
+    def become_tray(self):
+        """Owns the system tray selection, as a panel does when it starts."""
+        lib = self.lib
+        lib.XInternAtom.restype = ctypes.c_ulong
+        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.XCreateSimpleWindow.restype = ctypes.c_ulong
+        lib.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                            ctypes.c_uint, ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong,
+                                            ctypes.c_ulong]
+        lib.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+        lib.XPending.argtypes = [ctypes.c_void_p]
+        lib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        self.tray_opcode = lib.XInternAtom(self.dpy, b"_NET_SYSTEM_TRAY_OPCODE", 0)
+        selection = lib.XInternAtom(self.dpy, b"_NET_SYSTEM_TRAY_S0", 0)
+        self.tray = lib.XCreateSimpleWindow(self.dpy, self.root, 0, 0, 1, 1, 0, 0, 0)
+        lib.XSetSelectionOwner(self.dpy, selection, self.tray, 0)
+        self.lib.XSync(self.dpy, 0)
+
+    def dock_requested(self):
+        """A client asked the tray to dock its icon (SYSTEM_TRAY_REQUEST_DOCK)."""
+        event = ctypes.create_string_buffer(192)
+        while self.lib.XPending(self.dpy):
+            self.lib.XNextEvent(self.dpy, event)
+            kind = ctypes.c_int.from_buffer(event, 0).value
+            message_type = ctypes.c_ulong.from_buffer(event, 40).value
+            opcode = ctypes.c_long.from_buffer(event, 64).value
+            if kind == 33 and message_type == self.tray_opcode and opcode == 0:
+                return True
+        return False
+
     def close(self):
         self.lib.XCloseDisplay(self.dpy)
 
@@ -152,7 +182,8 @@ class Session:
             "lockOnStartup": True,
             "fadingEnabled": False,
             "whiteScreenDelay": False,
-            "showInMenu": False,
+            # The tray icon waits for a tray that never comes on Xvfb.
+            "showInMenu": True,
             "logLevel": 7,
             "lockScreenHotKeyCode": HOTKEY_MAC_CODE,
             "lockScreenHotKeyModifiers": HOTKEY_CARBON,
@@ -261,6 +292,11 @@ def run(session):
     check(session.app_process.poll() is None, "the application keeps running after the refused lock")
     check(not session.covers(), "no covering window is left after the refused lock")
     x.ungrab_keyboard()
+
+    # The session had no tray at start-up; the icon docks once one appears.
+    x.become_tray()
+    wait_for(x.dock_requested, 10, "the tray icon to dock", interval=0.1)
+    check(True, "the tray icon docks in a tray that appears after start-up")
 
     # 2. The hot key locks: keyboard grabbed, the monitor covered.
     time.sleep(0.5)
