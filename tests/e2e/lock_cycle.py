@@ -141,6 +141,7 @@ class Session:
         self.log_path = os.path.join(artifacts, "tarnwick.log")
         self.bus_log_path = os.path.join(artifacts, "bus.log")
         self.app_process = None
+        self.extra_env = {}
 
     # -- environment ------------------------------------------------------
 
@@ -217,6 +218,7 @@ class Session:
             "XDG_RUNTIME_DIR": runtime,
             "QT_QPA_PLATFORM": "xcb",
         })
+        env.update(self.extra_env)
         env.pop("TARNWICK_BACKEND", None)
         env.pop("XAUTHORITY", None)
         self.env = env
