@@ -20,6 +20,7 @@ namespace {
 constexpr int kGrabAttempts = 10;
 constexpr auto kGrabRetryPause = std::chrono::milliseconds(100);
 constexpr double kFadeStepsPerSecond = 60.0;
+constexpr int kMonitorWatchMilliseconds = 250;
 
 void log(const std::string& message) { LogSink::write("Tarnwick: " + message); }
 
@@ -31,6 +32,10 @@ X11Displays::X11Displays(X11Session& session, GammaWatchdog& watchdog)
     if (session_.randrEventBase() >= 0)
         XRRSelectInput(dpy, session_.root(), RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
+    monitorWatch_.setInterval(kMonitorWatchMilliseconds);
+    QObject::connect(&monitorWatch_, &QTimer::timeout, [this] {
+        if (grabbed_ && monitors() != coveredMonitors_) followMonitors();
+    });
     reservationExpiry_.setSingleShot(true);
     QObject::connect(&reservationExpiry_, &QTimer::timeout, [this] { endReservation(); });
 }
@@ -168,6 +173,8 @@ bool X11Displays::grabInput() {
             keyEvents_.reset();
             // Other windows that appear or move are pushed below the covers.
             setRootSubstructureWatch(true);
+            coveredMonitors_ = monitors();
+            monitorWatch_.start();
             return true;
         }
         ungrabInput();
@@ -235,6 +242,7 @@ void X11Displays::ungrabInput() {
 int X11Displays::releaseAll() {
     Display* dpy = session_.display();
     if (grabbed_) setRootSubstructureWatch(false);
+    monitorWatch_.stop();
     ungrabInput();
     grabbed_ = false;
     if (grabWindow_) XUnmapWindow(dpy, grabWindow_);
@@ -269,6 +277,7 @@ void X11Displays::scheduleRestack() {
 
 void X11Displays::followMonitors() {
     const std::vector<Monitor> current = monitors();
+    coveredMonitors_ = current;
     for (const Monitor& monitor : current) coverMonitor(monitor);
     for (auto it = covers_.begin(); it != covers_.end();) {
         const bool gone = std::none_of(current.begin(), current.end(), [&](const Monitor& m) { return m.id == it->first; });

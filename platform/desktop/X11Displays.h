@@ -18,6 +18,7 @@ struct Monitor {
     DisplayID id = 0;
     int x = 0, y = 0, width = 0, height = 0;
     bool primary = false;
+    bool operator==(const Monitor&) const = default;
 };
 
 // Displays on X11. Capturing covers each monitor with an override-redirect
@@ -98,6 +99,10 @@ private:
     std::uint32_t reservation_ = 0;
     std::uint32_t nextToken_ = 1;
     QTimer reservationExpiry_;
+    // Monitors defined without an output change (RandR 1.5 virtual
+    // monitors) send no event; while captured they are looked for.
+    QTimer monitorWatch_;
+    std::vector<Monitor> coveredMonitors_;
 };
 
 }  // namespace platform::desktop

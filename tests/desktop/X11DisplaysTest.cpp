@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -200,6 +201,32 @@ TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
     XDestroyWindow(other.dpy, intruder);
     XSync(other.dpy, False);
     displays->releaseAll();
+}
+
+TEST_F(X11DisplaysTest, MonitorsAddedOrRemovedWhileCapturedAreCoveredAtOnce) {
+    if (std::system("xrandr --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "xrandr is not installed";
+    auto covers = [this] {
+        int count = 0;
+        for (::Window w : stacking()) {
+            char* name = nullptr;
+            if (XFetchName(session->display(), w, &name) && name) {
+                if (std::string(name) == "Tarnwick cover") ++count;
+                XFree(name);
+            }
+        }
+        return count;
+    };
+    const int monitors = static_cast<int>(displays->monitors().size());
+    for (const Monitor& m : displays->monitors()) ASSERT_EQ(displays->capture(m.id, 0), 0);
+    EXPECT_EQ(covers(), monitors);
+    ASSERT_EQ(std::system("xrandr --setmonitor tarnwick-test 400/100x300/80+100+100 none"), 0);
+    processEventsFor(300);
+    EXPECT_EQ(covers(), monitors + 1) << "the new monitor is covered";
+    ASSERT_EQ(std::system("xrandr --delmonitor tarnwick-test"), 0);
+    processEventsFor(300);
+    EXPECT_EQ(covers(), monitors) << "the cover of a removed monitor goes";
+    displays->releaseAll();
+    EXPECT_EQ(covers(), 0);
 }
 
 TEST_F(X11DisplaysTest, ScreenFramesHaveTheirOriginAtTheBottomLeftOfTheMainScreen) {
