@@ -110,6 +110,28 @@ TEST_F(LogFacility, BackgroundThreadsCarryTheirOwnNumber) {
                                         " from the worker"}));
 }
 
+// Every stored level (none, then 0 to 7) against every call level: written
+// when the stored level reaches the call's, prefixed at level 7 or for calls
+// of level 4 and below.
+TEST_F(LogFacility, EveryLevelAgainstEveryThreshold) {
+    for (int stored = -1; stored <= 7; ++stored) {
+        for (int level = 0; level <= 7; ++level) {
+            qmasl::resetLevelForTesting(-1);
+            if (stored >= 0)
+                storeLevel(stored);
+            else
+                platform::Defaults::standard().removeObject("logLevel");
+            env.clearLog();
+            QMLog(level, "message"); const int line = __LINE__;
+            const int effective = stored >= 0 ? stored : 4;
+            std::vector<std::string> expected;
+            if (effective >= level)
+                expected.push_back((effective == 7 || level <= 4 ? prefix(line) : std::string()) + "message");
+            EXPECT_EQ(env.logLines(), expected) << "stored " << stored << ", call level " << level;
+        }
+    }
+}
+
 TEST_F(LogFacility, SettingTheLevelStoresItsLowSixteenBits) {
     qm_asl_set_log_level(0x10006);
     EXPECT_EQ(qmasl::currentLevel(), 6);
