@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "QtTestApplication.h"
+
 #include "platform/desktop/GammaWatchdog.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11Session.h"
@@ -31,14 +33,6 @@ bool haveDisplay() {
     const char* display = std::getenv("DISPLAY");
     const char* privateServer = std::getenv("TARNWICK_TEST_PRIVATE_X");
     return display && *display && privateServer && *privateServer;
-}
-
-QCoreApplication& qtApplication() {
-    static int argc = 1;
-    static char name[] = "desktop_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
 }
 
 void processEventsFor(int milliseconds) {
@@ -119,7 +113,7 @@ class X11DisplaysTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!haveDisplay()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
-        qtApplication();
+        qtTestApplication();
         Display* dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         session = std::make_unique<X11Session>(dpy);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "QtTestApplication.h"
+
 #include "platform/desktop/GammaWatchdog.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11HotKeyCenter.h"
@@ -36,14 +38,6 @@ bool haveDisplay() {
     return display && *display && privateServer && *privateServer;
 }
 
-QCoreApplication& qtApplication() {
-    static int argc = 1;
-    static char name[] = "desktop_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication application(argc, argv);
-    return application;
-}
-
 // A shielding window model that records what reaches it.
 class RecordingWindow : public platform::Window {
 public:
@@ -56,7 +50,7 @@ class X11InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!haveDisplay()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
-        qtApplication();
+        qtTestApplication();
         Display* dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         session = std::make_unique<X11Session>(dpy);

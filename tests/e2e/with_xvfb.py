@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs a command on a private Xvfb display (DISPLAY set for it).
+"""Runs a command on a private Xvfb display and, when dbus-daemon exists, a
+private session bus (DISPLAY and DBUS_SESSION_BUS_ADDRESS set for it).
 
 Exit status 77 (skip) when Xvfb is not installed; otherwise the command's own.
 """
@@ -34,13 +35,21 @@ def main():
         print("SKIP: Xvfb is not installed", flush=True)
         return SKIP
     xvfb, display = start_xvfb()
+    bus = None
     try:
         env = dict(os.environ, DISPLAY=display, TARNWICK_TEST_PRIVATE_X="1")
         env.pop("XAUTHORITY", None)
+        if shutil.which("dbus-daemon"):
+            bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+            env["TARNWICK_TEST_PRIVATE_BUS"] = "1"
         return subprocess.run(sys.argv[1:], env=env).returncode
     finally:
-        xvfb.terminate()
-        xvfb.wait()
+        for process in (bus, xvfb):
+            if process:
+                process.terminate()
+                process.wait()
 
 
 if __name__ == "__main__":
