@@ -8,11 +8,13 @@
 #include "platform/desktop/GammaWatchdog.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11HotKeyCenter.h"
+#include "platform/desktop/X11Processes.h"
 #include "platform/desktop/X11Session.h"
 #include "platform/desktop/XInputEventTap.h"
 #include "platform/desktop/XkbInputSources.h"
 #include "platform/ui/Window.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -21,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 // Input on a real X server, typed with XTEST by a second client. The end-to-
@@ -211,4 +214,60 @@ TEST_F(X11InputTest, InputSourcesAreTheXkbGroups) {
     EXPECT_EQ(sources.select("xkb:us"), 0);
     EXPECT_EQ(sources.current(), "xkb:us");
     EXPECT_EQ(std::system("setxkbmap -layout us 2>/dev/null"), 0);
+}
+
+TEST_F(X11InputTest, TheFrontmostApplicationOwnsTheActiveWindow) {
+    X11Processes processes(*session);
+    Display* dpy = typist;
+    const ::Window root = DefaultRootWindow(dpy);
+    const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    const Atom pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
+    XDeleteProperty(dpy, root, active);
+    XSync(dpy, False);
+    platform::ProcessSerialNumber psn;
+    EXPECT_NE(processes.frontProcess(psn), 0) << "no active window, no frontmost application";
+
+    // A window that names its process.
+    const ::Window named = XCreateSimpleWindow(dpy, root, 0, 0, 10, 10, 0, 0, 0);
+    const unsigned long pid = 1;  // init: any process other than this one
+    XChangeProperty(dpy, named, pidAtom, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    XChangeProperty(dpy, root, active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&named), 1);
+    XSync(dpy, False);
+    ASSERT_EQ(processes.frontProcess(psn), 0);
+    EXPECT_EQ(psn.lowLongOfPSN, 1u);
+    EXPECT_EQ(psn.highLongOfPSN, named);
+
+    // A window without _NET_WM_PID: the X resource extension knows its client.
+    const ::Window anonymous = XCreateSimpleWindow(dpy, root, 0, 0, 10, 10, 0, 0, 0);
+    XChangeProperty(dpy, root, active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&anonymous), 1);
+    XSync(dpy, False);
+    ASSERT_EQ(processes.frontProcess(psn), 0);
+    EXPECT_EQ(psn.lowLongOfPSN, static_cast<std::uint32_t>(getpid()));
+    std::string name;
+    ASSERT_EQ(processes.processName(psn, name), 0);
+    EXPECT_EQ(name, "desktop_tests");
+
+    // Bringing it back asks the window manager to activate that window.
+    XSelectInput(dpy, root, SubstructureRedirectMask);
+    XSync(dpy, False);
+    EXPECT_EQ(processes.setFrontProcess(psn), 0);
+    bool asked = false;
+    for (int i = 0; i < 100 && !asked; ++i) {
+        while (XPending(dpy)) {
+            XEvent event;
+            XNextEvent(dpy, &event);
+            asked = asked || (event.type == ClientMessage && event.xclient.message_type == active &&
+                              event.xclient.window == anonymous);
+        }
+        if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(asked);
+    XSelectInput(dpy, root, NoEventMask);
+    XDeleteProperty(dpy, root, active);
+    XDestroyWindow(dpy, named);
+    XDestroyWindow(dpy, anonymous);
+    XSync(dpy, False);
 }
