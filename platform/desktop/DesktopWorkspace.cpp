@@ -13,6 +13,7 @@
 #include "platform/foundation/Task.h"
 
 #include <cstdlib>
+#include <unistd.h>
 #include <vector>
 
 namespace platform::desktop {
@@ -44,6 +45,17 @@ DesktopWorkspace::~DesktopWorkspace() = default;
 
 std::string DesktopWorkspace::settingsHost() {
     if (const char* configured = std::getenv("TARNWICK_SETTINGS_HOST"); configured && *configured) return configured;
+    // Beside the pane bundle that carries this application (a build tree or
+    // an install prefix's share folder), then on the PATH.
+    const std::string app = Bundle::main().path();
+    const std::string pane = paths::deletingLastComponent(app);
+    for (const std::string& folder : {paths::deletingLastComponent(pane),
+                                      paths::appendComponent(paths::deletingLastComponent(paths::deletingLastComponent(
+                                                                 paths::deletingLastComponent(pane))),
+                                                             "bin")}) {
+        const std::string candidate = paths::appendComponent(folder, "tarnwick-settings");
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
     return inPath("tarnwick-settings");
 }
 
@@ -52,7 +64,11 @@ bool DesktopWorkspace::openFile(const std::string& path, const std::string& appl
     if (!application.empty()) return launch(application, {path});
     if (endsWith(path, ".prefPane")) {
         const std::string host = settingsHost();
-        if (!host.empty()) return launch(host, {path});
+        if (host.empty()) {
+            LogSink::write("Tarnwick: no settings host (tarnwick-settings) to open " + path);
+            return false;
+        }
+        return launch(host, {path});
     }
     if (endsWith(path, ".app")) return launchApplication(path);
     const std::string opener = inPath("xdg-open");
