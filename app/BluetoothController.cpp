@@ -39,10 +39,14 @@ void BluetoothController::startPolling() {
     queryTimer->fire();
 }
 
+// An answer still under way is dropped as well: it would otherwise post a
+// lock or unlock request while the application is shutting down.
 void BluetoothController::terminate() {
     QMLog(7, "Terminating Bluetooth module");
     if (queryTimer) queryTimer->invalidate();
     queryTimer.reset();
+    NotificationCenter::defaultCenter().removeObserver(this);
+    Bluetooth::shared().cancelRemoteNameRequests(this);
 }
 
 // ---------------------------------------------------------------------------

@@ -301,13 +301,16 @@ TEST_F(BluetoothControllerTest, AtTheDefaultLevelOnlyTheRequestLineIsWritten) {
         EXPECT_NE(line.find("remoteNameRequest issued to device Phone: 0"), std::string::npos) << line;
 }
 
-TEST_F(BluetoothControllerTest, TerminateStopsPolling) {
+TEST_F(BluetoothControllerTest, TerminateStopsPollingAndDropsTheAnswerUnderWay) {
     createMonitor();
+    bluetooth.setResponse(kPhoneAddress, Response::Answers, 3);
     env.advance(6);
+    ASSERT_EQ(requestTimes(kUnlockRequest), (std::vector<double>{0}));
     monitor->terminate();
     EXPECT_TRUE(env.logged("Terminating Bluetooth module"));
     env.advance(60);
     EXPECT_EQ(bluetooth.nameRequestCount(), 2u);
+    EXPECT_EQ(requests.size(), 1u) << "no request after the module ended";
 }
 
 TEST_F(BluetoothControllerTest, DestroyedMonitorHearsNoLateAnswer) {
