@@ -118,27 +118,27 @@ GammaWatchdog::GammaWatchdog(const std::string& displayName) {
         watch(fds[0], displayName);
     }
     ::close(fds[0]);
-    pipe_ = fds[1];
+    channel_ = fds[1];
     child_ = pid;
 }
 
 GammaWatchdog::~GammaWatchdog() {
-    if (pipe_ < 0) return;
-    ::close(pipe_);
+    if (channel_ < 0) return;
+    ::close(channel_);
     int status = 0;
     ::waitpid(child_, &status, 0);
 }
 
 bool GammaWatchdog::send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps) {
-    if (pipe_ < 0) return false;
-    bool ok = writeFully(pipe_, header.data(), header.size() * sizeof(std::uint32_t));
+    if (channel_ < 0) return false;
+    bool ok = writeFully(channel_, header.data(), header.size() * sizeof(std::uint32_t));
     for (const GammaRamp& ramp : ramps) {
         if (!ok) break;
         const std::uint32_t head[2] = {static_cast<std::uint32_t>(ramp.crtc), static_cast<std::uint32_t>(ramp.red.size())};
-        ok = writeFully(pipe_, head, sizeof head) &&
-             writeFully(pipe_, ramp.red.data(), ramp.red.size() * sizeof(std::uint16_t)) &&
-             writeFully(pipe_, ramp.green.data(), ramp.green.size() * sizeof(std::uint16_t)) &&
-             writeFully(pipe_, ramp.blue.data(), ramp.blue.size() * sizeof(std::uint16_t));
+        ok = writeFully(channel_, head, sizeof head) &&
+             writeFully(channel_, ramp.red.data(), ramp.red.size() * sizeof(std::uint16_t)) &&
+             writeFully(channel_, ramp.green.data(), ramp.green.size() * sizeof(std::uint16_t)) &&
+             writeFully(channel_, ramp.blue.data(), ramp.blue.size() * sizeof(std::uint16_t));
     }
     return ok;
 }

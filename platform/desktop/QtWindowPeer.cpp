@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include "platform/desktop/QtWindowPeer.h"
 
@@ -111,9 +112,14 @@ void QtWindowPeer::syncContent() {
 void QtWindowPeer::modelChanged() {
     if (!widget_) return;
     applyLevel();
+    // X root coordinates are device pixels; Qt places windows in its own
+    // scaled pixels on a high-density screen.
     const Rect root = displays_.toRoot(window_.frame());
-    widget_->setGeometry(static_cast<int>(std::lround(root.x)), static_cast<int>(std::lround(root.y)),
-                         static_cast<int>(std::lround(root.width)), static_cast<int>(std::lround(root.height)));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double scale = screen ? screen->devicePixelRatio() : 1.0;
+    widget_->setGeometry(static_cast<int>(std::lround(root.x / scale)), static_cast<int>(std::lround(root.y / scale)),
+                         static_cast<int>(std::lround(root.width / scale)),
+                         static_cast<int>(std::lround(root.height / scale)));
     widget_->setWindowTitle(QString::fromStdString(window_.title()));
     widget_->setMouseTracking(window_.acceptsMouseMovedEvents());
     const Color& background = window_.backgroundColor();
