@@ -46,7 +46,7 @@ void BluetoothController::terminate() {
     if (queryTimer) queryTimer->invalidate();
     queryTimer.reset();
     NotificationCenter::defaultCenter().removeObserver(this);
-    Bluetooth::shared().cancelRemoteNameRequests(this);
+    if (Bluetooth::isInstalled()) Bluetooth::shared().cancelRemoteNameRequests(this);
 }
 
 // ---------------------------------------------------------------------------
