@@ -108,12 +108,20 @@ void NotificationCenter::post(const NotificationRef& notification) {
         // Counted before the liveness check, so a removal either sees this
         // delivery and waits for it, or this delivery sees the removal.
         e->inFlight.fetch_add(1);
+        // Undone even when the callback throws, or a later removal would wait forever.
+        struct DeliveryGuard {
+            Entry& entry;
+            bool delivering = false;
+            ~DeliveryGuard() {
+                if (delivering) deliveringHere.pop_back();
+                entry.inFlight.fetch_sub(1);
+            }
+        } guard{*e};
         if (e->alive.load()) {
             deliveringHere.push_back(e.get());
+            guard.delivering = true;
             e->callback(notification);
-            deliveringHere.pop_back();
         }
-        e->inFlight.fetch_sub(1);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -81,6 +82,16 @@ TEST(NotificationCenter, RemovalFromAnotherThreadMeansNoLaterDelivery) {
         poster.join();
         EXPECT_EQ(lateDeliveries.load(), 0) << "round " << round;
     }
+}
+
+TEST(NotificationCenter, ObserverWhoseCallbackThrowsCanStillBeRemoved) {
+    NotificationCenter center;
+    const int owner = 0;
+    center.addObserver(&owner, "boom", {}, [](const NotificationRef&) { throw std::runtime_error("boom"); });
+    EXPECT_THROW(center.post("boom"), std::runtime_error);
+    std::thread remover([&] { center.removeObserver(&owner); });
+    remover.join();  // returns: no delivery is counted as under way
+    EXPECT_EQ(center.observerCount(), 0u);
 }
 
 TEST(NotificationCenter, RemovingByNameLeavesTheOwnersOtherObservations) {
