@@ -10,6 +10,7 @@
 #include "platform/desktop/X11Session.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 #include <chrono>
 #include <csignal>
@@ -173,6 +174,48 @@ TEST_F(X11DisplaysTest, AKeyboardHeldElsewhereMakesTheCaptureFailAfterRetrying) 
     EXPECT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
     EXPECT_TRUE(other.keyboardTakenByAnother());
     displays->releaseAll();
+}
+
+TEST_F(X11DisplaysTest, EveryFurtherMasterKeyboardIsGrabbedToo) {
+    OtherClient other;
+    // A second keyboard-and-pointer pair, as a second seat or a tablet tool has.
+    XIAddMasterInfo add{};
+    add.type = XIAddMaster;
+    add.name = const_cast<char*>("tarnwick-test");
+    add.send_core = True;
+    add.enable = True;
+    ASSERT_EQ(XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1), Success);
+    XSync(other.dpy, False);
+    int count = 0, keyboard = -1, pointer = -1;
+    XIDeviceInfo* devices = XIQueryDevice(other.dpy, XIAllMasterDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (std::string(devices[i].name) == "tarnwick-test keyboard") keyboard = devices[i].deviceid;
+        if (std::string(devices[i].name) == "tarnwick-test pointer") pointer = devices[i].deviceid;
+    }
+    XIFreeDeviceInfo(devices);
+    ASSERT_GT(keyboard, 0);
+    auto grabbedElsewhere = [&] {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_KeyPress);
+        XIEventMask mask{keyboard, sizeof bits, bits};
+        const Status status = XIGrabDevice(other.dpy, keyboard, DefaultRootWindow(other.dpy), CurrentTime, None,
+                                           XIGrabModeAsync, XIGrabModeAsync, False, &mask);
+        if (status == GrabSuccess) XIUngrabDevice(other.dpy, keyboard, CurrentTime);
+        XSync(other.dpy, False);
+        return status == AlreadyGrabbed;
+    };
+    EXPECT_FALSE(grabbedElsewhere());
+    ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
+    EXPECT_TRUE(grabbedElsewhere()) << "the second keyboard could still type into other windows";
+    displays->releaseAll();
+    EXPECT_FALSE(grabbedElsewhere());
+
+    XIRemoveMasterInfo remove{};
+    remove.type = XIRemoveMaster;
+    remove.deviceid = pointer;
+    remove.return_mode = XIFloating;
+    XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1);
+    XSync(other.dpy, False);
 }
 
 TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
