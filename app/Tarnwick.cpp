@@ -153,8 +153,7 @@ void Tarnwick::preferencesChanged(platform::Object*) {
     setupNSStatusItem();
     if (bluetoothController) bluetoothController->setSecondsUntilLock(secondsUntilBluetoothLock());
 
-    if (photographer) photographer->terminate();
-    photographer.reset();
+    dropPhotographer();
     photographer = Photographer::initWithDelegate(this);
 
     if (!photographer && !defaults().stringForKey(kPrefVideoCaptureDevice).empty()) {

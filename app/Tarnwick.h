@@ -147,6 +147,7 @@ private:
     void clearCachesFolder();
     std::optional<std::string> frontmostProcessName();
     void abandonLock(bool fadedOut, bool inputSourceSwitched);
+    void dropPhotographer();
 
     platform::ProcessSerialNumber lastForegroundProcess;
     std::unique_ptr<LogController> logController;
@@ -170,6 +171,7 @@ private:
     std::int64_t lockTime = 0;
     std::atomic<std::int32_t> fadeLock{0};
     std::mutex aboutToLock;  // serialises lock attempts; only ever tried, never waited for
+    std::atomic<bool> settingUpLock_{false};  // a lock holds aboutToLock and is being set up
     std::atomic<bool> inputAccepted{false};
     std::unique_ptr<platform::Connection> theConnection;
     std::atomic<bool> sleeping_{false};

@@ -64,8 +64,16 @@ void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
     // Leave the user's keyboard as it was: the lock that switched it is not coming.
     if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
     if (fadedOut) fadeIn(1.0f);
+    settingUpLock_.store(false);
     aboutToLock.unlock();
     lock_status.store(2);
+}
+
+void Tarnwick::dropPhotographer() {
+    // Out of the field first: waiting for its thread lets other main-thread
+    // work run, which must not find a photographer half terminated.
+    std::unique_ptr<Photographer> dropped = std::move(photographer);
+    if (dropped) dropped->terminate();
 }
 
 void Tarnwick::lockScreen(platform::Object*) {
@@ -75,16 +83,14 @@ void Tarnwick::lockScreen(platform::Object*) {
         lock_status.store(2);
         return;
     }
+    settingUpLock_.store(true);
     if (!setupCheck(false)) return abandonLock(false, false);
     if (!fadeOut(1.0f)) return abandonLock(false, false);
 
     terminateScreensavers();
 
     const std::string videoDevice = defaults().stringForKey(kPrefVideoCaptureDevice);
-    if (photographer && !photographer->setupCaptureSession()) {
-        photographer->terminate();
-        photographer.reset();
-    }
+    if (photographer && !photographer->setupCaptureSession()) dropPhotographer();
     if (photographer && !videoDevice.empty()) {
         for (int answer = photographer->cameraReady(); answer != 2; answer = photographer->cameraReady())
             if (answer == 0) return abandonLock(true, false);
@@ -139,6 +145,7 @@ void Tarnwick::lockScreen(platform::Object*) {
     performAfterDelay(whiteScreen, [this] { fadeIn(1.0f); });
 
     if (logController && logController->window().isVisible()) showLogWindow(this);
+    settingUpLock_.store(false);
     aboutToLock.unlock();
 }
 
@@ -209,6 +216,13 @@ void Tarnwick::clearCachesFolder() {
 }
 
 void Tarnwick::unlockScreen() {
+    if (settingUpLock_.load()) {
+        // The lock being set up waits on the user or on a thread, which lets
+        // this request run meanwhile; it is carried out once the lock stands,
+        // so that no half-built lock is left behind marked as unlocked.
+        performAfterDelay(0.0, [this] { unlockScreen(); });
+        return;
+    }
     std::int32_t locked = 1;
     if (!lock_status.compare_exchange_strong(locked, 2, std::memory_order_seq_cst)) return;
 
@@ -254,8 +268,7 @@ void Tarnwick::unlockScreen() {
 
     performAfterDelay(0.1, [this] { fadeIn(1.0f); });
 
-    if (photographer) photographer->terminate();
-    photographer.reset();
+    dropPhotographer();
     photographer = Photographer::initWithDelegate(this);
 }
 

@@ -16,9 +16,13 @@ HeadlessBackend::HeadlessBackend() {
     Workspace::install(&workspace_);
     DistributedNotificationCenter::install(&distributedCenter_);
     ConnectionService::install(&connections_);
+    Capture::install(&capture_);
+    Bluetooth::install(&bluetooth_);
 }
 
 HeadlessBackend::~HeadlessBackend() {
+    Bluetooth::install(nullptr);
+    Capture::install(nullptr);
     ConnectionService::install(nullptr);
     DistributedNotificationCenter::install(nullptr);
     Workspace::install(nullptr);

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/QueueRunLoop.h"
+#include "platform/headless/HeadlessBluetooth.h"
+#include "platform/headless/HeadlessCapture.h"
 #include "platform/headless/HeadlessDisplayPower.h"
 #include "platform/headless/HeadlessDisplays.h"
 #include "platform/headless/HeadlessEventTap.h"
@@ -48,6 +50,9 @@ private:
     InMemoryBus bus_;
     InMemoryNotificationCenter distributedCenter_{bus_};
     InMemoryConnectionService connections_{bus_};
+    // No camera and no radio: the headless machine has neither.
+    HeadlessCapture capture_;
+    HeadlessBluetooth bluetooth_{HeadlessBluetooth::Controller::Absent};
 };
 
 }  // namespace platform::headless

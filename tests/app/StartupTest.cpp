@@ -251,16 +251,6 @@ TEST_F(StartupTest, ChangedSettingsReachTheCachedValues) {
     EXPECT_EQ(::autoActivateMinutes, 15);
 }
 
-TEST_F(StartupTest, ConfiguredCameraThatCannotBeUsedIsReportedToThePane) {
-    launch();
-    set(kPrefVideoCaptureDevice, "0x1a11000005ac8510");
-    paneCenter.post(kChangeNotification, kPreferencesObject);
-    env.advance(0);
-    if (app->hasCamera()) GTEST_SKIP() << "a camera service is installed; nothing to report";
-    EXPECT_EQ(paneSaw, (std::vector<std::string>{kStartNotification, kVideoLockFailedNotification}));
-    EXPECT_TRUE(env.logged("Cannot acquire video device."));
-}
-
 TEST_F(StartupTest, QuitOverTheConnectionIsRefusedWhileLockedAndAcceptedAfterwards) {
     launch();
     lockAndSettle();
