@@ -2,13 +2,19 @@
 // interface would, and runs the main run loop until the application ends.
 
 #include "app/Tarnwick.h"
+#include "app/TarnwickConstants.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/headless/HeadlessBackend.h"
+#include "platform/services/Channel.h"
 #include "platform/ui/Application.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <pthread.h>
+#include <stdexcept>
+#include <thread>
 
 #ifdef TARNWICK_HAVE_DESKTOP
 #include "platform/desktop/DesktopBackend.h"
@@ -30,6 +36,48 @@ int runApplication(Backend& backend) {
     return status;
 }
 
+// Headless, nobody outside the process reaches the in-memory channel, so a
+// termination signal stands in for the pane: it sends quit: over the channel,
+// which the application refuses while the screen is locked.
+class QuitOnSignal {
+public:
+    QuitOnSignal() {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGTERM);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGUSR1);
+        // Blocked before any other thread exists, so only the waiter sees them.
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        waiter_ = std::thread([this] { waitForSignals(); });
+    }
+    ~QuitOnSignal() {
+        pthread_kill(waiter_.native_handle(), SIGUSR1);
+        waiter_.join();
+    }
+
+private:
+    void waitForSignals() {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&signals_, &signal) != 0 || signal == SIGUSR1) return;
+            platform::RunLoop::main().performOnMainThread(
+                [] {
+                    auto remote = platform::ConnectionService::shared().lookup(kBundleName);
+                    if (!remote) return;
+                    try {
+                        remote->quit();
+                    } catch (const std::runtime_error&) {
+                        // Gone already: the application is ending anyway.
+                    }
+                },
+                false);
+        }
+    }
+
+    sigset_t signals_;
+    std::thread waiter_;
+};
+
 #ifdef TARNWICK_HAVE_DESKTOP
 bool wantsDesktop() {
     const char* display = std::getenv("DISPLAY");
@@ -50,6 +98,7 @@ int main(int argc, char** argv) {
     (void)argc;
     (void)argv;
 #endif
+    QuitOnSignal quitOnSignal;
     platform::headless::HeadlessBackend backend;
     return runApplication(backend);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/QueueRunLoop.h"
+#include "platform/headless/ConsoleAlertPresenter.h"
 #include "platform/headless/HeadlessBluetooth.h"
 #include "platform/headless/HeadlessCapture.h"
 #include "platform/headless/HeadlessDisplayPower.h"
@@ -15,7 +16,6 @@
 #include "platform/headless/InMemoryBus.h"
 #include "platform/headless/InMemoryConnectionService.h"
 #include "platform/headless/InMemoryNotificationCenter.h"
-#include "platform/headless/ScriptedAlertPresenter.h"
 
 namespace platform::headless {
 
@@ -38,7 +38,7 @@ public:
 private:
     SystemClock clock_;
     QueueRunLoop runLoop_;
-    ScriptedAlertPresenter alerts_;
+    ConsoleAlertPresenter alerts_;
     HeadlessDisplays displays_;
     HeadlessDisplayPower displayPower_;
     HeadlessSystemUIMode systemUIMode_;
