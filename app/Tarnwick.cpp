@@ -61,7 +61,7 @@ Tarnwick::~Tarnwick() {
     }
     if (statusItem) platform::StatusBar::system().removeStatusItem(statusItem);
     if (theConnection) theConnection->invalidate();
-    if (photographer) photographer->terminate();
+    dropPhotographer();
     if (bluetoothController) bluetoothController->terminate();
     if (platform::Application::shared().delegate() == this) platform::Application::shared().setDelegate(nullptr);
     if (passwordField) passwordField->setDelegate(nullptr);
