@@ -171,8 +171,9 @@ void ScriptHandler::executeScript(platform::Dictionary request) {
     arguments = replacingOccurrences(arguments, kTimestampPlaceholder, stamp);
 
     if (arguments.find(kImagePlaceholder) != std::string::npos) {
-        const std::string photoPath =
-            platform::paths::appendComponent(defaults.stringForKey(kPrefSaveImagesPath), stamp + ".tiff");
+        // The same folder the photographer saves into, a hand-written "~" included.
+        const std::string folder = platform::paths::expandTilde(defaults.stringForKey(kPrefSaveImagesPath));
+        const std::string photoPath = platform::paths::appendComponent(folder, stamp + ".tiff");
         if (!defaults.boolForKey(kPrefSaveImagesImmediately)) writePhoto(request["image"], photoPath);
         arguments = replacingOccurrences(arguments, kImagePlaceholder, photoPath);
     }

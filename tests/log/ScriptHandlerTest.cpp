@@ -187,6 +187,16 @@ TEST_F(ScriptHandlerTest, PhotoFolderHoldingThePlaceholderIsNotRescanned) {
     EXPECT_TRUE(platform::FileManager::fileExists(photo));
 }
 
+TEST_F(ScriptHandlerTest, PhotoFolderWithTildeIsTheOneInTheHome) {
+    Defaults::standard().setObject("~/photos", kPrefSaveImagesPath);
+    const std::string script = recorder("tilde");
+    configure("screenLocked", script + "|||'#IMAGE#'", true);
+    postEvent(kScreenLockedEvent, t1);
+    postPhoto(kScreenLockedEvent, t1, makePhoto(t1));
+    EXPECT_EQ(output("tilde"), "1\n" + photos + "/20120131235959123.tiff\n");
+    EXPECT_TRUE(platform::FileManager::fileExists(photos + "/20120131235959123.tiff"));
+}
+
 TEST_F(ScriptHandlerTest, QueuedRunsAreReleasedOnlyByTheirOwnPhotos) {
     const std::string wrong = recorder("wrong");
     const std::string timeout = recorder("timeout");
