@@ -41,21 +41,30 @@ int runApplication(Backend& backend) {
 // which the application refuses while the screen is locked.
 class QuitOnSignal {
 public:
-    QuitOnSignal() {
-        sigemptyset(&signals_);
-        sigaddset(&signals_, SIGTERM);
-        sigaddset(&signals_, SIGINT);
-        sigaddset(&signals_, SIGUSR1);
-        // Blocked before any other thread exists, so only the waiter sees them.
-        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
-        waiter_ = std::thread([this] { waitForSignals(); });
+    // To be called before any other thread exists, so that only the waiter
+    // ever sees these signals.
+    static void blockSignals() {
+        const sigset_t signals = handledSignals();
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     }
+    // The waiter hands work to the main run loop, so it must end before the
+    // run loop does: construct after the backend.
+    QuitOnSignal() : signals_(handledSignals()) { waiter_ = std::thread([this] { waitForSignals(); }); }
     ~QuitOnSignal() {
         pthread_kill(waiter_.native_handle(), SIGUSR1);
         waiter_.join();
     }
 
 private:
+    static sigset_t handledSignals() {
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGTERM);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGUSR1);
+        return signals;
+    }
+
     void waitForSignals() {
         for (;;) {
             int signal = 0;
@@ -98,7 +107,8 @@ int main(int argc, char** argv) {
     (void)argc;
     (void)argv;
 #endif
-    QuitOnSignal quitOnSignal;
+    QuitOnSignal::blockSignals();
     platform::headless::HeadlessBackend backend;
+    QuitOnSignal quitOnSignal;
     return runApplication(backend);
 }
