@@ -85,7 +85,9 @@ bool Tarnwick::fadeOut(float level) {
 }
 
 void Tarnwick::fadeIn(float level) {
-    if (!defaults().boolForKey(kPrefFadingEnabled)) {
+    // A fade-out made before fading was switched off is still completed, or
+    // the displays would stay covered and every later fade-out be refused.
+    if (!defaults().boolForKey(kPrefFadingEnabled) && fadeLock.load() == 0) {
         inputAccepted.store(true);
         return;
     }

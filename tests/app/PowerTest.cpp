@@ -244,6 +244,17 @@ TEST_F(FadeTest, FadingDisabledOnlySucceeds) {
     EXPECT_TRUE(env.logLinesContaining("Fading").empty());
 }
 
+TEST_F(FadeTest, FadingSwitchedOffBetweenTheTwoHalvesStillFadesBack) {
+    ASSERT_TRUE(app->fadeOut(1.0f));
+    set(kPrefFadingEnabled, false);
+    app->fadeIn(1.0f);
+    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
+    EXPECT_FALSE(displays.reservationHeld());
+    set(kPrefFadingEnabled, true);
+    EXPECT_TRUE(app->fadeOut(1.0f)) << "later fades are not refused";
+}
+
 TEST_F(FadeTest, LockAbandonedAfterTheFadeOutLeavesNormalColoursAndTheNextLockWorks) {
     displays.failCall(Displays::Call::OnlineDisplays, 1000);
     app->lockScreen(nullptr);
