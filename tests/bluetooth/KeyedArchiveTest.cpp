@@ -73,7 +73,6 @@ TEST(KeyedArchiveTest, XmlArchiveWithInlineFieldsIsRead) {
 TEST(KeyedArchiveTest, CorruptOrForeignDataReadsAsNothing) {
     const Data good = KeyedArchiver::archivedDataWithRootObject(phone());
     const Data truncated(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
-    const Value deviceEntry(Dictionary{{"address", uid(3)}, {"$class", uid(2)}});
     const std::vector<std::pair<const char*, Data>> cases = {
         {"empty", Data{}},
         {"noise", Data{0x62, 0x70, 0x6c, 0x69, 0x73, 0x74, 0x30, 0x30, 0xff, 0x13, 0x00}},
@@ -89,7 +88,7 @@ TEST(KeyedArchiveTest, CorruptOrForeignDataReadsAsNothing) {
         {"field reference out of range",
          archiveData(archiveWithObjects({Value(Dictionary{{"address", uid(40)}, {"$class", uid(2)}}), deviceClass()}))},
         {"address of the wrong kind",
-         archiveData(archiveWithObjects({deviceEntry, deviceClass(), Value(Data{1, 2, 3})}))},
+         archiveData(archiveWithObjects({Value(Dictionary{{"address", uid(3)}, {"$class", uid(2)}}), deviceClass(), Value(Data{1, 2, 3})}))},
         {"device without address", archiveData(archiveWithObjects({Value(Dictionary{{"$class", uid(2)}}), deviceClass()}))},
         {"root is a text", archiveData(archiveWithObjects({Value("Phone")}))},
         {"cycle",
