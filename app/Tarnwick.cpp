@@ -82,7 +82,7 @@ void Tarnwick::awakeFromNib() {
     theConnection = platform::ConnectionService::shared().makeConnection();
     if (theConnection) theConnection->registerName(kBundleName, this);
 
-    scriptHandler = std::make_unique<ScriptHandler>();
+    scriptHandler = std::make_unique<ScriptHandler>(this);
 
     const std::string photoFolder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
     if (!platform::FileManager::fileExists(photoFolder)) platform::FileManager::createDirectory(photoFolder, true);

@@ -1,8 +1,14 @@
+// The camera service comes before Xlib, whose Status macro would clash with it.
+#ifdef TARNWICK_HAVE_V4L2
+#include "platform/desktop/V4L2Capture.h"
+#endif
+
 #include <QApplication>
 #include <QKeyEvent>
 
 #include "platform/desktop/DesktopBackend.h"
 
+#include "platform/desktop/BlueZBluetooth.h"
 #include "platform/desktop/DBusConnectionService.h"
 #include "platform/desktop/DBusNotificationCenter.h"
 #include "platform/desktop/DesktopWorkspace.h"
@@ -71,6 +77,10 @@ struct DesktopBackend::Services {
     std::unique_ptr<DesktopWorkspace> workspace;
     std::unique_ptr<DBusNotificationCenter> notifications;
     std::unique_ptr<DBusConnectionService> connections;
+    std::unique_ptr<BlueZBluetooth> bluetooth;
+#ifdef TARNWICK_HAVE_V4L2
+    std::unique_ptr<v4l2::V4L2Capture> capture;
+#endif
 
     EventRef translateQtKey(QKeyEvent* event) const {
         const auto keysym = XkbKeycodeToKeysym(session->display(), static_cast<KeyCode>(event->nativeScanCode()), 0, 0);
@@ -115,6 +125,12 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     DistributedNotificationCenter::install(s.notifications.get());
     s.connections = std::make_unique<DBusConnectionService>();
     ConnectionService::install(s.connections.get());
+    s.bluetooth = std::make_unique<BlueZBluetooth>();
+    Bluetooth::install(s.bluetooth.get());
+#ifdef TARNWICK_HAVE_V4L2
+    s.capture = std::make_unique<v4l2::V4L2Capture>();
+    Capture::install(s.capture.get());
+#endif
 
     Window::setPeerProvider([&s](Window& window) {
         window.setPeer(std::make_shared<QtWindowPeer>(window, *s.displays,
@@ -135,6 +151,10 @@ DesktopBackend::~DesktopBackend() {
     for (const StatusItemRef& item : StatusBar::system().items()) item->setPeer(nullptr);
     StatusBar::system().setListener(nullptr);
     Window::setPeerProvider(nullptr);
+#ifdef TARNWICK_HAVE_V4L2
+    Capture::install(nullptr);
+#endif
+    Bluetooth::install(nullptr);
     ConnectionService::install(nullptr);
     DistributedNotificationCenter::install(nullptr);
     Workspace::install(nullptr);
@@ -147,6 +167,10 @@ DesktopBackend::~DesktopBackend() {
     Displays::install(nullptr);
     AlertPresenter::install(nullptr);
     RunLoop::install(nullptr);
+#ifdef TARNWICK_HAVE_V4L2
+    s.capture.reset();
+#endif
+    s.bluetooth.reset();
     s.connections.reset();
     s.notifications.reset();
     s.workspace.reset();
