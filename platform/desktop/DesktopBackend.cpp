@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "platform/desktop/DesktopBackend.h"
+#include "platform/services/Services.h"
 
 #include "platform/desktop/BlueZBluetooth.h"
 #include "platform/desktop/DBusConnectionService.h"
@@ -151,22 +152,7 @@ DesktopBackend::~DesktopBackend() {
     for (const StatusItemRef& item : StatusBar::system().items()) item->setPeer(nullptr);
     StatusBar::system().setListener(nullptr);
     Window::setPeerProvider(nullptr);
-#ifdef TARNWICK_HAVE_V4L2
-    Capture::install(nullptr);
-#endif
-    Bluetooth::install(nullptr);
-    ConnectionService::install(nullptr);
-    DistributedNotificationCenter::install(nullptr);
-    Workspace::install(nullptr);
-    HotKeyCenter::install(nullptr);
-    EventTap::install(nullptr);
-    InputSources::install(nullptr);
-    Processes::install(nullptr);
-    SystemUIMode::install(nullptr);
-    DisplayPower::install(nullptr);
-    Displays::install(nullptr);
-    AlertPresenter::install(nullptr);
-    RunLoop::install(nullptr);
+    uninstallAllServices();
 #ifdef TARNWICK_HAVE_V4L2
     s.capture.reset();
 #endif

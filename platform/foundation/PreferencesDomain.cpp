@@ -93,14 +93,18 @@ Value PreferencesDomain::get(const std::string& key) {
 Dictionary PreferencesDomain::snapshot() {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     reloadIfChanged();
-    Dictionary all = stored_;
+    return storedWithPendingChanges();
+}
+
+Dictionary PreferencesDomain::storedWithPendingChanges() const {
+    Dictionary merged = stored_;
     for (const auto& [k, v] : pending_) {
         if (v.isNull())
-            all.erase(k);
+            merged.erase(k);
         else
-            all[k] = v;
+            merged[k] = v;
     }
-    return all;
+    return merged;
 }
 
 void PreferencesDomain::set(const std::string& key, const Value& value) {
@@ -130,13 +134,7 @@ bool PreferencesDomain::synchronize() {
     reload(stampOf(path_));
     if (pending_.empty()) return true;
     if (corrupt_ && !setAsideCorruptFile()) return false;
-    Dictionary merged = stored_;
-    for (const auto& [k, v] : pending_) {
-        if (v.isNull())
-            merged.erase(k);
-        else
-            merged[k] = v;
-    }
+    const Dictionary merged = storedWithPendingChanges();
     FileManager::createDirectory(paths::deletingLastComponent(path_), true);
     if (!FileManager::writeAtomically(path_, plist::serialize(Value(merged)), 0600)) {
         LogSink::write("Cannot write preferences file " + path_);

@@ -48,6 +48,7 @@ private:
     };
     static FileStamp stampOf(const std::string& path);
     void reloadIfChanged();
+    Dictionary storedWithPendingChanges() const;
     void reload(const FileStamp& stamp);
     bool setAsideCorruptFile();
 

@@ -1,5 +1,7 @@
 #include "platform/headless/HeadlessBackend.h"
 
+#include "platform/services/Services.h"
+
 namespace platform::headless {
 
 HeadlessBackend::HeadlessBackend() {
@@ -21,20 +23,7 @@ HeadlessBackend::HeadlessBackend() {
 }
 
 HeadlessBackend::~HeadlessBackend() {
-    Bluetooth::install(nullptr);
-    Capture::install(nullptr);
-    ConnectionService::install(nullptr);
-    DistributedNotificationCenter::install(nullptr);
-    Workspace::install(nullptr);
-    HotKeyCenter::install(nullptr);
-    EventTap::install(nullptr);
-    InputSources::install(nullptr);
-    Processes::install(nullptr);
-    SystemUIMode::install(nullptr);
-    DisplayPower::install(nullptr);
-    Displays::install(nullptr);
-    AlertPresenter::install(nullptr);
-    RunLoop::install(nullptr);
+    uninstallAllServices();
     Clock::install(nullptr);
 }
 

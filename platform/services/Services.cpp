@@ -1,0 +1,32 @@
+#include "platform/services/Services.h"
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/services/Bluetooth.h"
+#include "platform/services/Capture.h"
+#include "platform/services/Channel.h"
+#include "platform/services/Displays.h"
+#include "platform/services/Input.h"
+#include "platform/services/Processes.h"
+#include "platform/services/Workspace.h"
+#include "platform/ui/Alert.h"
+
+namespace platform {
+
+void uninstallAllServices() {
+    Bluetooth::install(nullptr);
+    Capture::install(nullptr);
+    ConnectionService::install(nullptr);
+    DistributedNotificationCenter::install(nullptr);
+    Workspace::install(nullptr);
+    HotKeyCenter::install(nullptr);
+    EventTap::install(nullptr);
+    InputSources::install(nullptr);
+    Processes::install(nullptr);
+    SystemUIMode::install(nullptr);
+    DisplayPower::install(nullptr);
+    Displays::install(nullptr);
+    AlertPresenter::install(nullptr);
+    RunLoop::install(nullptr);
+}
+
+}  // namespace platform
