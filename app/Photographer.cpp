@@ -25,20 +25,6 @@ const char* const kBusyText =
 
 bool onMainThread() { return platform::RunLoop::isInstalled() && platform::RunLoop::main().isMainThread(); }
 
-// Sleeps in real time; the main thread keeps serving work handed over to it
-// meanwhile, since the thread it waits for may be waiting for the main thread.
-void sleepServingMainThread(double seconds) {
-    if (!onMainThread()) {
-        platform::Thread::sleepFor(seconds);
-        return;
-    }
-    constexpr double slice = 0.01;
-    for (double slept = 0; slept < seconds; slept += slice) {
-        platform::RunLoop::main().servicePendingPerforms();
-        platform::Thread::sleepFor(slice);
-    }
-}
-
 std::vector<platform::CaptureDeviceRef> availableCameras() {
     if (!platform::Capture::isInstalled()) return {};
     return platform::Capture::shared().inputDevices();
@@ -209,7 +195,9 @@ void Photographer::terminate() {
     if (workThread && workThread->isExecuting()) {
         QMLog(7, "Cancelling worjer thread");
         workThread->cancel();
-        while (workThread->isExecuting()) sleepServingMainThread(kTerminateCheckSeconds);
+        // The work thread never waits for the main thread, so a plain sleep
+        // cannot deadlock, and no other main-thread work runs meanwhile.
+        while (workThread->isExecuting()) platform::Thread::sleepFor(kTerminateCheckSeconds);
     }
     workThread.reset();
     closeSession();
@@ -219,11 +207,13 @@ void Photographer::terminate() {
     }
 }
 
-void Photographer::stopAndWait(const platform::CaptureSessionRef& stopping) {
+void Photographer::stopAndWait(const platform::CaptureSessionRef& stopping) const {
     stopping->stopRunning();
     if (stopping->isCaptureThread()) return;  // a callback cannot wait for itself
+    // A photo being posted may wait for the main thread; only then does the
+    // main thread serve handed-over work while it waits.
     while (!stopping->waitUntilStopped(0.01))
-        if (onMainThread()) platform::RunLoop::main().servicePendingPerforms();
+        if (postingPhoto_.load() && onMainThread()) platform::RunLoop::main().servicePendingPerforms();
 }
 
 void Photographer::closeSession() {

@@ -80,10 +80,14 @@ private:
     void releaseCamera();
     void startPhoto();
     void savePhoto(const platform::ImageRef& image, const std::string& fileName) const;
-    static void stopAndWait(const platform::CaptureSessionRef& session);
+    bool sessionWindingDown() const;
+    void stopAndWait(const platform::CaptureSessionRef& session) const;
 
     std::atomic<TarnwickDelegate*> delegate_{nullptr};
     std::atomic<std::int32_t> capturing{0};
+    // Set while the capture thread posts a photo, whose observers may wait
+    // for the main thread.
+    std::atomic<bool> postingPhoto_{false};
     mutable std::mutex sessionLock_;
     platform::CaptureSessionRef session;
     platform::NotificationRef eventNotification_;

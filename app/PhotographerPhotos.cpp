@@ -87,7 +87,7 @@ bool Photographer::workThreadCancelled() const { return workThread && workThread
 
 void Photographer::takePhotos() {
     while (!workThreadCancelled()) {
-        if (capturing.load() == 1) {
+        if (capturing.load() == 1 || sessionWindingDown()) {
             platform::Thread::sleepFor(kPollSeconds);
             if (workThreadCancelled()) {
                 clearQueue();
@@ -110,6 +110,14 @@ void Photographer::takePhotos() {
             clearQueue();
         }
     }
+}
+
+// The capture thread may still hand over frames in flight after a photo;
+// the work thread waits by polling rather than joining it, so that it never
+// waits for anything that may wait for the main thread.
+bool Photographer::sessionWindingDown() const {
+    const auto current = currentSession();
+    return current && !current->isStopped();
 }
 
 bool Photographer::claimCamera() {
@@ -153,8 +161,10 @@ void Photographer::captureOutputDidOutputVideoFrame(platform::CaptureDecompresse
                                       {"timestamp", timestamp},
                                       {"image", platform::Value(videoFrame)}};
         if (platform::Defaults::standard().boolForKey(kPrefSaveImagesImmediately)) savePhoto(videoFrame, fileName);
+        postingPhoto_.store(true);
         platform::NotificationCenter::defaultCenter().post(kPhotoReadyNotification, platform::Value(event->name()),
                                                            std::move(userInfo));
+        postingPhoto_.store(false);
     }
     releaseCamera();
     QMLog(7, "<captureOutput");

@@ -126,6 +126,11 @@ bool CaptureSession::isRunning() const {
     return threadAlive_ && !stopRequested_.load();
 }
 
+bool CaptureSession::isStopped() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return !threadAlive_;
+}
+
 bool CaptureSession::isCaptureThread() const {
     std::lock_guard<std::mutex> guard(lock_);
     return thread_.joinable() && thread_.get_id() == std::this_thread::get_id();

@@ -118,6 +118,9 @@ public:
     // once, so a frame callback may call it.
     void stopRunning();
     bool isRunning() const;
+    // True once the capture thread has ended (or never started): no frame
+    // callback runs and startRunning will not wait.
+    bool isStopped() const;
     // Waits until the capture thread has ended, so no callback runs any more.
     // False when `timeoutSeconds` passed first, or when called from the
     // capture thread itself.

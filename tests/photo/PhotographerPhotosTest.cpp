@@ -1,5 +1,7 @@
 #include "PhotoTestSupport.h"
 
+#include "platform/foundation/RunLoop.h"
+
 #include <chrono>
 
 using namespace phototest;
@@ -208,6 +210,37 @@ TEST_F(PhotographerPhotos, ACameraThatRefusesToStreamIsTreatedAsAFailedOpen) {
     ASSERT_TRUE(waitFor([&] { return env.logged("Video capture device failed: Device or resource busy"); }));
     EXPECT_TRUE(waitFor([&] { return photographer->queuedPhotoCount() == 0 && photographer->capturingState() == 0; }));
     EXPECT_EQ(consumer.count(), 0u);
+}
+
+TEST_F(PhotographerPhotos, TerminateServesTheMainThreadOnlyForAPhotoWaitingForIt) {
+    // An observer that hands its work to the main thread and waits, as the
+    // log window does.
+    std::atomic<bool> entered{false};
+    std::atomic<bool> servedOnMain{false};
+    platform::NotificationCenter::defaultCenter().addObserver(
+        &entered, kPhotoReadyNotification, {}, [&](const platform::NotificationRef&) {
+            entered = true;
+            platform::RunLoop::main().performOnMainThread([&] { servedOnMain = true; }, true);
+        });
+    createAndSetUp();
+    bool unrelatedRan = false;
+    platform::RunLoop::main().performOnMainThread([&] { unrelatedRan = true; }, false);
+    postEvent();
+    for (int i = 0; i < 500 && !entered; ++i) platform::Thread::sleepFor(0.01);  // no run loop here
+    ASSERT_TRUE(entered.load());
+
+    photographer->terminate();  // would never return if it did not serve the waiting photo
+    EXPECT_TRUE(servedOnMain.load());
+    platform::NotificationCenter::defaultCenter().removeObserver(&entered);
+
+    // Without a photo in flight, terminate runs no main-thread work of others.
+    createPhotographer();
+    unrelatedRan = false;
+    platform::RunLoop::main().performOnMainThread([&] { unrelatedRan = true; }, false);
+    photographer->terminate();
+    EXPECT_FALSE(unrelatedRan);
+    env.runLoop().servicePendingPerforms();
+    EXPECT_TRUE(unrelatedRan);
 }
 
 TEST_F(PhotographerPhotos, DestructionTerminatesAWorkingPhotographer) {
