@@ -195,9 +195,12 @@ void Photographer::terminate() {
     if (workThread && workThread->isExecuting()) {
         QMLog(7, "Cancelling worjer thread");
         workThread->cancel();
-        // The work thread never waits for the main thread, so a plain sleep
-        // cannot deadlock, and no other main-thread work runs meanwhile.
-        while (workThread->isExecuting()) platform::Thread::sleepFor(kTerminateCheckSeconds);
+        // The work thread never waits for the main thread, so a plain wait
+        // cannot deadlock, and no other main-thread work runs meanwhile. The
+        // check comes every half second at the latest, and at once when the
+        // thread ends, so a lock is not held up longer than the thread needs.
+        while (!workThread->waitUntilFinished(kTerminateCheckSeconds)) {
+        }
     }
     workThread.reset();
     closeSession();

@@ -35,8 +35,15 @@ void Thread::start() {
     thread_ = std::thread([this] {
         number_.store(currentNumber());
         body_(*this);
+        std::lock_guard<std::mutex> guard(finishLock_);
         executing_.store(false);
+        finished_.notify_all();
     });
+}
+
+bool Thread::waitUntilFinished(double seconds) {
+    std::unique_lock<std::mutex> guard(finishLock_);
+    return finished_.wait_for(guard, std::chrono::duration<double>(seconds), [this] { return !executing_.load(); });
 }
 
 void Thread::join() {

@@ -3,7 +3,9 @@
 #include "platform/foundation/Object.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -21,6 +23,8 @@ public:
     void cancel() { cancelled_.store(true); }
     bool isCancelled() const { return cancelled_.load(); }
     bool isExecuting() const { return executing_.load(); }
+    // Waits at most `seconds` for the body to end; true when it has ended.
+    bool waitUntilFinished(double seconds);
     void join();
     int number() const { return number_.load(); }
 
@@ -37,6 +41,8 @@ private:
     std::thread thread_;
     std::atomic<bool> cancelled_{false};
     std::atomic<bool> executing_{false};
+    std::mutex finishLock_;
+    std::condition_variable finished_;
     std::atomic<int> number_{0};
 };
 
