@@ -127,12 +127,7 @@ int HeadlessBluetooth::stopInquiry(const BluetoothDeviceInquiryRef& inquiry) {
             searches_.erase(it);
         }
     }
-    std::weak_ptr<BluetoothDeviceInquiry> weak = inquiry;
-    RunLoop::main().performOnMainThread(
-        [weak] {
-            if (auto live = weak.lock()) live->complete(0, true);
-        },
-        false);
+    announceStoppedInquiry(inquiry);
     return 0;
 }
 

@@ -64,4 +64,13 @@ void Bluetooth::completeRemoteNameRequest(std::uint64_t ticket, const BluetoothD
         false);
 }
 
+void Bluetooth::announceStoppedInquiry(const BluetoothDeviceInquiryRef& inquiry) {
+    std::weak_ptr<BluetoothDeviceInquiry> weak = inquiry;
+    RunLoop::main().performOnMainThread(
+        [weak] {
+            if (auto live = weak.lock()) live->complete(0, true);
+        },
+        false);
+}
+
 }  // namespace platform

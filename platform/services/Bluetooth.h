@@ -45,6 +45,9 @@ protected:
     // a non-empty `name` becomes the device's name on success.
     void completeRemoteNameRequest(std::uint64_t ticket, const BluetoothDeviceRef& device, int status,
                                    const std::string& name);
+    // Tells a stopped search's owner, on the main thread, that it ended
+    // aborted; nothing if the search is gone by then.
+    static void announceStoppedInquiry(const BluetoothDeviceInquiryRef& inquiry);
 
 private:
     struct PendingRequests;

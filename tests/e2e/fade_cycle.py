@@ -85,16 +85,7 @@ def main():
     os.makedirs(arguments.artifacts, exist_ok=True)
     session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,
                                  preferences={"fadingEnabled": True, "showInMenu": False})
-    try:
-        run(session)
-    except Failure as failure:
-        print("FAIL: %s" % failure, flush=True)
-        print("\n".join(session.log().splitlines()[-30:]))
-        return 1
-    finally:
-        session.teardown()
-    print("PASS", flush=True)
-    return 0
+    return lock_cycle.run_reporting(session, lambda: run(session), log_lines=30)
 
 
 if __name__ == "__main__":

@@ -353,22 +353,16 @@ def run(session):
     x.close()
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--pane", required=True)
-    parser.add_argument("--artifacts", required=True)
-    arguments = parser.parse_args()
-    require_programs()
-    os.makedirs(arguments.artifacts, exist_ok=True)
-    session = Session(arguments.app, arguments.pane, arguments.artifacts)
+def run_reporting(session, scenario, log_lines=40):
+    """Runs `scenario` on the session; prints PASS or FAIL with the end of
+    the application's log, tears the session down, and gives the exit code."""
     try:
-        run(session)
+        scenario()
     except Failure as failure:
         print("FAIL: %s" % failure, flush=True)
         print("---- application log (last lines) ----")
         try:
-            print("\n".join(session.log().splitlines()[-40:]))
+            print("\n".join(session.log().splitlines()[-log_lines:]))
         except OSError:
             pass
         return 1
@@ -378,6 +372,17 @@ def main():
     return 0
 
 
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--pane", required=True)
+    parser.add_argument("--artifacts", required=True)
+    arguments = parser.parse_args()
+    require_programs()
+    os.makedirs(arguments.artifacts, exist_ok=True)
+    session = Session(arguments.app, arguments.pane, arguments.artifacts)
+    return run_reporting(session, lambda: run(session))
+
+
 if __name__ == "__main__":
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     sys.exit(main())

@@ -94,16 +94,7 @@ def main():
     os.makedirs(arguments.artifacts, exist_ok=True)
     session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,
                                  preferences={"lockOnStartup": False, "lockOnSleepComputer": True})
-    try:
-        run(session, arguments.logind)
-    except Failure as failure:
-        print("FAIL: %s" % failure, flush=True)
-        print("\n".join(session.log().splitlines()[-30:]))
-        return 1
-    finally:
-        session.teardown()
-    print("PASS", flush=True)
-    return 0
+    return lock_cycle.run_reporting(session, lambda: run(session, arguments.logind), log_lines=30)
 
 
 if __name__ == "__main__":
