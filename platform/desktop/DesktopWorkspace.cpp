@@ -61,7 +61,13 @@ std::string DesktopWorkspace::settingsHost() {
 
 bool DesktopWorkspace::openFile(const std::string& path, const std::string& application) {
     if (!FileManager::fileExists(path)) return false;
-    if (!application.empty()) return launch(application, {path});
+    // The application may be named as on the system it was written for
+    // ("Preview" for pictures): one that is not a program here leaves the
+    // choice to the desktop's default for the file's type.
+    if (!application.empty()) {
+        const std::string program = application.find('/') != std::string::npos ? application : inPath(application);
+        if (!program.empty() && ::access(program.c_str(), X_OK) == 0) return launch(program, {path});
+    }
     if (endsWith(path, ".prefPane")) {
         const std::string host = settingsHost();
         if (host.empty()) {

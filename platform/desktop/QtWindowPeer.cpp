@@ -133,7 +133,10 @@ void QtWindowPeer::modelChanged() {
     widget_->setWindowOpacity(window_.alphaValue());
     syncContent();
 
-    if (!window_.isVisible()) {
+    // A fully transparent window (a photo preview at rest, a panel fading
+    // out) is left unmapped: without a compositor it would show opaque, and
+    // mapped it would take the pointer from the window below.
+    if (!window_.isVisible() || window_.alphaValue() <= 0.0) {
         setShielding(false);
         widget_->hide();
         return;
