@@ -27,8 +27,20 @@ Qt::Alignment alignmentFor(int alignment) {
     }
 }
 
+// Template icons are monochrome shapes drawn in one colour whatever the
+// picture's own, so that icons from different sources look alike.
+const QColor kTemplateColour(40, 40, 40);
+
+QPixmap tinted(QPixmap pixmap) {
+    if (pixmap.isNull()) return pixmap;
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), kTemplateColour);
+    return pixmap;
+}
+
 // The platform's own template icons that the application names: a padlock,
-// closed or open, drawn in the template colour.
+// closed or open.
 QPixmap templateIcon(const std::string& name) {
     const bool locked = name == "NSLockLockedTemplate";
     if (!locked && name != "NSLockUnlockedTemplate") return {};
@@ -37,10 +49,10 @@ QPixmap templateIcon(const std::string& name) {
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(40, 40, 40));
+    painter.setBrush(kTemplateColour);
     painter.drawRoundedRect(QRectF(7, 14, 18, 14), 3, 3);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(40, 40, 40), 3));
+    painter.setPen(QPen(kTemplateColour, 3));
     // The open shackle swings to the right.
     painter.drawArc(locked ? QRectF(10, 4, 12, 20) : QRectF(18, 2, 12, 20), 0, 180 * 16);
     if (locked) {
@@ -55,7 +67,10 @@ QPixmap pixmapFor(const Image& image) {
         QImage pixels(image.rgb().data(), image.width(), image.height(), image.width() * 3, QImage::Format_RGB888);
         return QPixmap::fromImage(pixels.copy());
     }
-    if (!image.filePath().empty()) return QPixmap(QString::fromStdString(image.filePath()));
+    if (!image.filePath().empty()) {
+        QPixmap picture(QString::fromStdString(image.filePath()));
+        return image.isTemplate() ? tinted(picture) : picture;
+    }
     return templateIcon(image.name());
 }
 
