@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "desktop/PrivateDisplay.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -27,14 +29,6 @@
 using namespace platform::desktop;
 
 namespace {
-
-// Only a private server: these tests grab the keyboard, change the keyboard
-// layout and the gamma ramps, which nobody wants on their own desktop.
-bool haveDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* privateServer = std::getenv("TARNWICK_TEST_PRIVATE_X");
-    return display && *display && privateServer && *privateServer;
-}
 
 void processEventsFor(int milliseconds) {
     QElapsedTimer timer;
@@ -113,7 +107,7 @@ bool sameRamps(const std::vector<GammaRamp>& a, const std::vector<GammaRamp>& b)
 class X11DisplaysTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveDisplay()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
+        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
         qtTestApplication();
         Display* dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
@@ -306,7 +300,7 @@ TEST_F(X11DisplaysTest, AnExpiredReservationGivesTheOriginalRampsBack) {
 }
 
 TEST(GammaWatchdog, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
-    if (!haveDisplay()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
+    if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
     Display* dpy = XOpenDisplay(nullptr);
     ASSERT_NE(dpy, nullptr);
     const std::vector<GammaRamp> original = currentRamps(dpy);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "desktop/PrivateDisplay.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -33,14 +35,6 @@ using namespace platform::desktop;
 
 namespace {
 
-// Only a private server: these tests grab the keyboard, change the keyboard
-// layout and the gamma ramps, which nobody wants on their own desktop.
-bool haveDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* privateServer = std::getenv("TARNWICK_TEST_PRIVATE_X");
-    return display && *display && privateServer && *privateServer;
-}
-
 // A shielding window model that records what reaches it.
 class RecordingWindow : public platform::Window {
 public:
@@ -52,7 +46,7 @@ public:
 class X11InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveDisplay()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
+        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
         qtTestApplication();
         Display* dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);

@@ -9,7 +9,6 @@ puts the original ones back.
 Exit status 77 means a required program is missing (the test is skipped).
 """
 
-import argparse
 import os
 import shutil
 import signal
@@ -73,11 +72,7 @@ def run(session):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--pane", required=True)
-    parser.add_argument("--artifacts", required=True)
-    arguments = parser.parse_args()
+    arguments = lock_cycle.parse_arguments()
     lock_cycle.require_programs()
     if not shutil.which("xrandr"):
         print("SKIP: xrandr is not installed", flush=True)

@@ -353,6 +353,15 @@ def run(session):
     x.close()
 
 
+def parse_arguments(*extra):
+    """The options every end-to-end script takes (--app, --pane, --artifacts),
+    plus required options of its own named in `extra`."""
+    parser = argparse.ArgumentParser()
+    for name in ("app", "pane", *extra, "artifacts"):
+        parser.add_argument("--" + name, required=True)
+    return parser.parse_args()
+
+
 def run_reporting(session, scenario, log_lines=40):
     """Runs `scenario` on the session; prints PASS or FAIL with the end of
     the application's log, tears the session down, and gives the exit code."""
@@ -373,11 +382,7 @@ def run_reporting(session, scenario, log_lines=40):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--pane", required=True)
-    parser.add_argument("--artifacts", required=True)
-    arguments = parser.parse_args()
+    arguments = parse_arguments()
     require_programs()
     os.makedirs(arguments.artifacts, exist_ok=True)
     session = Session(arguments.app, arguments.pane, arguments.artifacts)

@@ -12,7 +12,6 @@ closes the window.
 Exit status 77 means a required program is missing (the test is skipped).
 """
 
-import argparse
 import os
 import subprocess
 import sys
@@ -155,11 +154,7 @@ def run(session):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--pane", required=True)
-    parser.add_argument("--artifacts", required=True)
-    arguments = parser.parse_args()
+    arguments = lock_cycle.parse_arguments()
     lock_cycle.require_programs()
     os.makedirs(arguments.artifacts, exist_ok=True)
     session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,

@@ -8,7 +8,6 @@ once the screen is locked (the keyboard grabbed), and taken again after wake.
 Exit status 77 means a required program is missing (the test is skipped).
 """
 
-import argparse
 import os
 import queue
 import subprocess
@@ -84,12 +83,7 @@ def run(session, logind_program):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--pane", required=True)
-    parser.add_argument("--logind", required=True)
-    parser.add_argument("--artifacts", required=True)
-    arguments = parser.parse_args()
+    arguments = lock_cycle.parse_arguments("logind")
     lock_cycle.require_programs()
     os.makedirs(arguments.artifacts, exist_ok=True)
     session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "desktop/PrivateDisplay.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -33,12 +35,6 @@
 using namespace platform::desktop;
 
 namespace {
-
-bool havePrivateDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    const char* privateServer = std::getenv("TARNWICK_TEST_PRIVATE_X");
-    return display && *display && privateServer && *privateServer;
-}
 
 QApplication& widgetApplication() {
     static int argc = 1;
@@ -95,7 +91,7 @@ std::shared_ptr<platform::Image> icon() {
 class LogWindowDrawing : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!havePrivateDisplay()) GTEST_SKIP() << "needs a private X server (run through with_xvfb.py)";
+        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (run through with_xvfb.py)";
         widgetApplication();
         cache_ = std::filesystem::temp_directory_path() / ("tarnwick-log-desktop-" + std::to_string(::getpid()));
         std::filesystem::create_directories(cache_);
