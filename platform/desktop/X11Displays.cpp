@@ -333,6 +333,11 @@ bool X11Displays::handleEvent(XEvent& event) {
         }
         case MotionNotify: deliver(Event::ofType(Event::Type::MouseMoved)); return true;
         case ButtonRelease: return true;
+        case CirculateNotify:
+            // A circulation moves a window to the top or bottom without
+            // configuring it, and may be one of the covers sent to the bottom.
+            scheduleRestack();
+            return false;
         case MapNotify:
         case ConfigureNotify: {
             const ::Window window = event.type == MapNotify ? event.xmap.window : event.xconfigure.window;

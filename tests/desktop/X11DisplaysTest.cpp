@@ -234,6 +234,40 @@ TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
     displays->releaseAll();
 }
 
+TEST_F(X11DisplaysTest, CoversComeBackOnTopAfterTheStackIsCirculated) {
+    OtherClient other;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const ::Window underneath = XCreateWindow(other.dpy, DefaultRootWindow(other.dpy), 0, 0, 300, 200, 0,
+                                              CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    XMapRaised(other.dpy, underneath);
+    XSync(other.dpy, False);
+    ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
+    const ::Window cover = stacking().back();
+    ASSERT_NE(cover, underneath);
+
+    auto coverIsAbove = [&] {
+        const std::vector<::Window> order = stacking();
+        const auto position = [&](::Window w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+        return position(cover) > position(underneath);
+    };
+    // Circulating the root's children moves windows without configuring
+    // them: down sends the top one (a cover) to the bottom, up brings the
+    // lowest hidden one to the top.
+    XCirculateSubwindowsDown(other.dpy, DefaultRootWindow(other.dpy));
+    XSync(other.dpy, False);
+    processEventsFor(200);
+    EXPECT_TRUE(coverIsAbove()) << "the window below shows after a circulation down";
+    XCirculateSubwindowsUp(other.dpy, DefaultRootWindow(other.dpy));
+    XSync(other.dpy, False);
+    processEventsFor(200);
+    EXPECT_TRUE(coverIsAbove()) << "the window below shows after a circulation up";
+
+    XDestroyWindow(other.dpy, underneath);
+    XSync(other.dpy, False);
+    displays->releaseAll();
+}
+
 TEST_F(X11DisplaysTest, MonitorsAddedOrRemovedWhileCapturedAreCoveredAtOnce) {
     if (std::system("xrandr --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "xrandr is not installed";
     auto covers = [this] {
