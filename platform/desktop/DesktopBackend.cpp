@@ -13,7 +13,7 @@
 #include "platform/desktop/DBusConnectionService.h"
 #include "platform/desktop/DBusNotificationCenter.h"
 #include "platform/desktop/DesktopWorkspace.h"
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
 #include "platform/desktop/QtAlertPresenter.h"
 #include "platform/desktop/QtRunLoop.h"
 #include "platform/desktop/QtStatusItemPeer.h"
@@ -63,7 +63,7 @@ std::uint32_t modifiersFor(Qt::KeyboardModifiers modifiers) {
 
 struct DesktopBackend::Services {
     // Forked before Qt or Xlib exist in this process.
-    GammaWatchdog watchdog{displayName()};
+    LockGuard guard{displayName()};
     std::unique_ptr<QApplication> application;
     std::unique_ptr<X11Session> session;
     std::unique_ptr<QtRunLoop> runLoop;
@@ -106,7 +106,7 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     RunLoop::install(s.runLoop.get());
     s.alerts = std::make_unique<QtAlertPresenter>();
     AlertPresenter::install(s.alerts.get());
-    s.displays = std::make_unique<X11Displays>(*s.session, s.watchdog);
+    s.displays = std::make_unique<X11Displays>(*s.session, s.guard);
     Displays::install(s.displays.get());
     s.displayPower = std::make_unique<X11DisplayPower>(*s.session);
     DisplayPower::install(s.displayPower.get());

@@ -32,9 +32,12 @@ void WindowWidget::mouseMoveEvent(QMouseEvent*) {
 }
 
 void WindowWidget::closeEvent(QCloseEvent* event) {
-    // The model decides; it orders itself out when it agrees.
+    // The model decides; it orders itself out when it agrees. A shielding
+    // window is the lock itself: another client's close request
+    // (WM_DELETE_WINDOW) must not take away the only place the password
+    // can be typed.
     event->ignore();
-    if (model_) model_->performClose();
+    if (model_ && model_->level() < windowlevel::Shielding) model_->performClose();
 }
 
 QtWindowPeer::QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator)
@@ -91,7 +94,25 @@ void QtWindowPeer::setShielding(bool registered) {
     if (shieldId_ == id) return;
     if (shieldId_) displays_.removeShieldWindow(shieldId_);
     shieldId_ = id;
-    displays_.addShieldWindow(id);
+    displays_.addShieldWindow(id, [this] { nativeWindowLost(); });
+}
+
+void QtWindowPeer::nativeWindowLost() {
+    // Another client destroyed the X window under the widget. Qt makes a
+    // new one when the widget's flags are set again; the content and the
+    // shield registration follow. Later, from the event loop: the lost
+    // window's events are still being handled.
+    shieldId_ = 0;
+    QMetaObject::invokeMethod(
+        widget_,
+        [this, alive = std::weak_ptr<bool>(alive_)] {
+            if (alive.expired() || !widget_) return;
+            widget_->hide();
+            widget_->recreateNativeWindow();
+            appliedLevel_ = -1;
+            modelChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtWindowPeer::syncContent() {

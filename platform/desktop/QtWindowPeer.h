@@ -6,6 +6,7 @@
 #include "platform/ui/Window.h"
 
 #include <functional>
+#include <memory>
 
 namespace platform::desktop {
 
@@ -18,6 +19,11 @@ public:
     using KeyTranslator = std::function<EventRef(QKeyEvent*)>;
     WindowWidget(Window* model, KeyTranslator translator) : model_(model), translator_(std::move(translator)) {}
     void detach() { model_ = nullptr; }
+    // A new X window for the widget, after someone destroyed the old one.
+    void recreateNativeWindow() {
+        destroy(true, true);
+        create();
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -46,6 +52,7 @@ private:
     void applyLevel();
     void syncContent();
     void setShielding(bool registered);
+    void nativeWindowLost();
 
     Window& window_;
     X11Displays& displays_;
@@ -53,6 +60,7 @@ private:
     QPointer<QWidget> content_;
     int appliedLevel_ = -1;
     unsigned long shieldId_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace platform::desktop

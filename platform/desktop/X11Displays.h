@@ -2,34 +2,30 @@
 
 #include <QTimer>
 
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
+#include "platform/desktop/X11Covers.h"
+#include "platform/desktop/X11Gamma.h"
+#include "platform/desktop/X11Grabs.h"
 #include "platform/desktop/X11KeyEvents.h"
+#include "platform/desktop/X11Monitors.h"
 #include "platform/desktop/X11Session.h"
 #include "platform/services/Displays.h"
 
-#include <map>
-#include <set>
+#include <functional>
 #include <vector>
 
 namespace platform::desktop {
 
-// One monitor in X root coordinates.
-struct Monitor {
-    DisplayID id = 0;
-    int x = 0, y = 0, width = 0, height = 0;
-    bool primary = false;
-    bool operator==(const Monitor&) const = default;
-};
-
-// Displays on X11. Capturing covers each monitor with an override-redirect
-// window and takes the keyboard and the pointer (and every further XInput2
-// master device) for the application; the covers are kept above every other
-// window and follow monitors that come, go or change while captured. Key and
-// pointer input under the grab goes to the key window of the application.
-// Fades blend the gamma ramps of every CRTC.
+// Displays on X11. Capturing covers every monitor (X11Covers) and takes the
+// keyboard, the pointer and every further XInput2 master device on the root
+// window (X11Grabs); both are defended against other clients for as long as
+// the capture lasts, and the lock guard is told, so that a death of the
+// application leaves the session locked. Key and pointer input under the
+// grab goes to the application's frontmost shielding window, else its key
+// window. Fades blend the gamma ramps of every CRTC (X11Gamma).
 class X11Displays final : public Displays {
 public:
-    X11Displays(X11Session& session, GammaWatchdog& watchdog);
+    X11Displays(X11Session& session, LockGuard& guard);
     ~X11Displays() override;
 
     int onlineDisplays(std::uint32_t maxDisplays, std::vector<DisplayID>& out) override;
@@ -50,10 +46,13 @@ public:
     // Monitors, main first.
     std::vector<Monitor> monitors();
     // Windows of the application that belong above the covers (the lock
-    // window); they are raised with the covers.
-    void addShieldWindow(unsigned long window);
+    // window); they are raised with the covers. `lost` runs when another
+    // client destroys the window while captured.
+    void addShieldWindow(unsigned long window, std::function<void()> lost = nullptr);
     void removeShieldWindow(unsigned long window);
-    bool isCaptured() const { return grabbed_; }
+    bool isCaptured() const { return grabs_.held(); }
+    // The covering windows, for tests.
+    std::vector<unsigned long> coverWindows() const { return covers_.windows(); }
     // Converts a frame in screen coordinates (bottom-left origin on the main
     // screen) into X root coordinates, and back.
     Rect toRoot(const Rect& frame);
@@ -66,39 +65,29 @@ public:
     static constexpr int kNoneAvailable = 1011;
 
 private:
+    // Event routing (X11DisplaysEvents.cpp).
     bool handleEvent(XEvent& event);
-    void coverMonitor(const Monitor& monitor);
-    void followMonitors();
-    bool grabInput();
-    void ungrabInput();
-    bool grabExtraMasterDevices();
-    void setRootSubstructureWatch(bool on);
-    void restack();
-    void scheduleRestack();
+    bool handleInput(XEvent& event);
+    bool handleXInput(XEvent& event);
+    void handleStacking(XEvent& event);
     void deliver(const EventRef& event);
 
-    std::vector<GammaRamp> readRamps();
-    void applyBlend(double blend, double red, double green, double blue);
-    void restoreRamps();
-    void endReservation();
+    void startDefending();
+    void stopDefending();
+    void followMonitors();
 
     X11Session& session_;
-    GammaWatchdog& watchdog_;
+    LockGuard& guard_;
     X11KeyEvents keyEvents_;
+    X11Covers covers_;
+    X11Grabs grabs_;
+    X11Gamma gamma_;
     int listener_ = 0;
-
-    ::Window grabWindow_ = 0;
-    std::map<DisplayID, ::Window> covers_;
-    std::set<unsigned long> shields_;
-    bool grabbed_ = false;
-    std::vector<int> grabbedDevices_;
     bool cursorHidden_ = false;
-    bool restackPending_ = false;
 
-    std::vector<GammaRamp> savedRamps_;
-    std::uint32_t reservation_ = 0;
-    std::uint32_t nextToken_ = 1;
-    QTimer reservationExpiry_;
+    // While captured: the guard hears from the application, and the grabs
+    // are renewed, in case one was lost without an event saying so.
+    QTimer heartbeat_;
     // Monitors defined without an output change (RandR 1.5 virtual
     // monitors) send no event; while captured they are looked for.
     QTimer monitorWatch_;

@@ -7,6 +7,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -86,6 +87,26 @@ void X11Session::dispatch(XEvent& event) {
         Listener listener = it->second;
         if (listener(event)) return;
     }
+}
+
+void X11Session::selectInput(::Window window, long mask, bool on) {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display_, window, &attributes)) return;
+    XSelectInput(display_, window, on ? (attributes.your_event_mask | mask) : (attributes.your_event_mask & ~mask));
+}
+
+void X11Session::selectRootXIEvents(int deviceId, std::initializer_list<int> events, bool on) {
+    if (!hasXInput2()) return;
+    for (int type : events) {
+        int& users = rootXISelections_[{deviceId, type}];
+        users = on ? users + 1 : std::max(0, users - 1);
+    }
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    for (const auto& [key, users] : rootXISelections_)
+        if (key.first == deviceId && users > 0) XISetMask(bits, key.second);
+    XIEventMask mask{deviceId, sizeof bits, bits};
+    XISelectEvents(display_, root_, &mask, 1);
+    XFlush(display_);
 }
 
 void X11Session::refreshModifierMasks() {

@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 #include <functional>
+#include <initializer_list>
 #include <map>
 
 class QSocketNotifier;
@@ -36,6 +37,15 @@ public:
     const keys::ModifierMasks& modifierMasks() const { return masks_; }
     void refreshModifierMasks();
 
+    // Adds or removes core event bits on a window (a root, usually),
+    // keeping the other bits this connection selected there.
+    void selectInput(::Window window, long mask, bool on);
+
+    // XInput2 events selected on the root window. XISelectEvents replaces a
+    // client's whole mask for a device, so every user of the connection
+    // selects through here: a selection holds until its last user lets go.
+    void selectRootXIEvents(int deviceId, std::initializer_list<int> events, bool on);
+
     int xinputOpcode() const { return xinputOpcode_; }
     int randrEventBase() const { return randrEventBase_; }
     bool hasXInput2() const { return xinputOpcode_ >= 0; }
@@ -62,6 +72,8 @@ private:
     std::map<int, Listener> listeners_;
     int nextListener_ = 1;
     keys::ModifierMasks masks_;
+    // (device, event type) -> number of users.
+    std::map<std::pair<int, int>, int> rootXISelections_;
     int xinputOpcode_ = -1;
     int randrEventBase_ = -1;
 };

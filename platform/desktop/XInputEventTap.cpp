@@ -22,17 +22,9 @@ void XInputEventTap::destroy() {
 }
 
 void XInputEventTap::selectRawEvents(bool on) {
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    if (on) {
-        XISetMask(bits, XI_RawKeyPress);
-        XISetMask(bits, XI_RawKeyRelease);
-        XISetMask(bits, XI_RawButtonPress);
-        XISetMask(bits, XI_RawButtonRelease);
-        XISetMask(bits, XI_RawMotion);
-    }
-    XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
-    XISelectEvents(session_.display(), session_.root(), &mask, 1);
-    XFlush(session_.display());
+    session_.selectRootXIEvents(XIAllMasterDevices,
+                                {XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease, XI_RawMotion},
+                                on);
 }
 
 bool XInputEventTap::handle(XEvent& event) {

@@ -7,7 +7,7 @@
 
 #include "QtTestApplication.h"
 
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11Session.h"
 
@@ -112,12 +112,12 @@ protected:
         Display* dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         session = std::make_unique<X11Session>(dpy);
-        watchdog = std::make_unique<GammaWatchdog>("");
-        displays = std::make_unique<X11Displays>(*session, *watchdog);
+        guard = std::make_unique<LockGuard>("");
+        displays = std::make_unique<X11Displays>(*session, *guard);
     }
     void TearDown() override {
         displays.reset();
-        watchdog.reset();
+        guard.reset();
         session.reset();
     }
 
@@ -132,7 +132,7 @@ protected:
     }
 
     std::unique_ptr<X11Session> session;
-    std::unique_ptr<GammaWatchdog> watchdog;
+    std::unique_ptr<LockGuard> guard;
     std::unique_ptr<X11Displays> displays;
 };
 
@@ -333,7 +333,7 @@ TEST_F(X11DisplaysTest, AnExpiredReservationGivesTheOriginalRampsBack) {
     displays->releaseFadeReservation(next);
 }
 
-TEST(GammaWatchdog, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
+TEST(LockGuard, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
     if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
     Display* dpy = XOpenDisplay(nullptr);
     ASSERT_NE(dpy, nullptr);
@@ -347,9 +347,9 @@ TEST(GammaWatchdog, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
     if (child == 0) {
         // The dying application: remembers the ramps, whitens the screen and
         // is killed without a chance to clean up.
-        GammaWatchdog watchdog(std::getenv("DISPLAY"));
+        LockGuard guard(std::getenv("DISPLAY"));
         Display* own = XOpenDisplay(nullptr);
-        watchdog.remember(currentRamps(own));
+        guard.remember(currentRamps(own));
         setRamps(own, currentRamps(own), 65535);
         raise(SIGKILL);
     }
@@ -361,7 +361,7 @@ TEST(GammaWatchdog, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
         restored = sameRamps(currentRamps(dpy), original);
         if (!restored) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_TRUE(restored) << "the watchdog did not give the ramps back";
+    EXPECT_TRUE(restored) << "the guard did not give the ramps back";
     setRamps(dpy, {}, 0);
     XCloseDisplay(dpy);
 }

@@ -7,7 +7,7 @@
 
 #include "QtTestApplication.h"
 
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11HotKeyCenter.h"
 #include "platform/desktop/X11Processes.h"
@@ -128,8 +128,8 @@ TEST_F(X11InputTest, AHotKeyHeldByAnotherApplicationCannotBeRegistered) {
 }
 
 TEST_F(X11InputTest, KeysUnderTheGrabReachTheLockWindowWithMacKeyCodes) {
-    GammaWatchdog watchdog("");
-    X11Displays displays(*session, watchdog);
+    LockGuard guard("");
+    X11Displays displays(*session, guard);
     RecordingWindow window;
     window.orderFront();
     ASSERT_EQ(displays.capture(displays.mainDisplay(), 0), 0);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs a command on a private Xvfb display and, when dbus-daemon exists, a
+"""Runs a command on a private Xvfb display (one screen, or N with --screens N) and, when dbus-daemon exists, a
 private session bus (DISPLAY and DBUS_SESSION_BUS_ADDRESS set for it).
 
 Exit status 77 (skip) when Xvfb is not installed; otherwise the command's own.
@@ -13,11 +13,14 @@ import sys
 SKIP = 77
 
 
-def start_xvfb():
+def start_xvfb(screens):
     read_fd, write_fd = os.pipe()
     # Without -noreset the server resets whenever its last client leaves and
     # refuses connections meanwhile.
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+    screen_options = ["-screen", "0", "1280x800x24"]
+    for screen in range(1, screens):
+        screen_options += ["-screen", str(screen), "800x600x24"]
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), *screen_options, "-nolisten", "tcp",
                              "-noreset"], pass_fds=[write_fd], stderr=subprocess.DEVNULL)
     os.close(write_fd)
     with os.fdopen(read_fd) as pipe:
@@ -29,12 +32,17 @@ def start_xvfb():
 
 
 def main():
-    if len(sys.argv) < 2:
-        sys.exit("usage: with_xvfb.py command [arguments...]")
+    command = sys.argv[1:]
+    screens = 1
+    if command[:1] == ["--screens"] and len(command) > 1:
+        screens = int(command[1])
+        command = command[2:]
+    if not command:
+        sys.exit("usage: with_xvfb.py [--screens N] command [arguments...]")
     if not shutil.which("Xvfb"):
         print("SKIP: Xvfb is not installed", flush=True)
         return SKIP
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb(screens)
     bus = None
     try:
         env = dict(os.environ, DISPLAY=display, TARNWICK_TEST_PRIVATE_X="1")
@@ -44,7 +52,7 @@ def main():
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
             env["TARNWICK_TEST_PRIVATE_BUS"] = "1"
-        return subprocess.run(sys.argv[1:], env=env).returncode
+        return subprocess.run(command, env=env).returncode
     finally:
         for process in (bus, xvfb):
             if process:

@@ -10,7 +10,7 @@
 #include "app/LogController.h"
 #include "app/LogItem.h"
 #include "app/TarnwickConstants.h"
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
 #include "platform/desktop/QtRunLoop.h"
 #include "platform/desktop/QtViewPeer.h"
 #include "platform/desktop/QtWindowPeer.h"
@@ -99,7 +99,7 @@ protected:
         pointer_ = XOpenDisplay(nullptr);
         ASSERT_NE(pointer_, nullptr);
         session_ = std::make_unique<X11Session>(XOpenDisplay(nullptr));
-        displays_ = std::make_unique<X11Displays>(*session_, watchdog_);
+        displays_ = std::make_unique<X11Displays>(*session_, guard_);
         platform::Displays::install(displays_.get());
         runLoop_ = std::make_unique<QtRunLoop>();
         platform::RunLoop::install(runLoop_.get());
@@ -165,7 +165,7 @@ protected:
     std::filesystem::path cache_;
     Display* pointer_ = nullptr;
     std::unique_ptr<X11Session> session_;
-    GammaWatchdog watchdog_{""};
+    LockGuard guard_{""};
     std::unique_ptr<X11Displays> displays_;
     std::unique_ptr<QtRunLoop> runLoop_;
     platform::headless::HeadlessWorkspace workspace_;

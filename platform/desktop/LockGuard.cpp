@@ -1,4 +1,4 @@
-#include "platform/desktop/GammaWatchdog.h"
+#include "platform/desktop/LockGuard.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -101,7 +101,7 @@ void restore(const std::string& displayName, const std::vector<GammaRamp>& ramps
 
 }  // namespace
 
-GammaWatchdog::GammaWatchdog(const std::string& displayName) {
+LockGuard::LockGuard(const std::string& displayName) {
     if (displayName.empty()) return;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
@@ -122,14 +122,14 @@ GammaWatchdog::GammaWatchdog(const std::string& displayName) {
     child_ = pid;
 }
 
-GammaWatchdog::~GammaWatchdog() {
+LockGuard::~LockGuard() {
     if (channel_ < 0) return;
     ::close(channel_);
     int status = 0;
     ::waitpid(child_, &status, 0);
 }
 
-bool GammaWatchdog::send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps) {
+bool LockGuard::send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps) {
     if (channel_ < 0) return false;
     bool ok = writeFully(channel_, header.data(), header.size() * sizeof(std::uint32_t));
     for (const GammaRamp& ramp : ramps) {
@@ -143,10 +143,17 @@ bool GammaWatchdog::send(const std::vector<std::uint32_t>& header, const std::ve
     return ok;
 }
 
-void GammaWatchdog::remember(const std::vector<GammaRamp>& originals) {
+void LockGuard::remember(const std::vector<GammaRamp>& originals) {
     send({kRemember, static_cast<std::uint32_t>(originals.size())}, originals);
 }
 
-void GammaWatchdog::forget() { send({kForget, 0}, {}); }
+void LockGuard::forget() { send({kForget, 0}, {}); }
+
+// Taken up by the guard process next; until then the lock state is not sent.
+void LockGuard::lockEngaged() {}
+
+void LockGuard::lockReleased() {}
+
+void LockGuard::heartbeat() {}
 
 }  // namespace platform::desktop

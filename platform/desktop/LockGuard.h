@@ -18,20 +18,31 @@ struct GammaRamp {
 // were in place when a fade began and restores them once its socket from the
 // application closes while a fade is still marked as under way. No code has
 // to run in the dying process, so nothing async-signal-unsafe is involved.
-class GammaWatchdog {
+class LockGuard {
 public:
     // Forks the child; without a display name (or when fork fails) the
     // watchdog does nothing.
-    explicit GammaWatchdog(const std::string& displayName);
-    ~GammaWatchdog();
-    GammaWatchdog(const GammaWatchdog&) = delete;
-    GammaWatchdog& operator=(const GammaWatchdog&) = delete;
+    explicit LockGuard(const std::string& displayName);
+    ~LockGuard();
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
 
     bool isRunning() const { return channel_ >= 0; }
     // The ramps to restore should the application die from now on.
     void remember(const std::vector<GammaRamp>& originals);
     // The ramps are back; nothing to restore any more.
     void forget();
+
+    // The displays are captured: from now on a death of the application
+    // leaves the session to the guard, which locks it itself.
+    void lockEngaged();
+    // The displays are released; the guard stands down.
+    void lockReleased();
+    // Sent while locked, from the main loop, so that the guard notices an
+    // application that stopped answering (stopped, hung).
+    void heartbeat();
+    // How often heartbeat() is called while locked.
+    static constexpr int kHeartbeatMilliseconds = 2000;
 
 private:
     bool send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps);

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include "desktop/PrivateDisplay.h"
+#include "desktop/X11TestClients.h"
+
+#include "QtTestApplication.h"
+
+#include "platform/desktop/LockGuard.h"
+#include "platform/desktop/X11Displays.h"
+#include "platform/desktop/X11Session.h"
+
+#include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+
+// Another client of the display attacks the lock: each attack must be
+// undone within the event-loop turn that reads its events, and the keyboard
+// must stay grabbed throughout. Runs on a private X server.
+
+using namespace platform::desktop;
+
+namespace {
+
+class X11LockDefenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
+        qtTestApplication();
+        Display* dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        session = std::make_unique<X11Session>(dpy);
+        displays = std::make_unique<X11Displays>(*session, guard);
+        // A window of the application's own that belongs above the covers,
+        // as the lock window does.
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        shield = XCreateWindow(dpy, session->root(), 100, 100, 200, 100, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect, &attributes);
+        XMapRaised(dpy, shield);
+        for (const Monitor& monitor : displays->monitors()) ASSERT_EQ(displays->capture(monitor.id, 0), 0);
+        displays->addShieldWindow(shield, [this] { shieldLost = true; });
+        oneTurn();
+    }
+    void TearDown() override {
+        displays.reset();
+        session.reset();
+    }
+
+    // What the application's event loop does with the events of one turn.
+    void oneTurn() {
+        XSync(session->display(), False);
+        session->pump();
+        XSync(session->display(), False);
+    }
+
+    // Every cover and the shield are viewable, nothing of another client is
+    // above any of them, and the keyboard is still grabbed.
+    ::testing::AssertionResult lockHolds(OtherClient& other) {
+        const std::vector<::Window> order = other.stacking();
+        const std::set<::Window> ours = ownWindows();
+        const auto lowestOurs =
+            std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
+        for (auto it = lowestOurs; it != order.end(); ++it)
+            if (!ours.count(*it) && other.viewable(*it)) return ::testing::AssertionFailure() << "a window shows above";
+        for (::Window w : ours)
+            if (!other.viewable(w)) return ::testing::AssertionFailure() << "one of the lock's windows is unmapped";
+        if (displays->coverWindows().size() < displays->monitors().size())
+            return ::testing::AssertionFailure() << "a monitor lost its cover";
+        if (!other.keyboardTakenByAnother()) return ::testing::AssertionFailure() << "the keyboard is free";
+        return ::testing::AssertionSuccess();
+    }
+
+    std::set<::Window> ownWindows() const {
+        const std::vector<unsigned long> covers = displays->coverWindows();
+        std::set<::Window> ours(covers.begin(), covers.end());
+        if (!shieldLost) ours.insert(shield);
+        return ours;
+    }
+
+    LockGuard guard{""};
+    std::unique_ptr<X11Session> session;
+    std::unique_ptr<X11Displays> displays;
+    ::Window shield = 0;
+    bool shieldLost = false;
+};
+
+struct Attack {
+    const char* name;
+    std::function<void(OtherClient&, const std::vector<::Window>& lockWindows, ::Window intruder)> run;
+};
+
+TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
+    const Attack attacks[] = {
+        {"unmap every top-level window",
+         [](OtherClient& other, const auto&, ::Window) {
+             for (::Window w : other.stacking()) XUnmapWindow(other.dpy, w);
+         }},
+        {"lower the lock's windows",
+         [](OtherClient& other, const auto& lock, ::Window) {
+             for (::Window w : lock) XLowerWindow(other.dpy, w);
+         }},
+        {"destroy the covers",
+         [](OtherClient& other, const auto& lock, ::Window) {
+             for (::Window w : lock)
+                 if (other.name(w) == "Tarnwick cover") XDestroyWindow(other.dpy, w);
+         }},
+        {"raise another window", [](OtherClient& other, const auto&, ::Window intruder) { XRaiseWindow(other.dpy, intruder); }},
+        {"stack another window right above a cover",
+         [](OtherClient& other, const auto& lock, ::Window intruder) {
+             XWindowChanges changes{};
+             changes.sibling = lock.front();
+             changes.stack_mode = Above;
+             XConfigureWindow(other.dpy, intruder, CWSibling | CWStackMode, &changes);
+         }},
+        {"circulate the root's children down",
+         [](OtherClient& other, const auto&, ::Window) { XCirculateSubwindowsDown(other.dpy, DefaultRootWindow(other.dpy)); }},
+        {"circulate the root's children up",
+         [](OtherClient& other, const auto&, ::Window) { XCirculateSubwindowsUp(other.dpy, DefaultRootWindow(other.dpy)); }},
+    };
+    OtherClient other;
+    const ::Window intruder = other.mapOverrideRedirectWindow();
+    oneTurn();
+    ASSERT_TRUE(lockHolds(other));
+    for (const Attack& attack : attacks) {
+        // Each attack ten times in a row, as a hostile loop would.
+        for (int round = 0; round < 10; ++round) {
+            const std::set<::Window> ours = ownWindows();
+            attack.run(other, std::vector<::Window>(ours.begin(), ours.end()), intruder);
+            XMapWindow(other.dpy, intruder);
+            XSync(other.dpy, False);
+            oneTurn();
+            ASSERT_TRUE(lockHolds(other)) << attack.name << ", round " << round;
+        }
+    }
+    EXPECT_FALSE(shieldLost);
+}
+
+TEST_F(X11LockDefenceTest, ADestroyedShieldIsReportedToItsOwner) {
+    OtherClient other;
+    XDestroyWindow(other.dpy, shield);
+    XSync(other.dpy, False);
+    oneTurn();
+    EXPECT_TRUE(shieldLost);
+    EXPECT_TRUE(lockHolds(other));
+}
+
+TEST_F(X11LockDefenceTest, AMasterKeyboardAddedWhileLockedIsGrabbedAtOnce) {
+    OtherClient other;
+    XIAddMasterInfo add{};
+    add.type = XIAddMaster;
+    add.name = const_cast<char*>("tarnwick-late");
+    add.send_core = True;
+    add.enable = True;
+    ASSERT_EQ(XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1), Success);
+    XSync(other.dpy, False);
+    int count = 0, keyboard = -1, pointer = -1;
+    XIDeviceInfo* devices = XIQueryDevice(other.dpy, XIAllMasterDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (std::string(devices[i].name) == "tarnwick-late keyboard") keyboard = devices[i].deviceid;
+        if (std::string(devices[i].name) == "tarnwick-late pointer") pointer = devices[i].deviceid;
+    }
+    XIFreeDeviceInfo(devices);
+    ASSERT_GT(keyboard, 0);
+    oneTurn();
+
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XIEventMask mask{keyboard, sizeof bits, bits};
+    const Status status = XIGrabDevice(other.dpy, keyboard, DefaultRootWindow(other.dpy), CurrentTime, None,
+                                       XIGrabModeAsync, XIGrabModeAsync, False, &mask);
+    if (status == GrabSuccess) XIUngrabDevice(other.dpy, keyboard, CurrentTime);
+    EXPECT_EQ(status, AlreadyGrabbed) << "the new keyboard could type into other windows";
+
+    XIRemoveMasterInfo remove{};
+    remove.type = XIRemoveMaster;
+    remove.deviceid = pointer;
+    remove.return_mode = XIFloating;
+    XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1);
+    XSync(other.dpy, False);
+    oneTurn();
+    EXPECT_TRUE(lockHolds(other));
+}
+
+TEST_F(X11LockDefenceTest, AGrabBrokenByTheKeyboardsUngrabActionIsTakenBack) {
+    if (std::system("setxkbmap -option grab:break_actions >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "setxkbmap is not installed";
+    OtherClient other;
+    auto press = [&](KeySym symbol, bool down) {
+        XTestFakeKeyEvent(other.dpy, XKeysymToKeycode(other.dpy, symbol), down, CurrentTime);
+    };
+    // Control+Alt+KP_Divide carries the server's ungrab action with this option.
+    for (KeySym key : {XK_Control_L, XK_Alt_L, XK_KP_Divide}) press(key, true);
+    for (KeySym key : {XK_KP_Divide, XK_Alt_L, XK_Control_L}) press(key, false);
+    XSync(other.dpy, False);
+    oneTurn();
+    const bool holds = lockHolds(other);
+    EXPECT_EQ(std::system("setxkbmap -option '' >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(holds);
+}
+
+TEST_F(X11LockDefenceTest, EveryScreenOfTheDisplayIsCovered) {
+    OtherClient other;
+    const int screens = ScreenCount(other.dpy);
+    if (screens < 2) GTEST_SKIP() << "this display has one screen (the two-screen run covers the others)";
+    for (int screen = 0; screen < screens; ++screen) {
+        if (screen == DefaultScreen(other.dpy)) continue;
+        const ::Window intruder = other.mapOverrideRedirectWindow(screen);
+        oneTurn();
+        const std::vector<::Window> order = other.stacking(screen);
+        ASSERT_FALSE(order.empty());
+        EXPECT_EQ(other.name(order.back()), "Tarnwick cover") << "screen " << screen;
+        XDestroyWindow(other.dpy, intruder);
+    }
+}
+
+}  // namespace
