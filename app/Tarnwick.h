@@ -98,6 +98,8 @@ public:
 
     // Inactivity, dimming, fades, sleep and wake (TarnwickPower.cpp).
     static void restartIdleTimer();
+    static bool isInactivityLock(const platform::Object* sender);
+    static void retryInactivityLock();
     void dimScreen();
     void putDisplayToSleep();
     bool fadeOut(float level);

@@ -76,7 +76,7 @@ void Tarnwick::dropPhotographer() {
     if (dropped) dropped->terminate();
 }
 
-void Tarnwick::lockScreen(platform::Object*) {
+void Tarnwick::lockScreen(platform::Object* sender) {
     std::int32_t unlocked = 2;
     if (!lock_status.compare_exchange_strong(unlocked, 1, std::memory_order_seq_cst)) return;
     if (!aboutToLock.try_lock()) {
@@ -102,7 +102,11 @@ void Tarnwick::lockScreen(platform::Object*) {
     auto& displays = platform::Displays::shared();
     if (!captureDisplays()) {
         if (int status = displays.releaseAll()) QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
-        return abandonLock(true, true);
+        abandonLock(true, true);
+        // Whoever asked by hot key or menu sees the refusal; nobody watches
+        // an inactivity lock.
+        if (isInactivityLock(sender)) retryInactivityLock();
+        return;
     }
 
     inputAccepted.store(false);

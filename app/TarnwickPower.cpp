@@ -12,6 +12,8 @@ namespace {
 platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
 constexpr double kFadeReservationSeconds = 15.0;
+// How soon an inactivity lock that could not capture the displays tries again.
+constexpr double kInactivityLockRetrySeconds = 3.0;
 constexpr double kFadeSeconds = 0.5;
 
 }  // namespace
@@ -30,6 +32,22 @@ void Tarnwick::restartIdleTimer() {
                 if (tarnwick) tarnwick->checkAndLockScreen(&timer);
             });
     }
+}
+
+bool Tarnwick::isInactivityLock(const platform::Object* sender) {
+    return sender && idleTimer && sender == idleTimer.get();
+}
+
+void Tarnwick::retryInactivityLock() {
+    // The user is away and another client holds the keyboard (an open menu,
+    // a stuck grab): the screen must not stay open because of it. Input
+    // restarts the full interval instead, as the user is then back.
+    QMLog(3, "Could not lock after inactivity; trying again in %d seconds",
+          static_cast<int>(kInactivityLockRetrySeconds));
+    if (idleTimer) idleTimer->invalidate();
+    idleTimer = platform::RunLoop::main().scheduleTimer(kInactivityLockRetrySeconds, false, [](platform::Timer& timer) {
+        if (tarnwick) tarnwick->checkAndLockScreen(&timer);
+    });
 }
 
 void Tarnwick::dimScreen() {

@@ -93,6 +93,44 @@ TEST_F(InactivityTest, ExceptedApplicationSkipsTheLockUntilTheNextEventRearms) {
     EXPECT_EQ(app->getLock_status(), 1);
 }
 
+TEST_F(InactivityTest, ARefusedInactivityLockIsRetriedUntilItHoldsOrTheUserReturns) {
+    set(kPrefAutoActivate, 1.0);
+    launch();
+    const platform::DisplayID main = displays.displays().front();
+
+    // Another client holds the keyboard while nobody is there: retried.
+    displays.failCaptureOf(main, 1004);
+    env.advance(60);
+    EXPECT_EQ(app->getLock_status(), 2);
+    env.advance(30);
+    EXPECT_EQ(app->getLock_status(), 2);
+    displays.clearFailures();
+    env.advance(3);
+    EXPECT_EQ(app->getLock_status(), 1) << "the lock holds once the grab is free, without any input";
+    app->unlockScreen();
+    env.advance(1);
+
+    // The user comes back: input takes over from the retries.
+    deliverInput();
+    displays.failCaptureOf(main, 1004);
+    env.advance(60);
+    deliverInput();
+    displays.clearFailures();
+    env.advance(59);
+    EXPECT_EQ(app->getLock_status(), 2) << "the full interval runs again after input";
+    env.advance(1);
+    EXPECT_EQ(app->getLock_status(), 1);
+    app->unlockScreen();
+    env.advance(1);
+
+    // A lock asked for by hand that fails is not retried.
+    displays.failCaptureOf(main, 1004);
+    app->lockScreen(nullptr);
+    displays.clearFailures();
+    env.advance(30);
+    EXPECT_EQ(app->getLock_status(), 2);
+}
+
 TEST_F(InactivityTest, TimerFiringWhileLockedDoesNothing) {
     set(kPrefAutoActivate, 1.0);
     launch();
