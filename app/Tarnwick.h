@@ -68,6 +68,7 @@ public:
     std::int32_t autoActivateMinutes() const;
     std::int32_t secondsUntilBluetoothLock() const;
     bool setupCheck(bool quitButton);
+    bool hasUsablePassword() const;
 
     // Locking (TarnwickLocking.cpp).
     void checkAndLockScreen(platform::Object* sender);

@@ -4,7 +4,10 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Defaults.h"
 #include "shared/InputField.h"
+#include "shared/PasswordDigest.h"
 #include "shared/QMASL.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,6 +23,25 @@ bool leavesTextAlone(std::uint16_t keyCode) {
         default: return keyCode >= 115 && keyCode <= 126;
     }
 }
+
+// A time in whole units from the settings, as a timer can hold it: a stored
+// value past a day is a day, and one below zero is none.
+std::int64_t storedDuration(const char* key) {
+    constexpr std::int64_t kOneDay = 24 * 60 * 60;
+    return std::clamp<std::int64_t>(defaults().integerForKey(key), 0, kOneDay);
+}
+
+// Longer passwords are no use and each key would cost more; further
+// characters are ignored.
+constexpr std::size_t kMaximumPasswordCharacters = 1024;
+
+std::size_t characterCount(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// What the log says of a typed key: never the password's characters.
+const char* maskedCharacters(const platform::EventRef& event) { return event->characters().empty() ? "" : "\u2022"; }
 
 // Drops the last character, never half of one: a UTF-8 sequence goes whole.
 std::string withoutLastCharacter(const std::string& text) {
@@ -61,14 +83,15 @@ void Tarnwick::postEvent(const char* eventName, const std::optional<std::string>
 void Tarnwick::keyDown(const platform::EventRef& event) {
     if (event->isARepeat()) return;
     if (dim_status.load() == 0) {
-        QMLog(7, "KEY DOWN while dimmed. Activating: '%@' (%d)", event->characters(), event->keyCode());
+        QMLog(7, "KEY DOWN while dimmed. Activating: '%@' (%d)", maskedCharacters(event), event->keyCode());
         makeActive();
         if (defaults().boolForKey(kPrefIgnoreFirstKey)) {
-            QMLog(7, "SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: '%@' (%d)", event->characters(), event->keyCode());
+            QMLog(7, "SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: '%@' (%d)", maskedCharacters(event),
+                  event->keyCode());
             return;
         }
     }
-    QMLog(7, "PROCESSING KEY DOWN: '%@' (%d)", event->characters(), event->keyCode());
+    QMLog(7, "PROCESSING KEY DOWN: '%@' (%d)", maskedCharacters(event), event->keyCode());
 
     const std::uint16_t code = event->keyCode();
     if (code == platform::keycode::Return || code == platform::keycode::KeypadEnter) {
@@ -78,7 +101,7 @@ void Tarnwick::keyDown(const platform::EventRef& event) {
             passwordField->setStringValue(withoutLastCharacter(passwordField->stringValue()));
     } else if (code == platform::keycode::Escape) {
         passwordField->setStringValue("");
-    } else if (!leavesTextAlone(code)) {
+    } else if (!leavesTextAlone(code) && characterCount(passwordField->stringValue()) < kMaximumPasswordCharacters) {
         passwordField->setStringValue(passwordField->stringValue() + event->characters());
         passwordIsChanging(this);
     }
@@ -114,7 +137,8 @@ void Tarnwick::passwordIsChanging(platform::Object*) {
 
 void Tarnwick::passwordEntered(platform::Object*) {
     const platform::Value stored = defaults().objectForKey(kPrefPassword);
-    if (stored.isString() && stored.stringValue() == passwordField->md5String()) {
+    const auto digest = stored.isString() ? password_digest::normalised(stored.stringValue()) : std::nullopt;
+    if (digest && *digest == passwordField->md5String()) {
         unlockScreen();
         return;
     }
@@ -142,7 +166,7 @@ void Tarnwick::passwordEntered(platform::Object*) {
             if (const char* image = penaltyImage(defaults().integerForKey(kPrefThreeWrongPasswordsImage)))
                 setLockImage(image);
             passwordField->setHidden(true);
-            penalty = static_cast<std::int32_t>(defaults().integerForKey(kPrefPenalty) * 60 + 5);
+            penalty = static_cast<std::int32_t>(storedDuration(kPrefPenalty) * 60 + 5);
             restartTimer(3);
             stopTimer(2);
             break;
@@ -151,7 +175,7 @@ void Tarnwick::passwordEntered(platform::Object*) {
 }
 
 void Tarnwick::delayLogin(platform::Timer&) {
-    const auto penaltySeconds = static_cast<std::int32_t>(defaults().integerForKey(kPrefPenalty) * 60);
+    const auto penaltySeconds = static_cast<std::int32_t>(storedDuration(kPrefPenalty) * 60);
     if (penalty > penaltySeconds) {
         --penalty;
     } else if (penalty > 0) {
@@ -178,14 +202,14 @@ void Tarnwick::restartTimer(std::int32_t number) {
     switch (number) {
         case 1: {
             stopTimer(1);
-            const double interval = static_cast<double>(defaults().integerForKey(kPrefDimScreen)) * 60;
+            const double interval = static_cast<double>(storedDuration(kPrefDimScreen)) * 60;
             if (interval > 0) fadeToBlackTimer = loop.scheduleTimer(interval, false, [this](platform::Timer&) {
                 makeInactive();
             });
             break;
         }
         case 2: {
-            const auto pause = defaults().integerForKey(kPrefInputPause);
+            const auto pause = storedDuration(kPrefInputPause);
             if (pause <= 0 || (inputTimeout && inputTimeout->isValid())) return;
             inputTimeout = loop.scheduleTimer(static_cast<double>(pause), false,
                                               [this](platform::Timer&) { noActivity(); });

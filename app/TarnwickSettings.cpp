@@ -6,6 +6,8 @@
 #include "platform/foundation/PropertyList.h"
 #include "platform/services/Workspace.h"
 #include "platform/ui/Alert.h"
+#include "shared/PasswordDigest.h"
+#include "shared/QMASL.h"
 #include "shared/TarnwickPaths.h"
 
 #include <cmath>
@@ -89,11 +91,22 @@ std::int32_t Tarnwick::secondsUntilBluetoothLock() const {
     return (sliderSeconds(x) / 60 + 1) * 60;
 }
 
+bool Tarnwick::hasUsablePassword() const {
+    const platform::Value stored = defaults().objectForKey(kPrefPassword);
+    if (stored.isNull() || (stored.isString() && stored.stringValue().empty())) return false;
+    if (stored.isString() && password_digest::normalised(stored.stringValue())) return true;
+    // No typed text could ever match: a lock with it would shut the user out.
+    const std::string problem =
+        stored.isString() ? password_digest::problemWith(stored.stringValue()) : std::string("it is not a text");
+    QMLog(3, "The stored password cannot be used (%s); set the password again", problem.c_str());
+    return false;
+}
+
 bool Tarnwick::setupCheck(bool quitButton) {
     const std::optional<std::string> paneBundle = TarnwickPaths::pathToPreferencesBundle();
     if (!paneBundle) return false;
 
-    if (defaults().stringForKey(kPrefPassword).empty()) {
+    if (!hasUsablePassword()) {
         reportConfigurationProblem(
             "Tarnwick has not been configured yet",
             "At least you need to set a password. Then start the application by clicking on the 'Start' button in "

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace platform::desktop {
 
@@ -34,7 +35,10 @@ void QtRunLoop::arm(const TimerRef& timer) {
     auto* qtimer = new QTimer(&context_);
     qtimer->setTimerType(Qt::PreciseTimer);
     qtimer->setSingleShot(!timer->repeats());
-    qtimer->setInterval(static_cast<int>(std::lround(std::max(0.0, timer->interval()) * 1000.0)));
+    // Qt counts milliseconds in an int: a longer interval is as long as it can
+    // hold, never an overflow into a timer that fires at once.
+    const double milliseconds = std::clamp(timer->interval() * 1000.0, 0.0, double(std::numeric_limits<int>::max()));
+    qtimer->setInterval(std::isnan(milliseconds) ? 0 : static_cast<int>(milliseconds));
     // The loop keeps the timer alive while it is valid, as the owner may
     // schedule and forget it.
     timers_[id] = {qtimer, timer};

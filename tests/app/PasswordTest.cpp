@@ -1,5 +1,7 @@
 #include "AppTestFixture.h"
 
+#include <cctype>
+
 namespace apptest {
 namespace {
 
@@ -96,6 +98,19 @@ TEST_F(PasswordTest, UnconfiguredOrNonTextDigestNeverMatches) {
     set(kPrefPassword, "");
     press(platform::keycode::Return, "\r");
     EXPECT_EQ(app->getLock_status(), 1);
+}
+
+TEST_F(PasswordTest, AnUppercaseDigestUnlocksWithItsPassword) {
+    std::string digest = digestOf(kPassword);
+    for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    set(kPrefPassword, digest);
+    enter(kPassword);
+    EXPECT_EQ(app->getLock_status(), 2);
+}
+
+TEST_F(PasswordTest, TypingStopsAtTheLengthCap) {
+    type(std::string(1100, 'x'));
+    EXPECT_EQ(fieldText().size(), 1024u);
 }
 
 TEST_F(PasswordTest, PenaltyWithOneMinuteLastsSixtySixSeconds) {
@@ -313,8 +328,10 @@ TEST_F(FirstKeyTest, WakingKeyIsTypedByDefault) {
     type("s");
     EXPECT_EQ(app->getDim_status(), 1);
     EXPECT_EQ(fieldText(), "s");
-    EXPECT_TRUE(env.logged("KEY DOWN while dimmed. Activating: 's' (0)"));
-    EXPECT_TRUE(env.logged("PROCESSING KEY DOWN: 's' (0)"));
+    // The log names the key, never the password's characters.
+    EXPECT_TRUE(env.logged("KEY DOWN while dimmed. Activating: '\u2022' (0)"));
+    EXPECT_TRUE(env.logged("PROCESSING KEY DOWN: '\u2022' (0)"));
+    EXPECT_FALSE(env.logged("'s'"));
 }
 
 TEST_F(FirstKeyTest, WakingKeyIsDroppedWithIgnoreFirstKey) {
@@ -322,7 +339,7 @@ TEST_F(FirstKeyTest, WakingKeyIsDroppedWithIgnoreFirstKey) {
     type("s");
     EXPECT_EQ(app->getDim_status(), 1);
     EXPECT_EQ(fieldText(), "");
-    EXPECT_TRUE(env.logged("SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: 's' (0)"));
+    EXPECT_TRUE(env.logged("SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: '\u2022' (0)"));
     type("t");
     EXPECT_EQ(fieldText(), "t");
 }

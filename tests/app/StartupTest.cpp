@@ -61,6 +61,20 @@ TEST_F(StartupTest, EmptyPasswordShowsTheQuitAlertOpensThePaneAndEnds) {
     EXPECT_FALSE(bus.isRegistered(kBundleName)) << "the connection is invalidated at termination";
 }
 
+TEST_F(StartupTest, AStoredPasswordNoTypedTextCanMatchCountsAsNotConfigured) {
+    launch();
+    const std::string digest = digestOf(kPassword);
+    const platform::Value unusable[] = {42, digest + "\n", digest.substr(0, 31), "z" + digest.substr(1), "secret"};
+    for (const platform::Value& stored : unusable) {
+        env.alerts().clear();
+        set(kPrefPassword, stored);
+        EXPECT_FALSE(app->setupCheck(false)) << "no lock anyone could open";
+        ASSERT_EQ(env.alerts().shownCount(), 1u);
+        EXPECT_EQ(env.alerts().shown().front().messageText, "Tarnwick has not been configured yet");
+    }
+    EXPECT_TRUE(env.logged("The stored password cannot be used"));
+}
+
 TEST_F(StartupTest, MissingPaneEndsTheLaunchWithoutOpeningAnything) {
     removePane();
     launch();
