@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -144,21 +145,42 @@ bool FileManager::removeItem(const std::string& path) {
     return std::filesystem::remove_all(path, ec) > 0 && !ec;
 }
 
-std::optional<Data> FileManager::readFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+namespace {
+
+// Reads to the end, or until more than `limit` bytes came.
+std::optional<Data> readAll(int fd, std::size_t limit) {
     Data data;
     std::uint8_t buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0) return data;
         data.insert(data.end(), buffer, buffer + n);
+        if (data.size() > limit) return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<Data> FileManager::readFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    auto data = readAll(fd, std::numeric_limits<std::size_t>::max());
+    ::close(fd);
+    return data;
+}
+
+std::optional<Data> FileManager::readRegularFile(const std::string& path, std::size_t maxBytes) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<Data> data;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) <= maxBytes)
+        data = readAll(fd, maxBytes);
     ::close(fd);
     return data;
 }

@@ -38,6 +38,10 @@ public:
     static std::vector<std::string> contentsOfDirectory(const std::string& path);
     static bool removeItem(const std::string& path);
     static std::optional<Data> readFile(const std::string& path);
+    // The contents of a regular file (a link to one is fine) of at most
+    // maxBytes; none for anything else (a FIFO, a device, a directory) or a
+    // larger file. Never blocks on what it refuses.
+    static std::optional<Data> readRegularFile(const std::string& path, std::size_t maxBytes);
     // Temporary file in the same folder, then rename: readers see the old or
     // the new file, never a part.
     static bool writeAtomically(const std::string& path, const Data& data, unsigned mode = 0644);

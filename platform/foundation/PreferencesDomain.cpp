@@ -17,7 +17,8 @@ namespace platform {
 
 bool PreferencesDomain::FileStamp::operator==(const FileStamp& o) const {
     return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
 }
 
 PreferencesDomain::PreferencesDomain(std::string identifier, std::string filePath)
@@ -47,6 +48,7 @@ PreferencesDomain::FileStamp PreferencesDomain::stampOf(const std::string& path)
     stamp.inode = st.st_ino;
     stamp.size = st.st_size;
     stamp.modified = st.st_mtim;
+    stamp.changed = st.st_ctim;
     return stamp;
 }
 
@@ -57,6 +59,7 @@ void PreferencesDomain::reload(const FileStamp& stamp) {
     corrupt_ = false;
     stored_.clear();
     if (!stamp.exists) return;
+    ++fileReads_;
     auto value = plist::readFile(path_);
     if (value && value->isDictionary()) {
         stored_ = value->dictionaryValue();
@@ -69,12 +72,14 @@ void PreferencesDomain::reload(const FileStamp& stamp) {
 
 // File times are coarse and inode numbers are reused, so a file replaced within
 // the same tick can carry the stamp of the one it replaced. A file that
-// changed so recently is read again rather than trusted.
+// changed so recently is read again rather than trusted. The change time
+// says when, whatever modification time the file was given.
 bool PreferencesDomain::FileStamp::isRecent() const {
     if (!exists) return false;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    return now.tv_sec - modified.tv_sec <= 2;
+    const auto age = now.tv_sec - changed.tv_sec;
+    return age >= 0 && age <= 2;
 }
 
 void PreferencesDomain::reloadIfChanged() {

@@ -33,6 +33,9 @@ public:
 
     // The file path of the domain with this identifier in the XDG layout.
     static std::string pathForIdentifier(const std::string& identifier);
+    // How often the file was read and parsed, for tests.
+    std::uint64_t fileReads() const { return fileReads_; }
+
     // The process-wide domain object for an identifier.
     static PreferencesDomain& named(const std::string& identifier);
 
@@ -43,6 +46,9 @@ private:
         ino_t inode = 0;
         off_t size = 0;
         timespec modified{};
+        // Set by the kernel at every change, unlike the modification time,
+        // which any program can put in the future.
+        timespec changed{};
         bool operator==(const FileStamp& o) const;
         bool isRecent() const;
     };
@@ -60,6 +66,7 @@ private:
     FileStamp loadedStamp_;
     bool loaded_ = false;
     bool corrupt_ = false;
+    std::uint64_t fileReads_ = 0;
 };
 
 }  // namespace platform

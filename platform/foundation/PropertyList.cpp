@@ -1,6 +1,7 @@
 #include "platform/foundation/PropertyList.h"
 
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/PropertyListNesting.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +11,11 @@
 namespace platform::plist {
 
 namespace {
+
+// Far above any real settings file, far below what the parser's recursion
+// and the process's memory can take.
+constexpr int kMaximumNesting = 512;
+constexpr std::size_t kMaximumFileBytes = 16u << 20;
 
 // Property-list dates count from 2001-01-01 00:00:00 UTC.
 constexpr std::int64_t kReferenceDateOffset = 978307200;
@@ -176,7 +182,7 @@ plist_t toNode(const Value& value) {
 }  // namespace
 
 std::optional<Value> parse(const Data& bytes) {
-    if (bytes.empty() || bytes.size() > UINT32_MAX) return std::nullopt;
+    if (bytes.empty() || bytes.size() > UINT32_MAX || !nestingWithin(bytes, kMaximumNesting)) return std::nullopt;
     NodeOwner root{nullptr};
     plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
                       &root.node);
@@ -185,7 +191,7 @@ std::optional<Value> parse(const Data& bytes) {
 }
 
 std::optional<Value> readFile(const std::string& path) {
-    auto bytes = FileManager::readFile(path);
+    auto bytes = FileManager::readRegularFile(path, kMaximumFileBytes);
     if (!bytes) return std::nullopt;
     return parse(*bytes);
 }

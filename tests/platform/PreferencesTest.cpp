@@ -9,7 +9,13 @@
 
 #include <fstream>
 #include <sstream>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +143,36 @@ TEST_F(PreferencesTest, SecondCorruptionInTheSameMillisecondKeepsBothCopies) {
         contents.push_back(rawBytes(paths::appendComponent(paths::preferencesDirectory(), name)));
     std::sort(contents.begin(), contents.end());
     EXPECT_EQ(contents, (std::vector<std::string>{"first garbage", "second garbage"}));
+}
+
+TEST_F(PreferencesTest, FilesThatAreNoSettingsAreRefusedWithoutBlockingOrReadingForever) {
+    platform::FileManager::createDirectory(paths::preferencesDirectory());
+    const std::string big = paths::appendComponent(paths::preferencesDirectory(), "big.plist");
+    std::ofstream(big, std::ios::binary) << std::string(17u << 20, ' ');
+    const std::string fifo = paths::appendComponent(paths::preferencesDirectory(), "fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& target : {std::string("/dev/zero"), fifo, big}) {
+        std::remove(domainFile().c_str());
+        ASSERT_EQ(::symlink(target.c_str(), domainFile().c_str()), 0);
+        Defaults::standard().synchronize();
+        EXPECT_TRUE(preferences::copyAppValue("penalty", kDomain).isNull()) << target;
+    }
+    // Refused like a corrupt file: the next write keeps it aside and goes on.
+    Defaults::standard().setObject(Value(3), "penalty");
+    EXPECT_EQ(fileContents().at("penalty"), Value(3));
+}
+
+TEST_F(PreferencesTest, AFileStampedInTheFutureIsParsedOncePerChange) {
+    writeFromAnotherProcess(Dictionary{{"penalty", Value(4)}});
+    const timespec aYearAhead[2] = {{std::time(nullptr) + 365 * 86400, 0}, {std::time(nullptr) + 365 * 86400, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, domainFile().c_str(), aYearAhead, 0), 0);
+    // A file is trusted once its change is older than the file system's clock tick.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    auto& domain = platform::PreferencesDomain::named(kDomain);
+    EXPECT_EQ(preferences::copyAppValue("penalty", kDomain), Value(4));
+    const auto reads = domain.fileReads();
+    for (int i = 0; i < 20; ++i) preferences::copyAppValue("penalty", kDomain);
+    EXPECT_EQ(domain.fileReads(), reads);
 }
 
 }  // namespace

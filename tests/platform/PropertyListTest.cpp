@@ -83,6 +83,25 @@ TEST(PropertyList, BytesThatAreNoPropertyListParseToNothing) {
     EXPECT_FALSE(plist::parse(Data{}).has_value());
 }
 
+TEST(PropertyList, NestingPastTheLimitIsRefusedWithoutOverflowingTheStack) {
+    auto nestedXml = [](int levels) {
+        std::string text = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+        for (int i = 0; i < levels; ++i) text += "<array>";
+        text += "<array/>";
+        for (int i = 0; i < levels; ++i) text += "</array>";
+        return Data(text.begin(), text.end());
+    };
+    auto nestedValue = [](int levels) {
+        Value value{Array{}};
+        for (int i = 1; i < levels; ++i) value = Value(Array{value});
+        return value;
+    };
+    EXPECT_TRUE(plist::parse(nestedXml(500)).has_value());
+    EXPECT_FALSE(plist::parse(nestedXml(100000)).has_value());
+    EXPECT_TRUE(plist::parse(plist::serialize(nestedValue(500), plist::Format::Binary)).has_value());
+    EXPECT_FALSE(plist::parse(plist::serialize(nestedValue(2000), plist::Format::Binary)).has_value());
+}
+
 TEST(ValueConversions, BoolValueIsTrueOnlyForYes) {
     EXPECT_TRUE(Value(true).boolValue());
     EXPECT_FALSE(Value(false).boolValue());
