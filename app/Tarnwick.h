@@ -148,6 +148,7 @@ private:
     void performOnMainThreadWithoutWaiting(std::function<void()> fn);
     std::unique_lock<std::recursive_mutex> lockWindowGuard() const;
     void clearCachesFolder();
+    static bool photosAreSavedIn(const std::string& folder);
     std::optional<std::string> frontmostProcessName();
     void abandonLock(bool fadedOut, bool inputSourceSwitched);
     void dropPhotographer();

@@ -213,8 +213,17 @@ void Tarnwick::terminateScreensavers() {
     if (task.launch()) task.waitUntilExit();
 }
 
+bool Tarnwick::photosAreSavedIn(const std::string& folder) {
+    if (!defaults().boolForKey(kPrefSaveImagesImmediately)) return false;
+    const std::string photoFolder = platform::paths::expandTilde(defaults().stringForKey(kPrefSaveImagesPath));
+    return platform::paths::sameLocation(photoFolder, folder);
+}
+
 void Tarnwick::clearCachesFolder() {
     const std::string folder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
+    // The default photo folder is this one: photos the user chose to keep
+    // stay.
+    if (photosAreSavedIn(folder)) return;
     for (const std::string& item : platform::FileManager::contentsOfDirectory(folder))
         platform::FileManager::removeItem(platform::paths::appendComponent(folder, item));
 }

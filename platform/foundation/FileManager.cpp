@@ -56,6 +56,20 @@ std::string abbreviateWithTilde(const std::string& path) {
     return path;
 }
 
+bool sameLocation(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    const auto canonical = [&ec](const std::string& path) {
+        return std::filesystem::weakly_canonical(std::filesystem::path(path), ec).lexically_normal();
+    };
+    auto left = canonical(a), right = canonical(b);
+    if (ec) return false;
+    // "a/b/" and "a/b" are one folder.
+    if (!left.has_filename()) left = left.parent_path();
+    if (!right.has_filename()) right = right.parent_path();
+    return left == right;
+}
+
 std::string appendComponent(const std::string& base, const std::string& component) {
     if (base.empty()) return component;
     if (component.empty()) return base;

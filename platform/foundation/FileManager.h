@@ -16,6 +16,9 @@ std::string home();
 std::string expandTilde(const std::string& path);
 std::string abbreviateWithTilde(const std::string& path);
 std::string appendComponent(const std::string& base, const std::string& component);
+// Whether two paths name the same place, through links, "..", "." and
+// trailing slashes; either may not exist yet.
+bool sameLocation(const std::string& a, const std::string& b);
 std::string lastComponent(const std::string& path);
 std::string deletingLastComponent(const std::string& path);
 std::string pathExtension(const std::string& path);

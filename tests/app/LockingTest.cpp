@@ -313,6 +313,20 @@ TEST_F(LockingTest, LockEmptiesThePhotoCache) {
     EXPECT_TRUE(platform::FileManager::contentsOfDirectory(folder).empty());
 }
 
+TEST_F(LockingTest, PhotosSavedOnPurposeInTheCachesFolderSurviveTheNextLock) {
+    // The default photo folder is the caches folder, written with a tilde or not.
+    const std::string folder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
+    platform::FileManager::writeAtomically(folder + "/20100102030405006.tiff", platform::Data{1, 2, 3});
+    set(kPrefSaveImagesImmediately, true);
+    for (const std::string& stored : {folder, platform::paths::abbreviateWithTilde(folder)}) {
+        set(kPrefSaveImagesPath, stored);
+        app->lockScreen(nullptr);
+        app->unlockScreen();
+        env.advance(2);
+        EXPECT_EQ(platform::FileManager::contentsOfDirectory(folder).size(), 1u) << stored;
+    }
+}
+
 TEST_F(LockingTest, DockIconOnlyWhileLockedWhenShowInDockIsOff) {
     set(kPrefShowInDock, false);
     processes.transformCurrentProcess(platform::Processes::ProcessType::UIElement);
