@@ -59,6 +59,18 @@ bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// One shell word: inside single quotes everything is literal except the
+// quote itself, which is closed, escaped and reopened. A path stored already
+// quoted as a whole (how a blank had to be written before) stays as it is.
+std::string shellWord(const std::string& path) {
+    const bool quotedByTheUser =
+        path.size() >= 2 && (path.front() == '\'' || path.front() == '"') && path.back() == path.front();
+    if (quotedByTheUser) return path;
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 bool isAppleScript(const std::string& path) { return endsWith(path, ".scpt") || endsWith(path, ".applescript"); }
 
 void writePhoto(const platform::Value& image, const std::string& path) {
@@ -178,7 +190,10 @@ void ScriptHandler::executeScript(platform::Dictionary request) {
         arguments = replacingOccurrences(arguments, kImagePlaceholder, photoPath);
     }
 
-    const std::string commandLine = (isAppleScript(scriptPath) ? kAppleScriptRunner : "") + scriptPath + " " + arguments;
+    // The path is one word whatever it holds; the arguments keep their
+    // meaning to the shell, as the user wrote them.
+    const std::string commandLine =
+        (isAppleScript(scriptPath) ? kAppleScriptRunner : "") + shellWord(scriptPath) + " " + arguments;
     platform::Task task("/bin/sh", {"-c", commandLine});
     QMLog(7, "Executing for event %@: /bin/sh %@", event, joined(task.arguments()));
     if (!task.launchDetached()) QMLog(3, "Could not start /bin/sh for event %@", event);

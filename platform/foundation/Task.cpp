@@ -1,6 +1,6 @@
 #include "platform/foundation/Task.h"
 
-#include "platform/foundation/Thread.h"
+#include "platform/foundation/ChildReaper.h"
 
 #include <cerrno>
 #include <spawn.h>
@@ -10,19 +10,18 @@ extern char** environ;
 
 namespace platform {
 
+namespace {
+
+void reapWhenDone(pid_t pid) { ChildReaper::shared().adopt(pid); }
+
+}  // namespace
+
 Task::Task(std::string launchPath, std::vector<std::string> arguments)
     : launchPath_(std::move(launchPath)), arguments_(std::move(arguments)) {}
 
 Task::~Task() {
     // A launched task that nobody waited for must still be collected.
-    if (pid_ > 0 && !waited_) {
-        const pid_t pid = pid_;
-        Thread::detach([pid] {
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        });
-    }
+    if (pid_ > 0 && !waited_) reapWhenDone(pid_);
 }
 
 bool Task::spawn() {
@@ -60,13 +59,8 @@ bool Task::launch() { return spawn(); }
 
 bool Task::launchDetached() {
     if (!spawn()) return false;
-    const pid_t pid = pid_;
     waited_ = true;  // the reaper owns it now
-    Thread::detach([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    });
+    reapWhenDone(pid_);
     return true;
 }
 

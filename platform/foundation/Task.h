@@ -19,7 +19,8 @@ public:
 
     // Starts the process; false when it could not be started.
     bool launch();
-    // Starts the process and forgets it; a reaper collects it when it exits.
+    // Starts the process and forgets it; the one reaper of the process
+    // collects it when it exits.
     bool launchDetached();
     // Waits for a launched process; returns its exit status (-1 when killed or never started).
     int waitUntilExit();

@@ -131,7 +131,7 @@ TEST_F(ScriptHandlerTest, WaitingRunGetsTheTimestampAndThePhotoPath) {
     postPhoto(kWrongPasswordEvent, t1, makePhoto(t1));
     const std::string photo = photos + "/20120131235959123.tiff";
     EXPECT_EQ(output("alarm"), "2\n20120131235959123\n" + photo + "\n");
-    EXPECT_EQ(commandLogged(kWrongPasswordEvent), "-c " + script + " 20120131235959123 " + photo);
+    EXPECT_EQ(commandLogged(kWrongPasswordEvent), "-c '" + script + "' 20120131235959123 " + photo);
     EXPECT_EQ(handler->pendingScriptCount(), 0u);
     const std::string tiff = readText(photo);
     ASSERT_GE(tiff.size(), 4u);
@@ -143,7 +143,7 @@ TEST_F(ScriptHandlerTest, AppleScriptsGoThroughOsascript) {
         env.clearLog();
         configure("screenLocked", dir + name + "|||hello", false);
         postEvent(kScreenLockedEvent, t1);
-        EXPECT_EQ(commandLogged(kScreenLockedEvent), "-c /usr/bin/osascript " + dir + name + " hello");
+        EXPECT_EQ(commandLogged(kScreenLockedEvent), "-c /usr/bin/osascript '" + dir + name + "' hello");
     }
 }
 
@@ -152,7 +152,7 @@ TEST_F(ScriptHandlerTest, EmptyOrMissingArgumentsRunThePathAlone) {
     configure("screenUnlocked", script + "|||", false);
     postEvent(kScreenUnlockedEvent, t1);
     EXPECT_EQ(output("bare"), "0\n");
-    EXPECT_EQ(commandLogged(kScreenUnlockedEvent), "-c " + script + " ");
+    EXPECT_EQ(commandLogged(kScreenUnlockedEvent), "-c '" + script + "' ");
 
     const std::string plain = recorder("plain");
     configure("passwordTimeout", plain, false);
@@ -230,13 +230,33 @@ TEST_F(ScriptHandlerTest, ThreeWrongPasswordsRunTheirOwnScript) {
     EXPECT_EQ(env.logLinesContaining("Executing for event").size(), 1u);
 }
 
-TEST_F(ScriptHandlerTest, PathAndArgumentsAreGivenToTheShellUnquoted) {
-    recorder("my");  // what the shell runs for ".../my script.sh"
-    const std::string injected = dir + "/injected";
-    configure("screenLocked", dir + "/my script.sh|||a  b; echo done > '" + injected + "'", false);
+TEST_F(ScriptHandlerTest, ThePathIsOneWordAndTheArgumentsKeepTheirShellMeaning) {
+    for (const std::string name : {"my script.sh", "it's here.sh"}) {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.out\"\n";
+        ::chmod(path.c_str(), 0755);
+        const std::string injected = dir + "/injected";
+        std::remove(injected.c_str());
+        configure("screenLocked", path + "|||a  b; echo done > '" + injected + "'", false);
+        postEvent(kScreenLockedEvent, t1);
+        EXPECT_EQ(output(name), "2\na\nb\n") << name;
+        EXPECT_TRUE(waitUntil([&] { return readText(injected) == "done\n"; })) << name;
+    }
+}
+
+TEST_F(ScriptHandlerTest, ScriptsThatNeverEndCostNoThreadEach) {
+    const auto threads = [] { return platform::FileManager::contentsOfDirectory("/proc/self/task").size(); };
+    // A duration no other program on the machine sleeps, to stop them by.
+    configure("screenLocked", "/bin/sleep|||29.0417", false);
     postEvent(kScreenLockedEvent, t1);
-    EXPECT_EQ(output("my"), "3\nscript.sh\na\nb\n");
-    EXPECT_TRUE(waitUntil([&] { return readText(injected) == "done\n"; })) << readText(injected);
+    ASSERT_TRUE(waitUntil([] { return childStates().size() == 1; }));
+    const auto before = threads();
+    constexpr int kRuns = 50;
+    for (int i = 1; i < kRuns; ++i) postEvent(kScreenLockedEvent, Date::fromSeconds(1.3e9 + i));
+    ASSERT_TRUE(waitUntil([] { return childStates().size() == kRuns; }, 30));
+    ASSERT_TRUE(waitUntil([&] { return handler->runsUnderWay() == 0; }));
+    EXPECT_LE(threads(), before) << "a thread waits for each running script";
+    EXPECT_EQ(std::system("pkill -f '^/bin/sleep 29.0417$'"), 0);
 }
 
 TEST_F(ScriptHandlerTest, NoCameraOrSleepMeansNoWaiting) {

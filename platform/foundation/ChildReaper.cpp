@@ -1,0 +1,104 @@
+#include "platform/foundation/ChildReaper.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+int openProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+void collect(pid_t pid, int options) {
+    int status = 0;
+    while (::waitpid(pid, &status, options) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+ChildReaper& ChildReaper::shared() {
+    static ChildReaper reaper;
+    return reaper;
+}
+
+ChildReaper::ChildReaper() : wakeup_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ChildReaper::~ChildReaper() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    wake();
+    if (thread_.joinable()) thread_.join();
+    if (wakeup_ >= 0) ::close(wakeup_);
+}
+
+void ChildReaper::adopt(pid_t pid) {
+    std::lock_guard<std::mutex> guard(lock_);
+    incoming_.push_back(pid);
+    ++pending_;
+    if (running_) {
+        wake();
+        return;
+    }
+    if (thread_.joinable()) thread_.join();  // a previous run that has ended
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+}
+
+std::size_t ChildReaper::pending() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return pending_;
+}
+
+void ChildReaper::wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeup_, &one, sizeof one);
+}
+
+void ChildReaper::run() {
+    std::map<int, pid_t> children;  // process descriptor -> child
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            for (pid_t pid : incoming_) {
+                const int fd = openProcessDescriptor(pid);
+                if (fd >= 0) {
+                    children[fd] = pid;
+                } else {
+                    // Already collected by someone, or no descriptors on this
+                    // kernel: then this waits for it on its own.
+                    collect(pid, 0);
+                    --pending_;
+                }
+            }
+            incoming_.clear();
+            if (children.empty() || stopping_) {
+                running_ = false;
+                return;
+            }
+        }
+        std::vector<pollfd> watched{{wakeup_, POLLIN, 0}};
+        for (const auto& [fd, pid] : children) watched.push_back({fd, POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR) continue;
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(wakeup_, &count, sizeof count);
+        for (std::size_t i = 1; i < watched.size(); ++i) {
+            if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            collect(children[watched[i].fd], WNOHANG);
+            ::close(watched[i].fd);
+            children.erase(watched[i].fd);
+            std::lock_guard<std::mutex> guard(lock_);
+            --pending_;
+        }
+    }
+}
+
+}  // namespace platform
