@@ -9,6 +9,7 @@
 #include "app/ScriptHandler.h"
 #include "app/StatusMenuInterface.h"
 #include "app/TarnwickConstants.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/services/Displays.h"
@@ -17,6 +18,7 @@
 #include "shared/QMASL.h"
 #include "shared/TarnwickPaths.h"
 
+#include <algorithm>
 #include <cmath>
 
 Tarnwick* tarnwick = nullptr;
@@ -141,12 +143,37 @@ void Tarnwick::setupPreferencesListener() {
         [this](const std::string&, const std::string& object) {
             // The centre already filters by object; a bus that does not is
             // no reason to take someone else's change for ours.
-            if (object == kPreferencesObject) preferencesChanged(nullptr);
+            if (object == kPreferencesObject) schedulePreferencesChange();
         });
     observingChanges_ = true;
 }
 
+void Tarnwick::schedulePreferencesChange() {
+    // A lock being set up must not lose its photographer or hot keys under
+    // its feet: the change waits for the set-up to end.
+    if (settingUpLock_.load()) {
+        settingsChangedDuringSetup_ = true;
+        return;
+    }
+    // Any number of announcements become one re-read, and re-reads come at
+    // most once a second: a flood of them never starves the lock screen.
+    if (preferencesChangeScheduled_) return;
+    preferencesChangeScheduled_ = true;
+    const double wait = std::max(0.0, lastPreferencesChange_ + kSecondsBetweenSettingsChanges -
+                                          platform::Clock::current().now());
+    performAfterDelay(wait, [this] {
+        preferencesChangeScheduled_ = false;
+        if (settingUpLock_.load()) {
+            settingsChangedDuringSetup_ = true;
+            return;
+        }
+        lastPreferencesChange_ = platform::Clock::current().now();
+        preferencesChanged(nullptr);
+    });
+}
+
 void Tarnwick::preferencesChanged(platform::Object*) {
+    QMLog(7, "Reading the changed settings");
     defaults().synchronize();
     ::autoActivateMinutes = autoActivateMinutes();
     setupHotKeys();

@@ -54,6 +54,7 @@ public:
     void setupHotKeys();
     void setupPreferencesListener();
     void preferencesChanged(platform::Object* sender);
+    void schedulePreferencesChange();
 
     // Actions of the menu, the hot keys and the pane.
     void lockScreen(platform::Object* sender);
@@ -151,6 +152,7 @@ private:
     static bool photosAreSavedIn(const std::string& folder);
     std::optional<std::string> frontmostProcessName();
     void abandonLock(bool fadedOut, bool inputSourceSwitched);
+    void endLockSetup();
     void dropPhotographer();
 
     platform::ProcessSerialNumber lastForegroundProcess;
@@ -176,6 +178,12 @@ private:
     std::atomic<std::int32_t> fadeLock{0};
     std::mutex aboutToLock;  // serialises lock attempts; only ever tried, never waited for
     std::atomic<bool> settingUpLock_{false};  // a lock holds aboutToLock and is being set up
+    // Requests that came while a lock was being set up, carried out after it.
+    bool unlockRequestedDuringSetup_ = false;
+    bool settingsChangedDuringSetup_ = false;
+    bool preferencesChangeScheduled_ = false;
+    double lastPreferencesChange_ = 0;
+    static constexpr double kSecondsBetweenSettingsChanges = 1.0;
     std::atomic<bool> inputAccepted{false};
     std::unique_ptr<platform::Connection> theConnection;
     std::atomic<bool> sleeping_{false};

@@ -14,6 +14,8 @@
 #include "shared/InputField.h"
 #include "shared/QMASL.h"
 
+#include <utility>
+
 namespace {
 
 platform::Defaults& defaults() { return platform::Defaults::standard(); }
@@ -64,9 +66,16 @@ void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
     // Leave the user's keyboard as it was: the lock that switched it is not coming.
     if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
     if (fadedOut) fadeIn(1.0f);
+    lock_status.store(2);
+    endLockSetup();
+}
+
+void Tarnwick::endLockSetup() {
     settingUpLock_.store(false);
     aboutToLock.unlock();
-    lock_status.store(2);
+    // What arrived while the set-up waited in an alert or on a thread.
+    if (std::exchange(settingsChangedDuringSetup_, false)) schedulePreferencesChange();
+    if (std::exchange(unlockRequestedDuringSetup_, false)) performAfterDelay(0.0, [this] { unlockScreen(); });
 }
 
 void Tarnwick::dropPhotographer() {
@@ -149,8 +158,7 @@ void Tarnwick::lockScreen(platform::Object* sender) {
     performAfterDelay(whiteScreen, [this] { fadeIn(1.0f); });
 
     if (logController && logController->window().isVisible()) showLogWindow(this);
-    settingUpLock_.store(false);
-    aboutToLock.unlock();
+    endLockSetup();
 }
 
 bool Tarnwick::captureDisplays() {
@@ -231,9 +239,9 @@ void Tarnwick::clearCachesFolder() {
 void Tarnwick::unlockScreen() {
     if (settingUpLock_.load()) {
         // The lock being set up waits on the user or on a thread, which lets
-        // this request run meanwhile; it is carried out once the lock stands,
-        // so that no half-built lock is left behind marked as unlocked.
-        performAfterDelay(0.0, [this] { unlockScreen(); });
+        // this request run meanwhile; it is carried out once the set-up has
+        // ended, so that no half-built lock is left behind marked as unlocked.
+        unlockRequestedDuringSetup_ = true;
         return;
     }
     std::int32_t locked = 1;

@@ -141,6 +141,33 @@ TEST_F(LockingTest, RequestsWhileALockIsSetUpWaitForTheSetUp) {
     expectNextLockSucceeds();
 }
 
+TEST_F(LockingTest, SettingsChangedDuringTheSetUpAreReadOnceItHasEnded) {
+    set(kPrefPasswordInputSource, "com.apple.keylayout.Missing");
+    std::size_t readsMeanwhile = 0;
+    ReentrantAlertPresenter presenter([&] {
+        for (int i = 0; i < 3; ++i) paneCenter.post(kChangeNotification, kPreferencesObject);
+        env.advance(2);
+        readsMeanwhile = env.logLinesContaining("Reading the changed settings").size();
+    });
+    platform::AlertPresenter::install(&presenter);
+    app->lockScreen(nullptr);
+    platform::AlertPresenter::install(&env.alerts());
+    EXPECT_EQ(readsMeanwhile, 0u) << "the set-up keeps what it started with";
+    env.advance(2);
+    EXPECT_EQ(env.logLinesContaining("Reading the changed settings").size(), 1u);
+}
+
+TEST_F(LockingTest, AFloodOfSettingsChangesNeverStarvesTheLockScreen) {
+    lockAndSettle();
+    wakeLockScreen();
+    for (int i = 0; i < 5000; ++i) paneCenter.post(kChangeNotification, kPreferencesObject);
+    env.advance(0);
+    type("a");
+    EXPECT_EQ(fieldText(), "a");
+    env.advance(3);
+    EXPECT_LE(env.logLinesContaining("Reading the changed settings").size(), 2u);
+}
+
 TEST_F(LockingTest, UnlockRequestDuringASuccessfulSetUpUnlocksAfterwards) {
     std::int32_t statusMeanwhile = -1;
     inputSources.install("com.apple.keylayout.German");

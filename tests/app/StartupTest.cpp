@@ -168,18 +168,18 @@ TEST_F(StartupTest, StatusItemFollowsShowInMenu) {
     EXPECT_EQ(first->menu(), app->menu());
 
     paneCenter.post(kChangeNotification, kPreferencesObject);
-    env.advance(0);
+    env.advance(1);
     EXPECT_EQ(app->menuBarItem(), first) << "a second change keeps the item";
 
     set(kPrefShowInMenu, false);
     paneCenter.post(kChangeNotification, kPreferencesObject);
-    env.advance(0);
+    env.advance(1);
     EXPECT_FALSE(app->menuBarItem());
     EXPECT_TRUE(platform::StatusBar::system().items().empty());
 
     set(kPrefShowInMenu, true);
     paneCenter.post(kChangeNotification, kPreferencesObject);
-    env.advance(0);
+    env.advance(1);
     ASSERT_TRUE(app->menuBarItem());
     EXPECT_NE(app->menuBarItem(), first);
     EXPECT_EQ(platform::StatusBar::system().items().size(), 1u);
