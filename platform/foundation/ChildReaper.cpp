@@ -28,16 +28,15 @@ ChildReaper& ChildReaper::shared() {
     return reaper;
 }
 
-ChildReaper::ChildReaper() : wakeup_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+ChildReaper::ChildReaper() = default;
 
 ChildReaper::~ChildReaper() {
     {
         std::lock_guard<std::mutex> guard(lock_);
         stopping_ = true;
+        if (running_) wake();
     }
-    wake();
     if (thread_.joinable()) thread_.join();
-    if (wakeup_ >= 0) ::close(wakeup_);
 }
 
 void ChildReaper::adopt(pid_t pid) {
@@ -49,6 +48,8 @@ void ChildReaper::adopt(pid_t pid) {
         return;
     }
     if (thread_.joinable()) thread_.join();  // a previous run that has ended
+    // The descriptors live only as long as the run: an idle process holds none.
+    wakeup_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     running_ = true;
     thread_ = std::thread([this] { run(); });
 }
@@ -81,6 +82,9 @@ void ChildReaper::run() {
             }
             incoming_.clear();
             if (children.empty() || stopping_) {
+                for (const auto& [fd, pid] : children) ::close(fd);
+                ::close(wakeup_);
+                wakeup_ = -1;
                 running_ = false;
                 return;
             }
