@@ -1,11 +1,9 @@
 #include "platform/desktop/LockGuard.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-#include <cerrno>
-#include <csignal>
+#include "platform/foundation/LogSink.h"
+
+#include <climits>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,110 +12,53 @@ namespace platform::desktop {
 
 namespace {
 
-constexpr std::uint32_t kRemember = 1;
-constexpr std::uint32_t kForget = 2;
+constexpr const char* kGuardExecutable = "tarnwick-guard";
 
-bool readFully(int fd, void* buffer, std::size_t size) {
-    auto* bytes = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+void log(const std::string& message) { LogSink::write("Tarnwick: " + message); }
+
+std::string ownExecutable() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-bool writeFully(int fd, const void* buffer, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (size > 0) {
-        // A vanished watchdog must not take the application with it (SIGPIPE).
-        const ssize_t n = ::send(fd, bytes, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool readRamps(int fd, std::uint32_t count, std::vector<GammaRamp>& ramps) {
-    ramps.clear();
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t head[2];
-        if (!readFully(fd, head, sizeof head)) return false;
-        GammaRamp ramp;
-        ramp.crtc = head[0];
-        for (auto* channel : {&ramp.red, &ramp.green, &ramp.blue}) {
-            channel->resize(head[1]);
-            if (!readFully(fd, channel->data(), head[1] * sizeof(std::uint16_t))) return false;
-        }
-        ramps.push_back(std::move(ramp));
-    }
-    return true;
-}
-
-void restore(const std::string& displayName, const std::vector<GammaRamp>& ramps) {
-    Display* display = XOpenDisplay(displayName.c_str());
-    if (!display) return;
-    for (const GammaRamp& ramp : ramps) {
-        const int size = static_cast<int>(ramp.red.size());
-        XRRCrtcGamma* gamma = XRRAllocGamma(size);
-        if (!gamma) continue;
-        for (int i = 0; i < size; ++i) {
-            gamma->red[i] = ramp.red[i];
-            gamma->green[i] = ramp.green[i];
-            gamma->blue[i] = ramp.blue[i];
-        }
-        XRRSetCrtcGamma(display, ramp.crtc, gamma);
-        XRRFreeGamma(gamma);
-    }
-    XSync(display, False);
-    XCloseDisplay(display);
-}
-
-[[noreturn]] void watch(int fd, const std::string& displayName) {
-    // Keyboard interrupts and hang-ups reach the whole process group; the
-    // watchdog outlives the application to do its job, then ends on its own.
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGHUP, SIG_IGN);
-    std::signal(SIGTERM, SIG_IGN);
-    std::signal(SIGQUIT, SIG_IGN);
-    prctl(PR_SET_NAME, "tarnwick-gamma", 0, 0, 0);
-    std::vector<GammaRamp> pending;
-    for (;;) {
-        std::uint32_t header[2];
-        if (!readFully(fd, header, sizeof header)) break;
-        if (header[0] == kRemember) {
-            if (!readRamps(fd, header[1], pending)) break;
-        } else {
-            pending.clear();
-        }
-    }
-    if (!pending.empty()) restore(displayName, pending);
-    _exit(0);
+std::string besideOwnExecutable(const std::string& name) {
+    const std::string self = ownExecutable();
+    const std::size_t slash = self.rfind('/');
+    return slash == std::string::npos ? name : self.substr(0, slash + 1) + name;
 }
 
 }  // namespace
 
-LockGuard::LockGuard(const std::string& displayName) {
+LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable) {
     if (displayName.empty()) return;
+    const std::string guard = guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable;
+    if (::access(guard.c_str(), X_OK) != 0) {
+        log("the lock guard " + guard + " is missing: should Tarnwick die while locked, the session is left open");
+        return;
+    }
+    // Everything the child needs is prepared before the fork.
+    const std::string application = ownExecutable();
+    const std::string channel = std::to_string(guard::kChannelDescriptor);
+    const char* const arguments[] = {guard.c_str(),       "--display", displayName.c_str(), "--application",
+                                     application.c_str(), "--channel", channel.c_str(),     nullptr};
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
     const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return;
-    }
     if (pid == 0) {
-        ::close(fds[1]);
-        for (int fd = 3; fd < 1024; ++fd)
-            if (fd != fds[0]) ::close(fd);
-        watch(fds[0], displayName);
+        // dup2 leaves the copy open across exec; a descriptor that already
+        // has the number needs its close-on-exec flag cleared instead.
+        if (fds[0] == guard::kChannelDescriptor) ::fcntl(fds[0], F_SETFD, 0);
+        else ::dup2(fds[0], guard::kChannelDescriptor);
+        ::execv(guard.c_str(), const_cast<char* const*>(arguments));
+        _exit(127);
     }
     ::close(fds[0]);
+    if (pid < 0) {
+        ::close(fds[1]);
+        log("cannot start the lock guard");
+        return;
+    }
     channel_ = fds[1];
     child_ = pid;
 }
@@ -125,35 +66,36 @@ LockGuard::LockGuard(const std::string& displayName) {
 LockGuard::~LockGuard() {
     if (channel_ < 0) return;
     ::close(channel_);
-    int status = 0;
-    ::waitpid(child_, &status, 0);
+    // A guard that takes over a locked session outlives this process; any
+    // other ends at once (after giving back the ramps of a fade).
+    if (!engaged_) ::waitpid(child_, nullptr, 0);
 }
 
-bool LockGuard::send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps) {
-    if (channel_ < 0) return false;
-    bool ok = writeFully(channel_, header.data(), header.size() * sizeof(std::uint32_t));
-    for (const GammaRamp& ramp : ramps) {
-        if (!ok) break;
-        const std::uint32_t head[2] = {static_cast<std::uint32_t>(ramp.crtc), static_cast<std::uint32_t>(ramp.red.size())};
-        ok = writeFully(channel_, head, sizeof head) &&
-             writeFully(channel_, ramp.red.data(), ramp.red.size() * sizeof(std::uint16_t)) &&
-             writeFully(channel_, ramp.green.data(), ramp.green.size() * sizeof(std::uint16_t)) &&
-             writeFully(channel_, ramp.blue.data(), ramp.blue.size() * sizeof(std::uint16_t));
-    }
-    return ok;
+void LockGuard::send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
+    if (channel_ < 0) return;
+    if (guard::writeMessage(channel_, {kind, ramps})) return;
+    log("the lock guard is gone: should Tarnwick die while locked, the session is left open");
+    ::close(channel_);
+    channel_ = -1;
+    ::waitpid(child_, nullptr, WNOHANG);
 }
 
 void LockGuard::remember(const std::vector<GammaRamp>& originals) {
-    send({kRemember, static_cast<std::uint32_t>(originals.size())}, originals);
+    send(guard::MessageKind::RememberRamps, originals);
 }
 
-void LockGuard::forget() { send({kForget, 0}, {}); }
+void LockGuard::forget() { send(guard::MessageKind::ForgetRamps); }
 
-// Taken up by the guard process next; until then the lock state is not sent.
-void LockGuard::lockEngaged() {}
+void LockGuard::lockEngaged() {
+    engaged_ = true;
+    send(guard::MessageKind::LockEngaged);
+}
 
-void LockGuard::lockReleased() {}
+void LockGuard::lockReleased() {
+    engaged_ = false;
+    send(guard::MessageKind::LockReleased);
+}
 
-void LockGuard::heartbeat() {}
+void LockGuard::heartbeat() { send(guard::MessageKind::Heartbeat); }
 
 }  // namespace platform::desktop

@@ -1,28 +1,27 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/desktop/guard/Protocol.h"
+
 #include <string>
 #include <vector>
 
 namespace platform::desktop {
 
-// The gamma ramps of one CRTC.
-struct GammaRamp {
-    unsigned long crtc = 0;
-    std::vector<std::uint16_t> red, green, blue;
-};
-
-// Gives the original gamma ramps back when the application dies during a
-// fade, whatever kills it (signals, SIGKILL, a crash): a small child process,
-// forked before anything else talks to the X server, holds the ramps that
-// were in place when a fade began and restores them once its socket from the
-// application closes while a fade is still marked as under way. No code has
-// to run in the dying process, so nothing async-signal-unsafe is involved.
+// The application's side of the lock guard, a small process without Qt
+// (tarnwick-guard, beside the application's executable) that outlives the
+// application: it gives the original gamma ramps back when the application
+// dies during a fade, and when the application dies while locked, whatever
+// kills it (signals, SIGKILL, a crash, the server closing its connection),
+// it keeps the session locked and asks for the password itself. The guard
+// learns of the death from its socket reaching end of stream, so no code has
+// to run in the dying process.
 class LockGuard {
 public:
-    // Forks the child; without a display name (or when fork fails) the
-    // watchdog does nothing.
-    explicit LockGuard(const std::string& displayName);
+    // Starts the guard. Without a display name (tests), or when the guard
+    // cannot be started, there is none and every call does nothing.
+    // `guardExecutable` defaults to tarnwick-guard beside this executable.
+    // Runs before anything else talks to the X server.
+    explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {});
     ~LockGuard();
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
@@ -45,10 +44,11 @@ public:
     static constexpr int kHeartbeatMilliseconds = 2000;
 
 private:
-    bool send(const std::vector<std::uint32_t>& header, const std::vector<GammaRamp>& ramps);
+    void send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
 
     int channel_ = -1;
     int child_ = -1;
+    bool engaged_ = false;
 };
 
 }  // namespace platform::desktop

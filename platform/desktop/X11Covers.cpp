@@ -32,7 +32,8 @@ void X11Covers::watchRoots(bool on) {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(dpy, screen);
-    attributes.event_mask = VisibilityChangeMask;
+    // Its own structure events reach the lock wherever another client moves it.
+    attributes.event_mask = VisibilityChangeMask | StructureNotifyMask;
     const ::Window cover = XCreateWindow(
         dpy, RootWindow(dpy, screen), area.x, area.y, static_cast<unsigned>(area.width),
         static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
@@ -94,7 +95,7 @@ std::vector<::Window> X11Covers::windows() const {
 void X11Covers::addShield(::Window window, std::function<void()> lost) {
     shields_[window] = std::move(lost);
     // Its visibility tells when something covers it.
-    session_.selectInput(window, VisibilityChangeMask, true);
+    session_.selectInput(window, VisibilityChangeMask | StructureNotifyMask, true);
     if (covering_) restack();
 }
 
@@ -127,6 +128,24 @@ bool X11Covers::destroyed(::Window window) {
         cover->window = makeCover(cover->screen, cover->area);
         restack();
     }
+    return true;
+}
+
+bool X11Covers::reparented(::Window window, ::Window parent, int x, int y) {
+    if (!covering_) return false;
+    Cover* cover = coverWith(window);
+    if (!cover && !shields_.count(window)) return false;
+    Display* dpy = session_.display();
+    const ::Window root = cover ? RootWindow(dpy, cover->screen) : session_.root();
+    if (parent == root) return true;
+    // Inside another client's window it covers only that window.
+    int rootX = x, rootY = y;
+    ::Window child = 0;
+    XTranslateCoordinates(dpy, parent, root, x, y, &rootX, &rootY, &child);
+    if (cover) rootX = cover->area.x, rootY = cover->area.y;
+    XReparentWindow(dpy, window, root, rootX, rootY);
+    XMapRaised(dpy, window);
+    restack();
     return true;
 }
 

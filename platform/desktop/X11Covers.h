@@ -37,6 +37,7 @@ public:
     // Event reactions; each answers whether the window was one of ours.
     bool unmapped(::Window window);
     bool destroyed(::Window window);
+    bool reparented(::Window window, ::Window parent, int x, int y);
     // Puts the covers and then the shields back on top of every screen
     // if another window got above any of them.
     void keepOnTop();

@@ -82,7 +82,13 @@ int X11Displays::capture(DisplayID display, std::uint32_t) {
     // Never a lock without the keyboard: nothing is covered unless the
     // grabs hold.
     if (!grabs_.held()) {
-        if (!grabs_.take()) return kCannotComplete;
+        // The guard stands by before the grab: should the application die
+        // between the two, the session is locked all the same.
+        guard_.lockEngaged();
+        if (!grabs_.take()) {
+            guard_.lockReleased();
+            return kCannotComplete;
+        }
         startDefending();
     }
     // Every monitor and screen is covered at the first capture; later ones
@@ -99,7 +105,6 @@ void X11Displays::startDefending() {
     // device as a hierarchy change.
     session_.selectInput(session_.root(), FocusChangeMask, true);
     session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, true);
-    guard_.lockEngaged();
     heartbeat_.start();
     monitorWatch_.start();
 }

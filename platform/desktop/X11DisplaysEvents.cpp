@@ -73,6 +73,11 @@ void X11Displays::handleStacking(XEvent& event) {
     switch (event.type) {
         case UnmapNotify: covers_.unmapped(event.xunmap.window); break;
         case DestroyNotify: covers_.destroyed(event.xdestroywindow.window); break;
+        case ReparentNotify:
+            if (!covers_.reparented(event.xreparent.window, event.xreparent.parent, event.xreparent.x,
+                                    event.xreparent.y))
+                covers_.keepOnTop();
+            break;
         case FocusOut:
             // The server ended the keyboard grab (an XKB ungrab action).
             if (event.xfocus.mode == NotifyUngrab) grabs_.reassert();
@@ -80,7 +85,6 @@ void X11Displays::handleStacking(XEvent& event) {
         case MapNotify:
         case ConfigureNotify:
         case CirculateNotify:
-        case ReparentNotify:
         case VisibilityNotify: covers_.keepOnTop(); break;
         default: break;
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <vector>
 #include <utility>
 #include <vector>
 
@@ -9,19 +10,27 @@ namespace platform::plist {
 
 namespace {
 
+// The bytes being looked at, with bounds.
+struct Bytes {
+    const std::uint8_t* data;
+    std::size_t length;
+    std::size_t size() const { return length; }
+    std::uint8_t operator[](std::size_t i) const { return data[i]; }
+};
+
 constexpr std::string_view kBinaryMagic = "bplist00";
 constexpr std::size_t kTrailerBytes = 32;
 // Shared references can make a small binary list a huge tree; past this many
 // visits it is refused rather than walked.
 constexpr std::size_t kMaximumVisits = 1u << 20;
 
-bool startsWith(const Data& bytes, std::size_t at, std::string_view text) {
-    return at + text.size() <= bytes.size() && std::memcmp(bytes.data() + at, text.data(), text.size()) == 0;
+bool startsWith(const Bytes& bytes, std::size_t at, std::string_view text) {
+    return at + text.size() <= bytes.size() && std::memcmp(bytes.data + at, text.data(), text.size()) == 0;
 }
 
 // XML: every <array> or <dict> that is not empty (<array/>) opens a level,
 // its closing tag ends it.
-bool xmlNestingWithin(const Data& bytes, int maxDepth) {
+bool xmlNestingWithin(const Bytes& bytes, int maxDepth) {
     int depth = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '<') continue;
@@ -44,7 +53,7 @@ bool xmlNestingWithin(const Data& bytes, int maxDepth) {
     return true;
 }
 
-std::uint64_t bigEndian(const Data& bytes, std::size_t at, std::size_t width) {
+std::uint64_t bigEndian(const Bytes& bytes, std::size_t at, std::size_t width) {
     std::uint64_t value = 0;
     for (std::size_t i = 0; i < width && at + i < bytes.size(); ++i) value = value << 8 | bytes[at + i];
     return value;
@@ -54,7 +63,7 @@ std::uint64_t bigEndian(const Data& bytes, std::size_t at, std::size_t width) {
 // their members by index. Walked depth first with a stack of its own.
 class BinaryWalk {
 public:
-    explicit BinaryWalk(const Data& bytes) : bytes_(bytes) {
+    explicit BinaryWalk(const Bytes& bytes) : bytes_(bytes) {
         const std::size_t trailer = bytes.size() - kTrailerBytes;
         offsetSize_ = bytes[trailer + 6];
         refSize_ = bytes[trailer + 7];
@@ -103,14 +112,15 @@ private:
         return true;
     }
 
-    const Data& bytes_;
+    const Bytes& bytes_;
     std::size_t offsetSize_ = 0, refSize_ = 0;
     std::uint64_t objects_ = 0, top_ = 0, table_ = 0;
 };
 
 }  // namespace
 
-bool nestingWithin(const Data& bytes, int maxDepth) {
+bool nestingWithin(const std::uint8_t* data, std::size_t size, int maxDepth) {
+    const Bytes bytes{data, size};
     if (startsWith(bytes, 0, kBinaryMagic))
         return bytes.size() < kBinaryMagic.size() + kTrailerBytes || BinaryWalk(bytes).within(maxDepth);
     return xmlNestingWithin(bytes, maxDepth);

@@ -347,7 +347,8 @@ TEST(LockGuard, RestoresTheRampsWhenTheApplicationIsKilledDuringAFade) {
     if (child == 0) {
         // The dying application: remembers the ramps, whitens the screen and
         // is killed without a chance to clean up.
-        LockGuard guard(std::getenv("DISPLAY"));
+        LockGuard guard(std::getenv("DISPLAY"), TARNWICK_GUARD_EXECUTABLE);
+        if (!guard.isRunning()) _exit(1);
         Display* own = XOpenDisplay(nullptr);
         guard.remember(currentRamps(own));
         setRamps(own, currentRamps(own), 65535);

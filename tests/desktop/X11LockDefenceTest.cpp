@@ -68,8 +68,11 @@ protected:
             std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
         for (auto it = lowestOurs; it != order.end(); ++it)
             if (!ours.count(*it) && other.viewable(*it)) return ::testing::AssertionFailure() << "a window shows above";
-        for (::Window w : ours)
+        for (::Window w : ours) {
             if (!other.viewable(w)) return ::testing::AssertionFailure() << "one of the lock's windows is unmapped";
+            if (std::find(order.begin(), order.end(), w) == order.end())
+                return ::testing::AssertionFailure() << "one of the lock's windows is inside another window";
+        }
         if (displays->coverWindows().size() < displays->monitors().size())
             return ::testing::AssertionFailure() << "a monitor lost its cover";
         if (!other.keyboardTakenByAnother()) return ::testing::AssertionFailure() << "the keyboard is free";
@@ -109,6 +112,10 @@ TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
          [](OtherClient& other, const auto& lock, ::Window) {
              for (::Window w : lock)
                  if (other.name(w) == "Tarnwick cover") XDestroyWindow(other.dpy, w);
+         }},
+        {"reparent the lock's windows into another",
+         [](OtherClient& other, const auto& lock, ::Window intruder) {
+             for (::Window w : lock) XReparentWindow(other.dpy, w, intruder, 0, 0);
          }},
         {"raise another window", [](OtherClient& other, const auto&, ::Window intruder) { XRaiseWindow(other.dpy, intruder); }},
         {"stack another window right above a cover",

@@ -1,0 +1,253 @@
+#include "platform/desktop/guard/Guard.h"
+
+#include "platform/desktop/guard/PasswordDigest.h"
+#include "platform/desktop/guard/Process.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <poll.h>
+#include <unistd.h>
+
+namespace platform::desktop::guard {
+
+namespace {
+
+// Heartbeats come every 2 s; two may be late before the guard covers.
+constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(5000);
+constexpr int kGrabRetryMilliseconds = 20;
+const char* const kNoPassword = "No password is stored: the screen stays locked.";
+
+}  // namespace
+
+Guard::Guard(Options options) : options_(std::move(options)), channel_(options_.channel) {}
+
+void Guard::run() {
+    if (options_.resume == Watch::Locked) engage();
+    if (options_.resume == Watch::TakenOver) {
+        channel_ = -1;
+        takeOver();
+    }
+    for (;;) {
+        pollfd fds[2] = {};
+        nfds_t count = 0;
+        if (channel_ >= 0) fds[count++] = {channel_, POLLIN, 0};
+        // Events Xlib has already read do not wake poll.
+        bool queued = false;
+        if (listening()) {
+            XFlush(shield_->display());
+            queued = XEventsQueued(shield_->display(), QueuedAlready) > 0;
+            fds[count++] = {shield_->connection(), POLLIN, 0};
+        }
+        const int ready = ::poll(fds, count, queued ? 0 : timeoutMilliseconds());
+        // The channel first: a heartbeat may make the events moot.
+        if (ready > 0 && channel_ >= 0 && fds[0].revents != 0) onChannelReadable();
+        if (listening()) handleEvents();
+        if (ready == 0) onTimeout();
+    }
+}
+
+void Guard::startAgainAfterLostConnection() {
+    if (watch_ == Watch::Unlocked) _exit(0);
+    const char* state = watch_ == Watch::TakenOver ? "taken-over" : "locked";
+    const std::string channel = std::to_string(channel_);
+    std::vector<const char*> arguments = {options_.self.c_str(), "--display", options_.display.c_str(),
+                                          "--application", options_.application.c_str(), "--resume", state};
+    if (channel_ >= 0) arguments.insert(arguments.end(), {"--channel", channel.c_str()});
+    arguments.push_back(nullptr);
+    ::execv(options_.self.c_str(), const_cast<char* const*>(arguments.data()));
+    _exit(1);
+}
+
+bool Guard::listening() const { return shield_ && (watch_ == Watch::Stalled || watch_ == Watch::TakenOver); }
+
+int Guard::timeoutMilliseconds() const {
+    switch (watch_) {
+        case Watch::Locked: {
+            const auto left = lastHeartbeat_ + kHeartbeatTolerance - Clock::now();
+            const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+            return static_cast<int>(std::max<decltype(milliseconds)>(0, milliseconds));
+        }
+        case Watch::TakenOver: return shield_->inputHeld() ? -1 : kGrabRetryMilliseconds;
+        default: return -1;
+    }
+}
+
+void Guard::onTimeout() {
+    if (watch_ == Watch::Locked && Clock::now() - lastHeartbeat_ >= kHeartbeatTolerance) stall();
+    if (watch_ == Watch::TakenOver) holdInput();
+}
+
+void Guard::onChannelReadable() {
+    std::optional<Message> message = readMessage(channel_);
+    if (!message) {
+        ::close(channel_);
+        channel_ = -1;
+        return onApplicationGone();
+    }
+    switch (message->kind) {
+        case MessageKind::RememberRamps: pendingRamps_ = std::move(message->ramps); break;
+        case MessageKind::ForgetRamps: pendingRamps_.clear(); break;
+        case MessageKind::LockEngaged:
+            if (watch_ == Watch::Unlocked) engage();
+            answered();
+            break;
+        case MessageKind::Heartbeat:
+            if (watch_ != Watch::Unlocked) answered();
+            break;
+        case MessageKind::LockReleased: standDown(); break;
+    }
+}
+
+void Guard::onApplicationGone() {
+    if (watch_ == Watch::Locked || watch_ == Watch::Stalled) return takeOver();
+    if (!pendingRamps_.empty()) {
+        if (!shield_) shield_ = Shield::open(options_.display);
+        if (shield_) shield_->restoreGamma(pendingRamps_);
+    }
+    std::exit(0);
+}
+
+// The connection, the covers and the prompt are made now, while nothing is
+// wrong, so that a take-over costs only a few requests.
+void Guard::engage() {
+    watch_ = Watch::Locked;
+    lastHeartbeat_ = Clock::now();
+    engagedDigest_ = readPasswordDigest(preferencesFile());
+    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+    if (!shield_) shield_ = Shield::open(options_.display);
+    if (!shield_) return note("cannot open display " + options_.display + " while the screen is locked");
+    shield_->fitToMonitors();
+    if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
+    XSync(shield_->display(), False);
+}
+
+void Guard::standDown() {
+    watch_ = Watch::Unlocked;
+    prompt_.reset();
+    shield_.reset();
+    engagedDigest_.reset();
+}
+
+void Guard::answered() {
+    lastHeartbeat_ = Clock::now();
+    if (watch_ != Watch::Stalled) return;
+    watch_ = Watch::Locked;
+    if (!shield_) return;
+    shield_->watch(false);
+    shield_->hide();
+    XSync(shield_->display(), True);
+    note("the application answers again");
+}
+
+// A stopped or hung application still holds its grab, so no input reaches
+// anyone; the covers keep whatever maps itself from showing above its lock.
+void Guard::stall() {
+    watch_ = Watch::Stalled;
+    note("the locked application stopped answering; covering the screen until it does");
+    if (!shield_) return;
+    shield_->fitToMonitors();
+    shield_->show();
+    shield_->watch(true);
+}
+
+void Guard::takeOver() {
+    takeOverStart_ = monotonicSeconds();
+    watch_ = Watch::TakenOver;
+    if (!shield_) shield_ = Shield::open(options_.display);
+    if (!shield_) {
+        note("the application died while the screen was locked, and display " + options_.display +
+             " cannot be reached");
+        std::exit(1);
+    }
+    shield_->show();
+    shield_->watch(true);
+    holdInput();
+    shield_->fitToMonitors();
+    shield_->restoreGamma(pendingRamps_);
+    pendingRamps_.clear();
+    digest_ = readPasswordDigest(preferencesFile());
+    if (!digest_) digest_ = engagedDigest_;
+    if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
+    prompt_->say(digest_ ? "" : kNoPassword);
+    note("the application died while the screen was locked; the guard keeps it locked");
+    if (!digest_) note("no password digest is known: the screen stays locked");
+    drawPrompt();
+}
+
+// The dying application's grab lasts until the server has closed its
+// connection; until then the guard asks again at every event (the
+// application's windows being destroyed) and every few milliseconds.
+void Guard::holdInput() {
+    if (shield_->inputHeld() || !shield_->holdInput() || inputReported_) return;
+    inputReported_ = true;
+    const double now = monotonicSeconds();
+    char line[160];
+    std::snprintf(line, sizeof line, "keyboard and pointer held %.1f ms into the take-over (monotonic %.6f)",
+                  (now - takeOverStart_) * 1000.0, now);
+    note(line);
+}
+
+// As many events as there are now, not until there are none: a client that
+// restacks as fast as the guard must not keep it from its channel or keys.
+void Guard::handleEvents() {
+    Display* dpy = shield_->display();
+    for (int pending = XEventsQueued(dpy, QueuedAfterReading); pending > 0 && listening(); --pending) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        if (XFilterEvent(&event, None)) continue;
+        if (watch_ == Watch::TakenOver && event.type == KeyPress) onKey(event.xkey);
+        else if (watch_ == Watch::TakenOver && event.type == Expose && event.xexpose.count == 0 &&
+                 event.xexpose.window == shield_->mainCover())
+            drawPrompt();
+        else if (watch_ == Watch::Stalled && restackedByTheApplication(event)) answered();
+        else shield_->keep(event);
+    }
+    if (watch_ == Watch::TakenOver) holdInput();
+}
+
+// The application keeps its own covers on top as the guard does. A stopped
+// application moves nothing, so when its windows move it runs again, and the
+// guard gives way instead of contending with it for the top of the stack.
+bool Guard::restackedByTheApplication(const XEvent& event) const {
+    const ::Window window = event.type == MapNotify         ? event.xmap.window
+                            : event.type == ConfigureNotify ? event.xconfigure.window
+                                                            : 0;
+    return window && !shield_->isCover(window) && shield_->ownerOf(window) == options_.applicationPid;
+}
+
+void Guard::onKey(XKeyEvent& event) {
+    const Prompt::Outcome outcome = prompt_->type(event);
+    if (outcome == Prompt::Outcome::Ignored) return;
+    if (outcome == Prompt::Outcome::Submitted) {
+        std::string password = prompt_->takePassword();
+        check(password);
+        wipe(password);
+    }
+    drawPrompt();
+}
+
+void Guard::check(const std::string& password) {
+    if (!digest_) {
+        prompt_->say(kNoPassword);
+        return note("a password was typed, but none is stored: the screen stays locked");
+    }
+    if (passwordMatches(password, *digest_)) unlockAndRestart();
+    ++wrongAttempts_;
+    note("wrong password (attempt " + std::to_string(wrongAttempts_) + ")");
+    prompt_->say("Wrong password (" + std::to_string(wrongAttempts_) + "). Try again.");
+}
+
+void Guard::unlockAndRestart() {
+    note("the right password was typed: unlocking and starting the application again");
+    prompt_.reset();
+    shield_.reset();
+    startDetached(options_.application);
+    std::exit(0);
+}
+
+void Guard::drawPrompt() {
+    if (prompt_ && shield_) prompt_->draw(shield_->mainCover(), shield_->mainArea());
+}
+
+}  // namespace platform::desktop::guard

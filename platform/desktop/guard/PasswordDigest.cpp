@@ -1,0 +1,103 @@
+#include "platform/desktop/guard/PasswordDigest.h"
+
+#include "platform/foundation/PropertyListNesting.h"
+#include "shared/PasswordDigest.h"
+#include "shared/md5.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform::desktop::guard {
+
+namespace {
+
+constexpr off_t kLargestPreferencesFile = 1 << 20;
+// As deep as the application reads; the parser recurses once per level.
+constexpr int kDeepestNesting = 512;
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry && entry->pw_dir ? entry->pw_dir : "";
+}
+
+// The whole file, or none. O_NONBLOCK keeps a FIFO planted in its place from
+// hanging the guard. A link to a regular file is read, as the application
+// reads it: the guard must find the password the application checks.
+std::optional<std::vector<char>> readSmallRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    std::optional<std::vector<char>> contents;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kLargestPreferencesFile) {
+        std::vector<char> bytes(static_cast<std::size_t>(kLargestPreferencesFile) + 1);
+        std::size_t length = 0;
+        ssize_t n = 0;
+        while ((n = ::read(fd, bytes.data() + length, bytes.size() - length)) > 0)
+            length += static_cast<std::size_t>(n);
+        // A file that grew past the limit while being read is refused too.
+        if (n == 0 && length <= static_cast<std::size_t>(kLargestPreferencesFile)) {
+            bytes.resize(length);
+            contents = std::move(bytes);
+        }
+    }
+    ::close(fd);
+    return contents;
+}
+
+std::string hexDigest(const std::string& text) {
+    md5_state_t state;
+    md5_init(&state);
+    md5_append(&state, reinterpret_cast<const md5_byte_t*>(text.data()), static_cast<std::int32_t>(text.size()));
+    md5_byte_t digest[16];
+    md5_finish(&state, digest);
+    char hex[2 * sizeof digest + 1];
+    for (std::size_t i = 0; i < sizeof digest; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+    return std::string(hex, 2 * sizeof digest);
+}
+
+}  // namespace
+
+std::string preferencesFile() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is invalid and is ignored.
+    const std::string folder = config && *config == '/' ? config : homeFolder() + "/.config";
+    return folder + "/preferences/com.quillmere.Tarnwick.plist";
+}
+
+std::optional<std::string> readPasswordDigest(const std::string& path) {
+    const std::optional<std::vector<char>> bytes = readSmallRegularFile(path);
+    if (!bytes || bytes->empty()) return std::nullopt;
+    if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
+                                        kDeepestNesting))
+        return std::nullopt;
+    plist_t root = nullptr;
+    plist_from_memory(bytes->data(), static_cast<std::uint32_t>(bytes->size()), &root);
+    std::optional<std::string> digest;
+    const plist_t entry =
+        root && plist_get_node_type(root) == PLIST_DICT ? plist_dict_get_item(root, "password") : nullptr;
+    if (entry && plist_get_node_type(entry) == PLIST_STRING) {
+        char* text = nullptr;
+        plist_get_string_val(entry, &text);
+        if (text) digest = password_digest::normalised(text);
+        std::free(text);
+    }
+    if (root) plist_free(root);
+    return digest;
+}
+
+bool passwordMatches(const std::string& password, const std::string& digest) {
+    const std::string typed = hexDigest(password);
+    if (typed.size() != digest.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < typed.size(); ++i) difference |= static_cast<unsigned char>(typed[i] ^ digest[i]);
+    return difference == 0;
+}
+
+}  // namespace platform::desktop::guard
