@@ -8,6 +8,7 @@
 #include "shared/QMASL.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -25,10 +26,18 @@ bool leavesTextAlone(std::uint16_t keyCode) {
 }
 
 // A time in whole units from the settings, as a timer can hold it: a stored
-// value past a day is a day, and one below zero is none.
+// value past a day is a day; one below zero, not a number or infinite is
+// the application's default.
 std::int64_t storedDuration(const char* key) {
     constexpr std::int64_t kOneDay = 24 * 60 * 60;
-    return std::clamp<std::int64_t>(defaults().integerForKey(key), 0, kOneDay);
+    const platform::Value stored = defaults().objectForKey(key);
+    const double number = stored.doubleValue();
+    if (stored.isNumber() && (!std::isfinite(number) || number < 0)) {
+        const platform::Dictionary registered = defaults().registeredDefaults();
+        const auto fallback = registered.find(key);
+        return fallback == registered.end() ? 0 : std::clamp<std::int64_t>(fallback->second.integerValue(), 0, kOneDay);
+    }
+    return std::clamp<std::int64_t>(stored.integerValue(), 0, kOneDay);
 }
 
 // Longer passwords are no use and each key would cost more; further

@@ -1,6 +1,8 @@
 #include "AppTestFixture.h"
 
 #include <cctype>
+#include <cmath>
+#include <limits>
 
 namespace apptest {
 namespace {
@@ -111,6 +113,21 @@ TEST_F(PasswordTest, AnUppercaseDigestUnlocksWithItsPassword) {
 TEST_F(PasswordTest, TypingStopsAtTheLengthCap) {
     type(std::string(1100, 'x'));
     EXPECT_EQ(fieldText().size(), 1024u);
+}
+
+TEST_F(PasswordTest, InputPausesThatAreNoDurationReadAsTheDefault) {
+    for (const platform::Value& pause : {platform::Value(-5), platform::Value(std::nan("")),
+                                         platform::Value(-std::numeric_limits<double>::infinity()),
+                                         platform::Value(std::numeric_limits<double>::infinity())}) {
+        set(kPrefInputPause, pause);
+        press(platform::keycode::Escape, "\x1b");
+        env.advance(30);
+        type("abc");
+        env.advance(9);
+        EXPECT_EQ(fieldText(), "abc") << pause.doubleValue();
+        env.advance(1);
+        EXPECT_EQ(fieldText(), "") << "ten seconds, the default, for " << pause.doubleValue();
+    }
 }
 
 TEST_F(PasswordTest, PenaltyWithOneMinuteLastsSixtySixSeconds) {
