@@ -2,25 +2,36 @@
 // interface would, and runs the main run loop until the application ends.
 
 #include "app/Tarnwick.h"
-#include "app/TarnwickConstants.h"
+#include "platform/foundation/LogSink.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/TerminationSignals.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "platform/services/Channel.h"
 #include "platform/ui/Application.h"
+#include "shared/QMASL.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <pthread.h>
-#include <stdexcept>
-#include <thread>
 
 #ifdef TARNWICK_HAVE_DESKTOP
 #include "platform/desktop/DesktopBackend.h"
+#include "platform/desktop/SessionCheck.h"
 #endif
 
 namespace {
+
+// A signal that would end the process is a quit: request, which the
+// application refuses while the screen is locked or a lock is being set up.
+void quitOnSignal(Tarnwick& tarnwick, int signal) {
+    platform::Application& application = platform::Application::shared();
+    if (application.isTerminated()) return;
+    tarnwick.quit(nullptr);
+    const std::string name = platform::TerminationSignals::name(signal);
+    if (application.isTerminated())
+        QMLog(6, "%s: quitting", name.c_str());
+    else
+        QMLog(4, "%s refused: the screen is locked", name.c_str());
+}
 
 template <class Backend>
 int runApplication(Backend& backend) {
@@ -31,84 +42,48 @@ int runApplication(Backend& backend) {
     // once the interface has been loaded.
     platform::RunLoop::main().performOnMainThread([&controller] { controller->applicationDidFinishLaunching(); },
                                                   false);
-    const int status = backend.exec();
+    int status = 0;
+    {
+        // The waiter hands work to the run loop and to the controller: it
+        // ends before either does. Signals that came before it are pending
+        // and reach it now.
+        platform::TerminationSignals signals([&controller](int signal) { quitOnSignal(*controller, signal); });
+        status = backend.exec();
+    }
+    platform::Application::shared().setDelegate(nullptr);
     controller.reset();
     return status;
 }
 
-// Headless, nobody outside the process reaches the in-memory channel, so a
-// termination signal stands in for the pane: it sends quit: over the channel,
-// which the application refuses while the screen is locked.
-class QuitOnSignal {
-public:
-    // To be called before any other thread exists, so that only the waiter
-    // ever sees these signals.
-    static void blockSignals() {
-        const sigset_t signals = handledSignals();
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    }
-    // The waiter hands work to the main run loop, so it must end before the
-    // run loop does: construct after the backend.
-    QuitOnSignal() : signals_(handledSignals()) { waiter_ = std::thread([this] { waitForSignals(); }); }
-    ~QuitOnSignal() {
-        pthread_kill(waiter_.native_handle(), SIGUSR1);
-        waiter_.join();
-    }
-
-private:
-    static sigset_t handledSignals() {
-        sigset_t signals;
-        sigemptyset(&signals);
-        sigaddset(&signals, SIGTERM);
-        sigaddset(&signals, SIGINT);
-        sigaddset(&signals, SIGUSR1);
-        return signals;
-    }
-
-    void waitForSignals() {
-        for (;;) {
-            int signal = 0;
-            if (sigwait(&signals_, &signal) != 0 || signal == SIGUSR1) return;
-            platform::RunLoop::main().performOnMainThread(
-                [] {
-                    auto remote = platform::ConnectionService::shared().lookup(kBundleName);
-                    if (!remote) return;
-                    try {
-                        remote->quit();
-                    } catch (const std::runtime_error&) {
-                        // Gone already: the application is ending anyway.
-                    }
-                },
-                false);
-        }
-    }
-
-    sigset_t signals_;
-    std::thread waiter_;
-};
-
-#ifdef TARNWICK_HAVE_DESKTOP
-bool wantsDesktop() {
-    const char* display = std::getenv("DISPLAY");
+bool headlessRequested() {
     const char* backend = std::getenv("TARNWICK_BACKEND");
-    return display && *display && !(backend && std::strcmp(backend, "headless") == 0);
+    return backend && std::strcmp(backend, "headless") == 0;
 }
+
+// Headless, the backend locks nothing real: it runs only when asked for.
+int runHeadless() {
+    platform::TerminationSignals::block();
+    platform::headless::HeadlessBackend backend;
+    return runApplication(backend);
+}
+
+int runDesktop([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) {
+#ifdef TARNWICK_HAVE_DESKTOP
+    namespace desktop = platform::desktop;
+    if (auto refusal = desktop::checkSession(desktop::SessionEnvironment::current()))
+        return desktop::refuseToStart(*refusal, argc, argv);
+    // Qt and the lock guard start threads and processes of their own.
+    platform::TerminationSignals::block();
+    desktop::DesktopBackend backend(argc, argv);
+    return runApplication(backend);
+#else
+    platform::LogSink::write(
+        "Tarnwick was built without its desktop backend and cannot lock this session. To run its in-memory "
+        "backend instead, set TARNWICK_BACKEND=headless.");
+    return EXIT_FAILURE;
 #endif
+}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-#ifdef TARNWICK_HAVE_DESKTOP
-    if (wantsDesktop()) {
-        platform::desktop::DesktopBackend backend(argc, argv);
-        return runApplication(backend);
-    }
-#else
-    (void)argc;
-    (void)argv;
-#endif
-    QuitOnSignal::blockSignals();
-    platform::headless::HeadlessBackend backend;
-    QuitOnSignal quitOnSignal;
-    return runApplication(backend);
-}
+int main(int argc, char** argv) { return headlessRequested() ? runHeadless() : runDesktop(argc, argv); }

@@ -18,6 +18,7 @@
 #include "platform/desktop/QtRunLoop.h"
 #include "platform/desktop/QtStatusItemPeer.h"
 #include "platform/desktop/QtWindowPeer.h"
+#include "platform/desktop/SessionCheck.h"
 #include "platform/desktop/X11DisplayPower.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11HotKeyCenter.h"
@@ -26,6 +27,7 @@
 #include "platform/desktop/X11SystemUIMode.h"
 #include "platform/desktop/XInputEventTap.h"
 #include "platform/desktop/XkbInputSources.h"
+#include "platform/foundation/LogSink.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/Window.h"
@@ -101,6 +103,9 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     s.application = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     s.session = std::make_unique<X11Session>(openDisplay());
+    if (keymapBreaksGrabs(s.session->display()))
+        LogSink::write("Tarnwick: the keyboard map lets anyone at the keyboard break the lock's grab (XKB option "
+                       "grab:break_actions: XF86Ungrab, XF86ClearGrab); remove that option to keep the screen locked");
 
     s.runLoop = std::make_unique<QtRunLoop>();
     RunLoop::install(s.runLoop.get());

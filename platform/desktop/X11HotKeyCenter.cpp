@@ -1,16 +1,24 @@
 #include "platform/desktop/X11HotKeyCenter.h"
 
+#include "platform/desktop/HotKeyRule.h"
 #include "platform/foundation/LogSink.h"
 
+#include <X11/extensions/XInput2.h>
 #include <algorithm>
+#include <string>
 
 namespace platform::desktop {
 
 X11HotKeyCenter::X11HotKeyCenter(X11Session& session) : session_(session) {
     listener_ = session_.addListener([this](XEvent& event) { return handle(event); });
+    // The keyboards themselves, not only the master: while this client holds
+    // the keyboard grab (the lock), the server gives it the master's raw
+    // events only through that grab, but still the keyboards' own.
+    session_.selectRootXIEvents(XIAllDevices, {XI_RawKeyRelease}, true);
 }
 
 X11HotKeyCenter::~X11HotKeyCenter() {
+    session_.selectRootXIEvents(XIAllDevices, {XI_RawKeyRelease}, false);
     session_.removeListener(listener_);
     while (!grabs_.empty()) unregisterHotKey(grabs_.front().hotKey);
 }
@@ -45,6 +53,12 @@ bool X11HotKeyCenter::registerHotKey(const HotKeyRef& hotKey) {
     const auto keysym = keys::keysymForMacKeyCode(static_cast<std::uint16_t>(hotKey->keyCombo().keyCode));
     const KeyCode keycode = keysym ? XKeysymToKeycode(session_.display(), *keysym) : 0;
     if (!keycode) return false;
+    if (keys::interferesWithTyping(*keysym, hotKey->keyCombo().modifiers)) {
+        const char* name = XKeysymToString(*keysym);
+        LogSink::write(std::string("Tarnwick: refused the hot key \"") + (name ? name : "?") +
+                       "\" without Control, Option or Command: it would fire whenever that key is typed");
+        return false;
+    }
     const unsigned modifiers = keys::xModifiersForCarbon(hotKey->keyCombo().modifiers, session_.modifierMasks());
     if (!grab(keycode, modifiers)) {
         // Another client holds the combination; leave nothing half-taken.
@@ -68,22 +82,38 @@ void X11HotKeyCenter::unregisterHotKey(const HotKeyRef& hotKey) {
 }
 
 bool X11HotKeyCenter::handle(XEvent& event) {
+    if (event.type == GenericEvent) {
+        forgetReleasedKey(event);
+        // The event tap reads the same raw events.
+        return false;
+    }
     if (event.type != KeyPress && event.type != KeyRelease) return false;
     if (event.xkey.window != session_.root()) return false;
-    const unsigned keycode = event.xkey.keycode;
-    if (event.type == KeyRelease) {
-        down_.erase(std::remove(down_.begin(), down_.end(), keycode), down_.end());
-        return true;
+    handleKey(event.xkey);
+    return true;
+}
+
+void X11HotKeyCenter::forgetReleasedKey(XEvent& event) {
+    if (event.xcookie.extension != session_.xinputOpcode() || event.xcookie.evtype != XI_RawKeyRelease ||
+        !event.xcookie.data)
+        return;
+    const auto keycode = static_cast<unsigned>(static_cast<const XIRawEvent*>(event.xcookie.data)->detail);
+    std::erase(down_, keycode);
+}
+
+void X11HotKeyCenter::handleKey(const XKeyEvent& key) {
+    if (key.type == KeyRelease) {
+        std::erase(down_, key.keycode);
+        return;
     }
-    // A held combination fires once.
-    if (std::find(down_.begin(), down_.end(), keycode) != down_.end()) return true;
-    down_.push_back(keycode);
+    // Auto-repeat: a held combination fires once.
+    if (std::find(down_.begin(), down_.end(), key.keycode) != down_.end()) return;
+    down_.push_back(key.keycode);
     const keys::ModifierMasks& masks = session_.modifierMasks();
     const unsigned relevant = masks.shift | masks.control | masks.alt | masks.super;
-    const unsigned modifiers = event.xkey.state & relevant;
+    const unsigned modifiers = key.state & relevant;
     for (const Grab& grab : std::vector<Grab>(grabs_))
-        if (grab.keycode == keycode && grab.modifiers == modifiers) grab.hotKey->invoke();
-    return true;
+        if (grab.keycode == key.keycode && grab.modifiers == modifiers) grab.hotKey->invoke();
 }
 
 }  // namespace platform::desktop

@@ -7,7 +7,12 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -15,8 +20,9 @@
 
 namespace {
 
-// The Tarnwick executable on the headless backend, as a process of its own
-// in a private home with the pane installed and a password configured.
+// The Tarnwick executable as a process of its own in a private home with the
+// pane installed and a password configured; on the headless backend unless
+// a test changes the environment.
 class HeadlessExecutableTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -57,7 +63,12 @@ protected:
             ::setenv("XDG_DATA_DIRS", (home + "/system").c_str(), 1);
             ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
             ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
-            ::setenv("TARNWICK_BACKEND", "headless", 1);
+            for (const auto& [name, value] : environment) {
+                if (value)
+                    ::setenv(name.c_str(), value->c_str(), 1);
+                else
+                    ::unsetenv(name.c_str());
+            }
             const int log = ::open((home + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (log >= 0) {
                 ::dup2(log, STDOUT_FILENO);
@@ -81,8 +92,18 @@ protected:
         return -1;
     }
 
+    // What the process wrote on standard output and standard error.
+    std::string output() const {
+        std::ifstream file(home + "/output.txt");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
     std::string home;
     platform::Dictionary settings;
+    // Variables set (or, without a value, removed) for the process.
+    std::map<std::string, std::optional<std::string>> environment{{"TARNWICK_BACKEND", "headless"}};
     pid_t pid = -1;
 };
 
@@ -94,13 +115,56 @@ TEST_F(HeadlessExecutableTest, RunsUntilItIsAskedToQuit) {
     EXPECT_EQ(exitStatusWithin(10.0), 0);
 }
 
-TEST_F(HeadlessExecutableTest, RefusesToQuitWhileLocked) {
+TEST_F(HeadlessExecutableTest, RefusesEverySignalThatWouldEndItWhileLocked) {
     if (!platform::FileManager::fileExists(executable())) GTEST_SKIP() << "the Tarnwick executable is not built";
+    const std::pair<int, std::string> refused[] = {
+        {SIGTERM, "SIGTERM"},     {SIGINT, "SIGINT"},     {SIGHUP, "SIGHUP"},     {SIGQUIT, "SIGQUIT"},
+        {SIGUSR1, "SIGUSR1"},     {SIGUSR2, "SIGUSR2"},   {SIGALRM, "SIGALRM"},   {SIGVTALRM, "SIGVTALRM"},
+        {SIGPROF, "SIGPROF"},     {SIGXCPU, "SIGXCPU"},   {SIGXFSZ, "SIGXFSZ"},   {SIGIO, "SIGIO"},
+        {SIGPWR, "SIGPWR"},       {SIGSTKFLT, "SIGSTKFLT"}, {SIGRTMIN, "SIGRTMIN+0"},
+        {SIGRTMAX, "SIGRTMIN+" + std::to_string(SIGRTMAX - SIGRTMIN)}};
     settings["lockOnStartup"] = true;
     start();
-    EXPECT_EQ(exitStatusWithin(1.0), -1);
-    ::kill(pid, SIGTERM);
-    EXPECT_EQ(exitStatusWithin(1.5), -1) << "quit: is refused while the screen is locked";
+    ASSERT_EQ(exitStatusWithin(1.0), -1);
+    for (const auto& [signal, name] : refused) ::kill(pid, signal);
+    ::kill(pid, SIGPIPE);
+    EXPECT_EQ(exitStatusWithin(1.5), -1) << "a signal ended the locked application";
+    const std::string log = output();
+    for (const auto& [signal, name] : refused)
+        EXPECT_NE(log.find(name + " refused: the screen is locked"), std::string::npos) << name;
+}
+
+TEST_F(HeadlessExecutableTest, RefusesToStartWhereItCannotLockTheSession) {
+    if (!platform::FileManager::fileExists(executable())) GTEST_SKIP() << "the Tarnwick executable is not built";
+    using Variables = std::map<std::string, std::optional<std::string>>;
+    struct Case {
+        Variables environment;
+        const char* says;
+    };
+    // Without DISPLAY a refused Wayland session shows no dialog.
+    const Variables desktop{{"TARNWICK_BACKEND", std::nullopt},     {"DISPLAY", std::nullopt},
+                            {"WAYLAND_DISPLAY", std::nullopt},      {"XDG_SESSION_TYPE", std::nullopt},
+                            {"TARNWICK_ALLOW_WAYLAND", std::nullopt}};
+#ifdef TARNWICK_TEST_DESKTOP_BACKEND
+    const Case cases[] = {
+        {{{"WAYLAND_DISPLAY", "wayland-0"}}, "this session is Wayland"},
+        {{{"XDG_SESSION_TYPE", "wayland"}}, "this session is Wayland"},
+        {{{"XDG_SESSION_TYPE", "x11"}}, "DISPLAY is not set"},
+        {{{"WAYLAND_DISPLAY", "wayland-0"}, {"TARNWICK_ALLOW_WAYLAND", "1"}}, "DISPLAY is not set"},
+        {{{"DISPLAY", ":4093"}}, "cannot open the X display \":4093\""},
+    };
+#else
+    const Case cases[] = {{{}, "built without its desktop backend"}};
+#endif
+    for (const Case& c : cases) {
+        environment = desktop;
+        for (const auto& [name, value] : c.environment) environment[name] = value;
+        start();
+        const int status = exitStatusWithin(10.0);
+        ASSERT_NE(status, -1) << "still running where it cannot lock: " << c.says;
+        EXPECT_EQ(status, EXIT_FAILURE) << c.says;
+        EXPECT_NE(output().find(c.says), std::string::npos) << output();
+    }
 }
 
 TEST_F(HeadlessExecutableTest, EndsAtOnceWithoutAPassword) {

@@ -218,6 +218,9 @@ class Session:
             "XDG_RUNTIME_DIR": runtime,
             "QT_QPA_PLATFORM": "xcb",
         })
+        # Tarnwick refuses to start in a Wayland session.
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("XDG_SESSION_TYPE", None)
         env.update(self.extra_env)
         env.pop("TARNWICK_BACKEND", None)
         env.pop("XAUTHORITY", None)
