@@ -13,18 +13,19 @@ Tarnwick for the next run. The target is under 50 ms.
     bench/guard_takeover.py --build build/default [--runs 20]
 """
 
-import argparse
 import os
 import random
 import re
 import signal
-import statistics
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import guard  # noqa: E402
 import lock_cycle  # noqa: E402
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench_session  # noqa: E402
 
 HELD = re.compile(r"tarnwick-guard: keyboard and pointer held .* \(monotonic ([0-9.]+)\)")
 TARGET_MS = 50.0
@@ -41,23 +42,10 @@ def held_since(session, moment, timeout=5):
     raise lock_cycle.Failure("the guard did not report its grab")
 
 
-def percentile(samples, fraction):
-    ordered = sorted(samples)
-    return ordered[min(len(ordered) - 1, int(round(fraction * (len(ordered) - 1))))]
-
-
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default="build/default")
-    parser.add_argument("--runs", type=int, default=20)
-    arguments = parser.parse_args()
-    lock_cycle.require_programs()
-    pane = os.path.abspath(os.path.join(arguments.build, "Tarnwick.prefPane"))
-    app = os.path.join(pane, "Tarnwick.app", "Contents", "MacOS", "Tarnwick")
-    artifacts = os.path.abspath(os.path.join(arguments.build, "bench-artifacts"))
-    os.makedirs(artifacts, exist_ok=True)
-    session = lock_cycle.Session(app, pane, artifacts,
-                                 preferences={"logLevel": 4, "fadingEnabled": False, "showInMenu": False})
+    arguments = bench_session.options(default_runs=20)
+    session = bench_session.session(arguments.build,
+                                    {"logLevel": 4, "fadingEnabled": False, "showInMenu": False})
     g = None
     try:
         g = guard.GuardedSession(session, session.setup())
@@ -71,9 +59,7 @@ def main():
             samples.append((held_since(session, killed) - killed) * 1000.0)
             print("run %d: %.1f ms" % (run + 1, samples[-1]), flush=True)
             g.unlock_the_guard()
-        print("SIGKILL of the locked application to the guard's grab (%d runs): median %.1f ms, p90 %.1f ms, "
-              "max %.1f ms (target under %.0f ms)" % (len(samples), statistics.median(samples),
-                                                      percentile(samples, 0.9), max(samples), TARGET_MS))
+        bench_session.report("SIGKILL of the locked application to the guard's grab", samples, TARGET_MS)
     except lock_cycle.Failure as failure:
         print("FAIL: %s" % failure)
         return 1

@@ -11,16 +11,17 @@ is unlocked with the password before the next one.
     bench/lock_latency.py --build build/default [--runs 9]
 """
 
-import argparse
 import ctypes
 import ctypes.util
 import os
-import statistics
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import lock_cycle  # noqa: E402
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bench_session  # noqa: E402
 
 FOCUS_IN, FOCUS_OUT = 9, 10
 NOTIFY_GRAB, NOTIFY_UNGRAB = 1, 2
@@ -120,17 +121,8 @@ def unlock(session, probe):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default="build/default")
-    parser.add_argument("--runs", type=int, default=9)
-    arguments = parser.parse_args()
-    lock_cycle.require_programs()
-    pane = os.path.abspath(os.path.join(arguments.build, "Tarnwick.prefPane"))
-    app = os.path.join(pane, "Tarnwick.app", "Contents", "MacOS", "Tarnwick")
-    artifacts = os.path.abspath(os.path.join(arguments.build, "bench-artifacts"))
-    os.makedirs(artifacts, exist_ok=True)
-    session = lock_cycle.Session(app, pane, artifacts,
-                                 preferences={"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False})
+    arguments = bench_session.options(default_runs=9)
+    session = bench_session.session(arguments.build, {"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False})
     try:
         display = session.setup()
         probe = Probe(display)
@@ -141,8 +133,7 @@ def main():
             samples.append(measure(session, probe))
             print("run %d: %.1f ms" % (run + 1, samples[-1]), flush=True)
             unlock(session, probe)
-        print("hot key to keyboard grab, fades off: median %.1f ms (min %.1f, max %.1f, %d runs)" %
-              (statistics.median(samples), min(samples), max(samples), len(samples)))
+        bench_session.report("hot key to keyboard grab, fades off", samples)
     except lock_cycle.Failure as failure:
         print("FAIL: %s" % failure)
         return 1

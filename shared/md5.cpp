@@ -1,5 +1,6 @@
 #include "shared/md5.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -114,4 +115,25 @@ void md5_finish(md5_state_t* state, md5_byte_t digest[16]) {
 
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<md5_byte_t>(state->abcd[i] >> (8 * j));
+}
+
+std::string md5HexDigest(std::string_view bytes) {
+    md5_state_t state;
+    md5_init(&state);
+    // Longer input than the routine's count takes is hashed in pieces.
+    std::size_t offset = 0;
+    do {
+        const std::size_t piece = std::min<std::size_t>(bytes.size() - offset, INT32_MAX);
+        md5_append(&state, reinterpret_cast<const md5_byte_t*>(bytes.data() + offset), static_cast<std::int32_t>(piece));
+        offset += piece;
+    } while (offset < bytes.size());
+    md5_byte_t digest[16];
+    md5_finish(&state, digest);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (md5_byte_t byte : digest) {
+        hex += kHex[byte >> 4];
+        hex += kHex[byte & 0x0F];
+    }
+    return hex;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 // The MD5 message digest of RFC 1321.
 
@@ -19,3 +21,6 @@ void md5_init(md5_state_t* state);
 void md5_append(md5_state_t* state, const md5_byte_t* bytes, std::int32_t count);
 // Pads, appends the bit count and writes the 16 digest bytes.
 void md5_finish(md5_state_t* state, md5_byte_t digest[16]);
+
+// The digest of `bytes` as 32 lower-case hexadecimal digits.
+std::string md5HexDigest(std::string_view bytes);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/PrivateDisplay.h"
+#include "desktop/X11TestClients.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,37 +30,6 @@
 using namespace platform::desktop;
 
 namespace {
-
-void processEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-// A second client of the same server, as another application would be.
-struct OtherClient {
-    Display* dpy = XOpenDisplay(nullptr);
-    ~OtherClient() {
-        if (dpy) XCloseDisplay(dpy);
-    }
-    int grabKeyboard() {
-        const int status = XGrabKeyboard(dpy, DefaultRootWindow(dpy), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-        XSync(dpy, False);
-        return status;
-    }
-    void ungrabKeyboard() {
-        XUngrabKeyboard(dpy, CurrentTime);
-        XSync(dpy, False);
-    }
-    bool keyboardTakenByAnother() {
-        const int status = grabKeyboard();
-        if (status == GrabSuccess) ungrabKeyboard();
-        return status == AlreadyGrabbed;
-    }
-};
 
 std::vector<GammaRamp> currentRamps(Display* dpy) {
     std::vector<GammaRamp> ramps;
@@ -172,44 +142,14 @@ TEST_F(X11DisplaysTest, AKeyboardHeldElsewhereMakesTheCaptureFailAfterRetrying) 
 
 TEST_F(X11DisplaysTest, EveryFurtherMasterKeyboardIsGrabbedToo) {
     OtherClient other;
-    // A second keyboard-and-pointer pair, as a second seat or a tablet tool has.
-    XIAddMasterInfo add{};
-    add.type = XIAddMaster;
-    add.name = const_cast<char*>("tarnwick-test");
-    add.send_core = True;
-    add.enable = True;
-    ASSERT_EQ(XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1), Success);
-    XSync(other.dpy, False);
-    int count = 0, keyboard = -1, pointer = -1;
-    XIDeviceInfo* devices = XIQueryDevice(other.dpy, XIAllMasterDevices, &count);
-    for (int i = 0; i < count; ++i) {
-        if (std::string(devices[i].name) == "tarnwick-test keyboard") keyboard = devices[i].deviceid;
-        if (std::string(devices[i].name) == "tarnwick-test pointer") pointer = devices[i].deviceid;
-    }
-    XIFreeDeviceInfo(devices);
+    const auto [keyboard, pointer] = other.addMasterPair("tarnwick-test");
     ASSERT_GT(keyboard, 0);
-    auto grabbedElsewhere = [&] {
-        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-        XISetMask(bits, XI_KeyPress);
-        XIEventMask mask{keyboard, sizeof bits, bits};
-        const Status status = XIGrabDevice(other.dpy, keyboard, DefaultRootWindow(other.dpy), CurrentTime, None,
-                                           XIGrabModeAsync, XIGrabModeAsync, False, &mask);
-        if (status == GrabSuccess) XIUngrabDevice(other.dpy, keyboard, CurrentTime);
-        XSync(other.dpy, False);
-        return status == AlreadyGrabbed;
-    };
-    EXPECT_FALSE(grabbedElsewhere());
+    EXPECT_FALSE(other.deviceGrabbedElsewhere(keyboard));
     ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
-    EXPECT_TRUE(grabbedElsewhere()) << "the second keyboard could still type into other windows";
+    EXPECT_TRUE(other.deviceGrabbedElsewhere(keyboard)) << "the second keyboard could still type into other windows";
     displays->releaseAll();
-    EXPECT_FALSE(grabbedElsewhere());
-
-    XIRemoveMasterInfo remove{};
-    remove.type = XIRemoveMaster;
-    remove.deviceid = pointer;
-    remove.return_mode = XIFloating;
-    XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1);
-    XSync(other.dpy, False);
+    EXPECT_FALSE(other.deviceGrabbedElsewhere(keyboard));
+    other.removeMasterPair(pointer);
 }
 
 TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {

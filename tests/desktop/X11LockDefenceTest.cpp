@@ -159,37 +159,11 @@ TEST_F(X11LockDefenceTest, ADestroyedShieldIsReportedToItsOwner) {
 
 TEST_F(X11LockDefenceTest, AMasterKeyboardAddedWhileLockedIsGrabbedAtOnce) {
     OtherClient other;
-    XIAddMasterInfo add{};
-    add.type = XIAddMaster;
-    add.name = const_cast<char*>("tarnwick-late");
-    add.send_core = True;
-    add.enable = True;
-    ASSERT_EQ(XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&add), 1), Success);
-    XSync(other.dpy, False);
-    int count = 0, keyboard = -1, pointer = -1;
-    XIDeviceInfo* devices = XIQueryDevice(other.dpy, XIAllMasterDevices, &count);
-    for (int i = 0; i < count; ++i) {
-        if (std::string(devices[i].name) == "tarnwick-late keyboard") keyboard = devices[i].deviceid;
-        if (std::string(devices[i].name) == "tarnwick-late pointer") pointer = devices[i].deviceid;
-    }
-    XIFreeDeviceInfo(devices);
+    const auto [keyboard, pointer] = other.addMasterPair("tarnwick-late");
     ASSERT_GT(keyboard, 0);
     oneTurn();
-
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_KeyPress);
-    XIEventMask mask{keyboard, sizeof bits, bits};
-    const Status status = XIGrabDevice(other.dpy, keyboard, DefaultRootWindow(other.dpy), CurrentTime, None,
-                                       XIGrabModeAsync, XIGrabModeAsync, False, &mask);
-    if (status == GrabSuccess) XIUngrabDevice(other.dpy, keyboard, CurrentTime);
-    EXPECT_EQ(status, AlreadyGrabbed) << "the new keyboard could type into other windows";
-
-    XIRemoveMasterInfo remove{};
-    remove.type = XIRemoveMaster;
-    remove.deviceid = pointer;
-    remove.return_mode = XIFloating;
-    XIChangeHierarchy(other.dpy, reinterpret_cast<XIAnyHierarchyChangeInfo*>(&remove), 1);
-    XSync(other.dpy, False);
+    EXPECT_TRUE(other.deviceGrabbedElsewhere(keyboard)) << "the new keyboard could type into other windows";
+    other.removeMasterPair(pointer);
     oneTurn();
     EXPECT_TRUE(lockHolds(other));
 }

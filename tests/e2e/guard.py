@@ -260,13 +260,7 @@ def run(session):
 
 
 def main():
-    arguments = lock_cycle.parse_arguments()
-    lock_cycle.require_programs()
-    os.makedirs(arguments.artifacts, exist_ok=True)
-    session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,
-                                 preferences={"showInMenu": False})
-    return lock_cycle.run_reporting(session, lambda: run(session), log_lines=30)
-
+    return lock_cycle.run_script(run, preferences={"showInMenu": False}, log_lines=30)
 
 if __name__ == "__main__":
     sys.exit(main())

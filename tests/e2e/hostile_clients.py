@@ -144,12 +144,7 @@ def run(session):
 
 
 def main():
-    arguments = lock_cycle.parse_arguments()
-    lock_cycle.require_programs()
-    os.makedirs(arguments.artifacts, exist_ok=True)
-    session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts)
-    return lock_cycle.run_reporting(session, lambda: run(session))
-
+    return lock_cycle.run_script(run)
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -39,13 +39,7 @@ def run(session):
 
 
 def main():
-    arguments = lock_cycle.parse_arguments()
-    lock_cycle.require_programs()
-    os.makedirs(arguments.artifacts, exist_ok=True)
-    session = lock_cycle.Session(arguments.app, arguments.pane, arguments.artifacts,
-                                 preferences={"lockOnStartup": False, "autoActivate": ONE_MINUTE})
-    return lock_cycle.run_reporting(session, lambda: run(session))
-
+    return lock_cycle.run_script(run, preferences={"lockOnStartup": False, "autoActivate": ONE_MINUTE})
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -384,12 +384,19 @@ def run_reporting(session, scenario, log_lines=40):
     return 0
 
 
-def main():
+def run_script(scenario, preferences=None, log_lines=40):
+    """The whole of a one-session script's main(): its options, the programs
+    it needs, its artifacts folder, a session with `preferences` stored, and
+    `scenario(session)` run and reported."""
     arguments = parse_arguments()
     require_programs()
     os.makedirs(arguments.artifacts, exist_ok=True)
-    session = Session(arguments.app, arguments.pane, arguments.artifacts)
-    return run_reporting(session, lambda: run(session))
+    session = Session(arguments.app, arguments.pane, arguments.artifacts, preferences)
+    return run_reporting(session, lambda: scenario(session), log_lines)
+
+
+def main():
+    return run_script(run)
 
 
 if __name__ == "__main__":

@@ -51,17 +51,6 @@ std::optional<std::vector<char>> readSmallRegularFile(const std::string& path) {
     return contents;
 }
 
-std::string hexDigest(const std::string& text) {
-    md5_state_t state;
-    md5_init(&state);
-    md5_append(&state, reinterpret_cast<const md5_byte_t*>(text.data()), static_cast<std::int32_t>(text.size()));
-    md5_byte_t digest[16];
-    md5_finish(&state, digest);
-    char hex[2 * sizeof digest + 1];
-    for (std::size_t i = 0; i < sizeof digest; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return std::string(hex, 2 * sizeof digest);
-}
-
 }  // namespace
 
 std::string preferencesFile() {
@@ -93,7 +82,7 @@ std::optional<std::string> readPasswordDigest(const std::string& path) {
 }
 
 bool passwordMatches(const std::string& password, const std::string& digest) {
-    const std::string typed = hexDigest(password);
+    const std::string typed = md5HexDigest(password);
     if (typed.size() != digest.size()) return false;
     unsigned char difference = 0;
     for (std::size_t i = 0; i < typed.size(); ++i) difference |= static_cast<unsigned char>(typed[i] ^ digest[i]);
