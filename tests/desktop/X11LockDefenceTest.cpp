@@ -59,18 +59,24 @@ protected:
         XSync(session->display(), False);
     }
 
-    // Every cover and the shield are viewable, nothing of another client is
-    // above any of them, and the keyboard is still grabbed.
+    // On every screen: the lock's windows are the root's viewable children
+    // and nothing of another client shows above any of them; the keyboard
+    // is still grabbed.
     ::testing::AssertionResult lockHolds(OtherClient& other) {
-        const std::vector<::Window> order = other.stacking();
         const std::set<::Window> ours = ownWindows();
-        const auto lowestOurs =
-            std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
-        for (auto it = lowestOurs; it != order.end(); ++it)
-            if (!ours.count(*it) && other.viewable(*it)) return ::testing::AssertionFailure() << "a window shows above";
+        std::set<::Window> atTheTop;
+        for (int screen = 0; screen < ScreenCount(other.dpy); ++screen) {
+            const std::vector<::Window> order = other.stacking(screen);
+            const auto lowestOurs =
+                std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
+            for (auto it = lowestOurs; it != order.end(); ++it) {
+                if (ours.count(*it)) atTheTop.insert(*it);
+                else if (other.viewable(*it)) return ::testing::AssertionFailure() << "a window shows above";
+            }
+        }
         for (::Window w : ours) {
             if (!other.viewable(w)) return ::testing::AssertionFailure() << "one of the lock's windows is unmapped";
-            if (std::find(order.begin(), order.end(), w) == order.end())
+            if (!atTheTop.count(w))
                 return ::testing::AssertionFailure() << "one of the lock's windows is inside another window";
         }
         if (displays->coverWindows().size() < displays->monitors().size())
