@@ -6,6 +6,9 @@
 #include "shared/ThreadNumber.h"
 
 #include <atomic>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace qmasl {
@@ -102,7 +105,71 @@ std::string convert(const Conversion& c, const Argument& a) {
     }
 }
 
+// The argument a C caller passed for a conversion, read with the type its
+// length modifiers and conversion character give it.
+Argument nextArgument(char type, std::string_view lengthModifiers, std::va_list& arguments) {
+    const bool isLongLong = lengthModifiers == "ll" || lengthModifiers == "q";
+    switch (type) {
+        case 'd':
+        case 'i':
+            if (isLongLong) return va_arg(arguments, long long);
+            if (lengthModifiers == "l") return va_arg(arguments, long);
+            if (lengthModifiers == "z" || lengthModifiers == "t") return va_arg(arguments, std::ptrdiff_t);
+            if (lengthModifiers == "j") return va_arg(arguments, std::intmax_t);
+            return va_arg(arguments, int);
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'o':
+            if (isLongLong) return va_arg(arguments, unsigned long long);
+            if (lengthModifiers == "l") return va_arg(arguments, unsigned long);
+            if (lengthModifiers == "z" || lengthModifiers == "t") return va_arg(arguments, std::size_t);
+            if (lengthModifiers == "j") return va_arg(arguments, std::uintmax_t);
+            return va_arg(arguments, unsigned int);
+        case 'c': return va_arg(arguments, int);
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+            if (lengthModifiers == "L") return static_cast<double>(va_arg(arguments, long double));
+            return va_arg(arguments, double);
+        case 'p': return va_arg(arguments, const void*);
+        default:  // %s and %@: a C caller's text
+            return va_arg(arguments, const char*);
+    }
+}
+
 }  // namespace
+
+std::string formatCArguments(const char* format, std::va_list arguments) {
+    std::va_list remaining;
+    va_copy(remaining, arguments);
+    std::string rewritten;
+    std::vector<Argument> values;
+    for (const char* f = format; *f;) {
+        if (*f != '%' || f[1] == '%') {
+            const std::size_t n = *f == '%' ? 2 : 1;
+            rewritten.append(f, n);
+            f += n;
+            continue;
+        }
+        const Conversion c = parseConversion(f);
+        if (c.type == 0) {
+            rewritten += f;
+            break;
+        }
+        // Widths and precisions given as arguments become part of the text.
+        for (char ch : c.spec) rewritten += ch == '*' ? std::to_string(va_arg(remaining, int)) : std::string(1, ch);
+        const std::string_view lengthModifiers(f + c.spec.size(), c.length - 1 - c.spec.size());
+        rewritten.append(lengthModifiers).push_back(c.type);
+        values.push_back(nextArgument(c.type, lengthModifiers, remaining));
+        f += c.length;
+    }
+    va_end(remaining);
+    return qmasl::format(rewritten.c_str(), values);
+}
 
 std::string format(const char* format, const std::vector<Argument>& arguments) {
     std::string out;
@@ -159,7 +226,16 @@ void resetLevelForTesting(std::int16_t level) { logLevel.store(level); }
 
 }  // namespace qmasl
 
-void qm_asl_set_log_level(std::int32_t level) {
+extern "C" void _qm_asl_log(const char* file, std::int32_t line, std::int16_t level, const char* format, ...) {
+    if (!format || !qmasl::shouldLog(level)) return;
+    std::va_list arguments;
+    va_start(arguments, format);
+    const std::string message = qmasl::formatCArguments(format, arguments);
+    va_end(arguments);
+    qmasl::write(file, line, level, message);
+}
+
+extern "C" void qm_asl_set_log_level(std::int32_t level) {
     const auto low = static_cast<std::int16_t>(level & 0xFFFF);
     qmasl::resetLevelForTesting(low);
     platform::Defaults::standard().setValue(platform::Value(static_cast<int>(low)), "logLevel");

@@ -3,6 +3,7 @@
 #include "platform/foundation/Object.h"
 #include "platform/foundation/Value.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +49,9 @@ struct Argument {
 
 // The message with every conversion applied.
 std::string format(const char* format, const std::vector<Argument>& arguments);
+// The same for arguments a C caller passed (the plain _qm_asl_log): %@ and
+// %s take a NUL-terminated UTF-8 text, the other conversions their C types.
+std::string formatCArguments(const char* format, std::va_list arguments);
 
 // Whether a call of this level is written, reading "logLevel" first if needed.
 bool shouldLog(std::int16_t level);
@@ -65,7 +69,8 @@ void _qm_asl_log(const char* file, std::int32_t line, std::int16_t level, const 
     qmasl::write(file, line, level, qmasl::format(format, {qmasl::Argument(args)...}));
 }
 
-// Sets the level and stores it under "logLevel" in the standard defaults.
-void qm_asl_set_log_level(std::int32_t level);
+// Sets the level (the low 16 bits) and stores it under "logLevel" in the
+// standard defaults. A plain symbol, which the pane exports.
+extern "C" void qm_asl_set_log_level(std::int32_t level);
 
 #define QMLog(level, ...) _qm_asl_log(__FILE__, __LINE__, static_cast<std::int16_t>(level), __VA_ARGS__)

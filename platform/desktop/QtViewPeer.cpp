@@ -1,15 +1,23 @@
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabWidget>
 
 #include "platform/desktop/QtViewPeer.h"
 
+#include "platform/desktop/QtControlWidgets.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/Layout.h"
 #include "platform/ui/TextField.h"
 
 #include <algorithm>
@@ -74,6 +82,77 @@ QPixmap pixmapFor(const Image& image) {
     return templateIcon(image.name());
 }
 
+constexpr int kPageMargin = 12;
+
+// Black is the text colour of the desktop's style, whatever that is.
+QPalette paletteFor(const Color& colour) {
+    QPalette palette;
+    if (colour == Color::black()) return palette;
+    const QColor qcolour = QColor::fromRgbF(float(colour.red), float(colour.green), float(colour.blue), float(colour.alpha));
+    palette.setColor(QPalette::WindowText, qcolour);
+    palette.setColor(QPalette::Text, qcolour);
+    return palette;
+}
+
+bool isDefaultFont(const TextField& field) { return field.fontName() == "system" && field.fontSize() == 13; }
+
+// The widget of a layout view: a tab widget, a group box or a plain widget,
+// with the layout that arranges its subviews.
+QWidget* createLayoutWidget(View& view) {
+    if (auto* tabs = dynamic_cast<TabView*>(&view)) {
+        auto* widget = new QTabWidget;
+        QObject::connect(widget, &QTabWidget::currentChanged, [tabs](int index) { tabs->selectTabAtIndex(index); });
+        return widget;
+    }
+    if (auto* box = dynamic_cast<Box*>(&view)) {
+        auto* group = new QGroupBox(QString::fromStdString(box->title()));
+        new QVBoxLayout(group);
+        return group;
+    }
+    if (dynamic_cast<FormView*>(&view)) {
+        auto* widget = new QWidget;
+        auto* form = new QFormLayout(widget);
+        form->setContentsMargins(0, 0, 0, 0);
+        form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+        return widget;
+    }
+    if (auto* stack = dynamic_cast<StackView*>(&view)) {
+        auto* widget = new QWidget;
+        auto* layout = new QBoxLayout(
+            stack->orientation() == StackView::Orientation::Vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight,
+            widget);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(static_cast<int>(std::lround(stack->spacing())));
+        // Room to spare goes to the end, until a subview that expands takes it.
+        layout->addStretch(1);
+        return widget;
+    }
+    return nullptr;
+}
+
+bool isLayoutView(const View& view) {
+    return dynamic_cast<const TabView*>(&view) || dynamic_cast<const Box*>(&view) ||
+           dynamic_cast<const FormView*>(&view) || dynamic_cast<const StackView*>(&view);
+}
+
+// Puts the widget of subview `index` of `container` into the container's layout.
+void arrange(View& container, QWidget* containerWidget, std::size_t index, View& child, QWidget* childWidget) {
+    if (auto* tabs = dynamic_cast<TabView*>(&container)) {
+        // A page keeps its content off the tab widget's frame.
+        if (QLayout* page = childWidget->layout()) page->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+        static_cast<QTabWidget*>(containerWidget)
+            ->addTab(childWidget, QString::fromStdString(tabs->labels().at(index)));
+    } else if (auto* form = dynamic_cast<FormView*>(&container)) {
+        static_cast<QFormLayout*>(containerWidget->layout())
+            ->addRow(QString::fromStdString(form->captions().at(index)), childWidget);
+    } else if (auto* layout = qobject_cast<QBoxLayout*>(containerWidget->layout())) {
+        const bool expands = expandsInLayout(child);
+        const int spacer = dynamic_cast<StackView*>(&container) ? layout->count() - 1 : layout->count();
+        layout->insertWidget(spacer, childWidget, expands ? 1 : 0);
+        if (expands && dynamic_cast<StackView*>(&container)) layout->setStretch(layout->count() - 1, 0);
+    }
+}
+
 }  // namespace
 
 QtViewPeer::QtViewPeer(View& view) : view_(view) {
@@ -94,6 +173,15 @@ bool QtViewPeer::InputFilter::eventFilter(QObject* watched, QEvent* event) {
             if (isControl || !view_.acceptsFirstResponder()) return false;
             view_.mouseDown(Event::ofType(Event::Type::LeftMouseDown));
             return true;
+        case QEvent::KeyPress: {
+            // Return goes to the field's own action, and to nothing else: a
+            // dialog would press its default button as well.
+            auto* field = dynamic_cast<TextField*>(&view_);
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (!field || !field->hasAction() || (key != Qt::Key_Return && key != Qt::Key_Enter)) return false;
+            field->performReturn();
+            return true;
+        }
         default: return false;
     }
 }
@@ -116,9 +204,17 @@ QtViewPeer& QtViewPeer::attach(View& view) {
     return *existing;
 }
 
+View* QtViewPeer::viewOfWidget(View& root, const QWidget* widget) {
+    if (auto* peer = dynamic_cast<QtViewPeer*>(root.peer()); peer && peer->widget() == widget) return &root;
+    for (const ViewRef& child : root.subviews())
+        if (View* found = viewOfWidget(*child, widget)) return found;
+    return nullptr;
+}
+
 void QtViewPeer::createWidget() {
     if (auto* field = dynamic_cast<TextField*>(&view_)) {
-        if (field->isEditable()) {
+        // A secure field may be read-only for a while; it stays a masked line edit.
+        if (field->isEditable() || field->isSecure()) {
             auto* edit = new QLineEdit;
             if (field->isSecure()) edit->setEchoMode(QLineEdit::Password);
             QObject::connect(edit, &QLineEdit::textEdited,
@@ -138,20 +234,49 @@ void QtViewPeer::createWidget() {
                                                         : static_cast<QAbstractButton*>(new QPushButton);
         QObject::connect(qbutton, &QAbstractButton::clicked, [this] { static_cast<Button&>(view_).performClick(); });
         widget_ = qbutton;
+    } else if (QWidget* control = createControlWidget(view_)) {
+        widget_ = control;
+    } else if (QWidget* container = createLayoutWidget(view_)) {
+        widget_ = container;
     } else {
         widget_ = new QWidget;
     }
+    widget_->setObjectName(QString::fromStdString(view_.identifier()));
 }
 
 void QtViewPeer::modelChanged() {
     if (!widget_) return;
     syncContent();
     syncSubviews();
-    if (QWidget* parent = widget_->parentWidget()) {
-        if (fills_)
-            fill(parent, fillSize_.width, fillSize_.height);
-        else
-            placeIn(parent, parentHeight_, offset_);
+    QWidget* parent = widget_->parentWidget();
+    if (!parent) return;
+    switch (placement_) {
+        case Placement::Fills: fill(parent, fillSize_.width, fillSize_.height); return;
+        case Placement::Free: placeIn(parent, parentHeight_, offset_); return;
+        case Placement::Arranged: arrangeBy(parent); return;
+    }
+}
+
+bool QtViewPeer::shouldShow() const { return !view_.isHidden() && shownWhileNotHidden(view_); }
+
+void QtViewPeer::syncText(const TextField& field) {
+    const QString text = QString::fromStdString(field.stringValue());
+    if (!isDefaultFont(field)) {
+        QFont font = widget_->font();
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(field.fontSize()))));
+        widget_->setFont(font);
+    }
+    widget_->setPalette(paletteFor(field.textColor()));
+    widget_->setEnabled(field.isEnabled());
+    if (auto* edit = qobject_cast<QLineEdit*>(widget_)) {
+        if (edit->text() != text) edit->setText(text);
+        edit->setAlignment(alignmentFor(field.alignment()));
+        edit->setFrame(field.isBordered());
+        edit->setReadOnly(!field.isEditable());
+        if (!field.isEditable()) edit->setEnabled(false);
+    } else if (auto* label = qobject_cast<QLabel*>(widget_)) {
+        label->setText(text);
+        label->setAlignment(alignmentFor(field.alignment()));
     }
 }
 
@@ -168,18 +293,7 @@ void QtViewPeer::syncContent() {
         widget_->setGraphicsEffect(nullptr);
     }
     if (auto* field = dynamic_cast<TextField*>(&view_)) {
-        const QString text = QString::fromStdString(field->stringValue());
-        QFont font = widget_->font();
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(field->fontSize()))));
-        widget_->setFont(font);
-        if (auto* edit = qobject_cast<QLineEdit*>(widget_)) {
-            if (edit->text() != text) edit->setText(text);
-            edit->setAlignment(alignmentFor(field->alignment()));
-            edit->setFrame(field->isBordered());
-        } else if (auto* label = qobject_cast<QLabel*>(widget_)) {
-            label->setText(text);
-            label->setAlignment(alignmentFor(field->alignment()));
-        }
+        syncText(*field);
     } else if (auto* imageView = dynamic_cast<ImageView*>(&view_)) {
         auto* label = static_cast<QLabel*>(widget_.data());
         const ImageRef& image = imageView->image();
@@ -191,30 +305,64 @@ void QtViewPeer::syncContent() {
     } else if (auto* button = dynamic_cast<Button*>(&view_)) {
         auto* qbutton = static_cast<QAbstractButton*>(widget_.data());
         qbutton->setText(QString::fromStdString(button->title()));
+        qbutton->setEnabled(button->isEnabled());
         if (button->isCheckbox()) qbutton->setChecked(button->state() != 0);
+    } else if (auto* tabs = dynamic_cast<TabView*>(&view_)) {
+        auto* widget = static_cast<QTabWidget*>(widget_.data());
+        const QSignalBlocker quiet(widget);
+        if (widget->count() > tabs->indexOfSelectedTab()) widget->setCurrentIndex(tabs->indexOfSelectedTab());
+    } else {
+        syncControlWidget(view_, widget_);
     }
 }
 
 void QtViewPeer::syncSubviews() {
+    if (isLayoutView(view_)) {
+        arrangeSubviews();
+        return;
+    }
     const Rect& own = view_.frame();
-    const double height = fills_ ? fillSize_.height : own.height;
-    const Point offset = fills_ ? Point{(fillSize_.width - own.width) / 2, (fillSize_.height - own.height) / 2} : Point{};
+    const bool fills = placement_ == Placement::Fills;
+    const double height = fills ? fillSize_.height : own.height;
+    const Point offset = fills ? Point{(fillSize_.width - own.width) / 2, (fillSize_.height - own.height) / 2} : Point{};
     for (const ViewRef& child : view_.subviews()) attach(*child).placeIn(widget_, height, offset);
+}
+
+void QtViewPeer::arrangeSubviews() {
+    // Subviews join the layout once, in order; a layout view's subviews are
+    // never taken away.
+    const auto& children = view_.subviews();
+    const QSignalBlocker quiet(widget_.data());
+    for (std::size_t i = arranged_.size(); i < children.size(); ++i) {
+        arranged_.push_back(children[i].get());
+        QtViewPeer& child = attach(*children[i]);
+        child.arrangeBy(widget_);
+        arrange(view_, widget_, i, *children[i], child.widget());
+    }
+}
+
+void QtViewPeer::arrangeBy(QWidget* parent) {
+    if (!widget_) return;
+    placement_ = Placement::Arranged;
+    if (widget_->parentWidget() != parent) widget_->setParent(parent);
+    const Rect& frame = view_.frame();
+    widget_->setMinimumSize(static_cast<int>(std::lround(frame.width)), static_cast<int>(std::lround(frame.height)));
+    widget_->setVisible(shouldShow());
 }
 
 void QtViewPeer::fill(QWidget* parent, double width, double height) {
     if (!widget_) return;
-    fills_ = true;
+    placement_ = Placement::Fills;
     fillSize_ = {width, height};
     if (widget_->parentWidget() != parent) widget_->setParent(parent);
     widget_->setGeometry(0, 0, static_cast<int>(std::lround(width)), static_cast<int>(std::lround(height)));
     syncSubviews();
-    widget_->setVisible(!view_.isHidden());
+    widget_->setVisible(shouldShow());
 }
 
 void QtViewPeer::placeIn(QWidget* parent, double parentHeight, Point offset) {
     if (!widget_) return;
-    fills_ = false;
+    placement_ = Placement::Free;
     parentHeight_ = parentHeight;
     offset_ = offset;
     if (widget_->parentWidget() != parent) widget_->setParent(parent);
@@ -223,7 +371,7 @@ void QtViewPeer::placeIn(QWidget* parent, double parentHeight, Point offset) {
     const double y = parentHeight - (frame.y + offset.y + frame.height);
     widget_->setGeometry(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)),
                          static_cast<int>(std::lround(frame.width)), static_cast<int>(std::lround(frame.height)));
-    widget_->setVisible(!view_.isHidden() && parent);
+    widget_->setVisible(shouldShow() && parent);
 }
 
 }  // namespace platform::desktop

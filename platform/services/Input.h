@@ -22,8 +22,15 @@ public:
     virtual void destroy() = 0;
 };
 
-// A global hot key: a key code and Carbon modifier flags
-// (cmdKey 0x100, shiftKey 0x200, optionKey 0x800, controlKey 0x1000).
+// Modifier flags in the Carbon encoding, in which hot keys are stored.
+namespace carbon {
+inline constexpr std::int32_t cmdKey = 0x100;
+inline constexpr std::int32_t shiftKey = 0x200;
+inline constexpr std::int32_t optionKey = 0x800;
+inline constexpr std::int32_t controlKey = 0x1000;
+}  // namespace carbon
+
+// A global hot key: a key code and Carbon modifier flags.
 struct KeyCombo {
     std::int32_t keyCode = 0;
     std::int32_t modifiers = 0;

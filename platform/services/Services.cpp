@@ -9,6 +9,7 @@
 #include "platform/services/Processes.h"
 #include "platform/services/Workspace.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/OpenPanel.h"
 
 namespace platform {
 
@@ -26,6 +27,7 @@ void uninstallAllServices() {
     DisplayPower::install(nullptr);
     Displays::install(nullptr);
     AlertPresenter::install(nullptr);
+    OpenPanelPresenter::install(nullptr);
     RunLoop::install(nullptr);
 }
 

@@ -18,6 +18,7 @@ void Button::setState(int state) {
 }
 
 void Button::performClick() {
+    if (!isEnabled()) return;
     if (checkbox_) setState(state_ ? 0 : 1);
     if (action_) action_(*this);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/ui/Control.h"
 #include "platform/ui/Image.h"
-#include "platform/ui/View.h"
 
 #include <functional>
 #include <string>
@@ -22,16 +22,17 @@ private:
 };
 
 // A push button or checkbox with a target action.
-class Button : public View {
+class Button : public Control {
 public:
     using Action = std::function<void(Button&)>;
-    explicit Button(Rect frame = {}, std::string title = {}) : View(frame), title_(std::move(title)) {}
+    explicit Button(Rect frame = {}, std::string title = {}) : Control(frame), title_(std::move(title)) {}
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     int state() const { return state_; }
     void setState(int state);
     void setAction(Action action) { action_ = std::move(action); }
-    // A click: a checkbox toggles its state, then the action runs.
+    // A click: a checkbox toggles its state, then the action runs. A
+    // disabled button does nothing.
     void performClick();
     bool isCheckbox() const { return checkbox_; }
     void setCheckbox(bool checkbox) { checkbox_ = checkbox; }

@@ -2,7 +2,7 @@
 
 namespace platform {
 
-TextField::TextField(Rect frame) : View(frame) {}
+TextField::TextField(Rect frame) : Control(frame) {}
 
 void TextField::setStringValue(const std::string& value) {
     value_ = value;
@@ -33,6 +33,15 @@ void TextField::setFont(const std::string& name, double size) {
 void TextField::setAlignment(int alignment) {
     alignment_ = alignment;
     changed();
+}
+
+void TextField::setTextColor(const Color& color) {
+    textColor_ = color;
+    changed();
+}
+
+void TextField::performReturn() {
+    if (isEnabled() && action_) action_(*this);
 }
 
 void TextField::userEdited(const std::string& newValue) {

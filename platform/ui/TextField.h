@@ -1,15 +1,18 @@
 #pragma once
 
-#include "platform/ui/View.h"
+#include "platform/ui/Control.h"
 
+#include <functional>
 #include <string>
 
 namespace platform {
 
-// A text field or label. User edits arrive through `userEdited`, which the
-// backend calls (headless tests call it directly).
-class TextField : public View {
+// A text field or label. User edits arrive through `userEdited`, and Return
+// in the field through `performReturn`, which the backend calls (headless
+// tests call them directly).
+class TextField : public Control {
 public:
+    using Action = std::function<void(TextField&)>;
     explicit TextField(Rect frame = {});
 
     const std::string& stringValue() const { return value_; }
@@ -25,6 +28,8 @@ public:
     void setFont(const std::string& name, double size);
     int alignment() const { return alignment_; }
     void setAlignment(int alignment);
+    const Color& textColor() const { return textColor_; }
+    void setTextColor(const Color& color);
     virtual bool isSecure() const { return false; }
 
     Object* delegate() const { return delegate_; }
@@ -36,6 +41,12 @@ public:
     void userEdited(const std::string& newValue);
     virtual void textDidChange();
 
+    // The action Return sends; none leaves Return to the window.
+    void setAction(Action action) { action_ = std::move(action); }
+    bool hasAction() const { return static_cast<bool>(action_); }
+    // Return pressed in the field: its action runs, unless it is disabled.
+    void performReturn();
+
 private:
     std::string value_;
     bool editable_ = false;
@@ -44,7 +55,9 @@ private:
     std::string fontName_ = "system";
     double fontSize_ = 13;
     int alignment_ = 0;
+    Color textColor_ = Color::black();
     Object* delegate_ = nullptr;
+    Action action_;
 };
 
 // Shows every character as a bullet; keeps the typed text as its value.

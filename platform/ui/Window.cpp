@@ -31,6 +31,8 @@ Window::Window(Rect contentRect) : frame_(contentRect) {}
 
 Window::~Window() {
     if (currentKeyWindow == this) currentKeyWindow = nullptr;
+    if (sheetParent_) sheetParent_->endSheet(*this);
+    if (attachedSheet_) endSheet(*attachedSheet_);
     auto& list = visibleWindows();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     if (contentView_) contentView_->setWindow(nullptr);
@@ -143,6 +145,21 @@ void Window::sendEvent(const EventRef& event) {
         case Event::Type::FlagsChanged: target->flagsChanged(event); return;
         default: return;
     }
+}
+
+void Window::beginSheet(Window& sheet) {
+    if (attachedSheet_ || sheet.sheetParent_ || &sheet == this) return;
+    attachedSheet_ = &sheet;
+    sheet.sheetParent_ = this;
+    sheet.makeKeyAndOrderFront();
+    changed();
+}
+
+void Window::endSheet(Window& sheet) {
+    if (attachedSheet_ != &sheet) return;
+    attachedSheet_ = nullptr;
+    sheet.sheetParent_ = nullptr;
+    changed();
 }
 
 Window* Window::keyWindow() { return currentKeyWindow; }

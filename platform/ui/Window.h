@@ -66,6 +66,14 @@ public:
     bool isOneShot() const { return oneShot_; }
     void setOneShot(bool oneShot) { oneShot_ = oneShot; }
 
+    // A sheet: a window attached to this one that takes its input until it
+    // ends. One at a time; beginning another while one is up does nothing.
+    void beginSheet(Window& sheet);
+    // Detaches the sheet; the sheet's owner orders it out.
+    void endSheet(Window& sheet);
+    Window* attachedSheet() const { return attachedSheet_; }
+    Window* sheetParent() const { return sheetParent_; }
+
     WindowDelegate* delegate() const { return delegate_; }
     void setDelegate(WindowDelegate* delegate) { delegate_ = delegate; }
 
@@ -102,6 +110,8 @@ private:
     bool acceptsMouseMoved_ = false;
     bool oneShot_ = false;
     WindowDelegate* delegate_ = nullptr;
+    Window* attachedSheet_ = nullptr;
+    Window* sheetParent_ = nullptr;
     std::shared_ptr<Peer> peer_;
 };
 

@@ -140,4 +140,15 @@ TEST_F(LogFacility, SettingTheLevelStoresItsLowSixteenBits) {
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{"notice"}));
 }
 
+// The plain function a C caller reaches through the pane's exports.
+extern "C" void _qm_asl_log(const char* file, std::int32_t line, std::int16_t level, const char* format, ...);
+
+TEST_F(LogFacility, ThePlainFunctionTakesCArgumentsLikeTheTemplate) {
+    _qm_asl_log("/src/Caller.m", 12, 3, "%@ has %d%% of %*ld in %.1f s, %lu left, %s%c", "pane", 50, 4, 7L, 2.25,
+                static_cast<unsigned long>(3), "100%d", '!');
+    _qm_asl_log("/src/Caller.m", 13, 7, "dropped %@", "text");
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{std::to_string(platform::Thread::currentNumber()) +
+                                                         ":Caller.m:12 pane has 50% of    7 in 2.2 s, 3 left, 100%d!"}));
+}
+
 }  // namespace

@@ -1,0 +1,129 @@
+#include <QApplication>
+
+#include "platform/desktop/host/SettingsHost.h"
+
+#include "platform/desktop/DBusConnectionService.h"
+#include "platform/desktop/DBusNotificationCenter.h"
+#include "platform/desktop/DesktopWorkspace.h"
+#include "platform/desktop/QtAlertPresenter.h"
+#include "platform/desktop/QtOpenPanelPresenter.h"
+#include "platform/desktop/QtRunLoop.h"
+#include "platform/desktop/X11Session.h"
+#include "platform/desktop/XkbInputSources.h"
+#include "platform/desktop/host/QtPaneWindowPeer.h"
+#include "platform/desktop/host/WidgetMap.h"
+#include "platform/services/Services.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace platform::desktop {
+
+namespace {
+
+// Closing the pane's window ends the host.
+class MainWindowDelegate final : public WindowDelegate {
+public:
+    bool windowShouldClose(Window&) override {
+        QCoreApplication::quit();
+        return true;
+    }
+};
+
+Display* openDisplay() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) throw std::runtime_error("cannot open the X display; the settings need an X11 session");
+    return display;
+}
+
+}  // namespace
+
+struct SettingsHost::Services {
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<X11Session> session;
+    std::unique_ptr<QtRunLoop> runLoop;
+    std::unique_ptr<QtAlertPresenter> alerts;
+    std::unique_ptr<QtOpenPanelPresenter> openPanels;
+    std::unique_ptr<XkbInputSources> inputSources;
+    std::unique_ptr<DesktopWorkspace> workspace;
+    std::unique_ptr<DBusNotificationCenter> notifications;
+    std::unique_ptr<DBusConnectionService> connections;
+    std::unique_ptr<WidgetMap> widgetMap;
+    std::unique_ptr<PreferencePane> pane;
+    std::unique_ptr<Window> mainWindow;
+    MainWindowDelegate mainWindowDelegate;
+};
+
+SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<Services>()) {
+    Services& s = *services_;
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) throw std::runtime_error("no X display (DISPLAY is not set)");
+    // Qt ends the process when it cannot reach the display; a display that
+    // opens here is one Qt can open too.
+    Display* connection = openDisplay();
+    // The keyboard's keys are read as X11 names them, also under XWayland.
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    s.application = std::make_unique<QApplication>(argc, argv);
+    s.session = std::make_unique<X11Session>(connection);
+    QApplication::setApplicationName(QStringLiteral("tarnwick-settings"));
+
+    s.runLoop = std::make_unique<QtRunLoop>();
+    RunLoop::install(s.runLoop.get());
+    s.alerts = std::make_unique<QtAlertPresenter>();
+    AlertPresenter::install(s.alerts.get());
+    s.openPanels = std::make_unique<QtOpenPanelPresenter>();
+    OpenPanelPresenter::install(s.openPanels.get());
+    s.inputSources = std::make_unique<XkbInputSources>(*s.session);
+    InputSources::install(s.inputSources.get());
+    s.workspace = std::make_unique<DesktopWorkspace>();
+    Workspace::install(s.workspace.get());
+    s.notifications = std::make_unique<DBusNotificationCenter>();
+    DistributedNotificationCenter::install(s.notifications.get());
+    s.connections = std::make_unique<DBusConnectionService>();
+    ConnectionService::install(s.connections.get());
+
+    Window::setPeerProvider([](Window& window) { window.setPeer(std::make_shared<QtPaneWindowPeer>(window)); });
+    if (const char* map = std::getenv("TARNWICK_SETTINGS_WIDGET_MAP"); map && *map)
+        s.widgetMap = std::make_unique<WidgetMap>(QString::fromLocal8Bit(map));
+}
+
+SettingsHost::~SettingsHost() {
+    Services& s = *services_;
+    s.mainWindow.reset();
+    s.pane.reset();
+    s.widgetMap.reset();
+    Application::shared().setActivationHandler(nullptr);
+    Window::setPeerProvider(nullptr);
+    uninstallAllServices();
+    s.connections.reset();
+    s.notifications.reset();
+    s.workspace.reset();
+    s.inputSources.reset();
+    s.openPanels.reset();
+    s.alerts.reset();
+    s.runLoop.reset();
+    s.session.reset();
+    s.application.reset();
+}
+
+void SettingsHost::show(std::unique_ptr<PreferencePane> pane, const std::string& title) {
+    Services& s = *services_;
+    s.pane = std::move(pane);
+    s.mainWindow = std::make_unique<Window>(Rect{0, 0, 640, 0});
+    s.mainWindow->setTitle(title);
+    s.mainWindow->setDelegate(&s.mainWindowDelegate);
+    s.mainWindow->setContentView(s.pane->loadMainView());
+    s.mainWindow->makeKeyAndOrderFront();
+    Application::shared().setActivationHandler([window = s.mainWindow.get()] {
+        if (QWidget* widget = QtPaneWindowPeer::widgetOf(*window)) {
+            widget->raise();
+            widget->activateWindow();
+        }
+    });
+}
+
+int SettingsHost::exec() { return QApplication::exec(); }
+
+}  // namespace platform::desktop

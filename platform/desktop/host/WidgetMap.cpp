@@ -1,0 +1,80 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QTabBar>
+#include <QTextStream>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/desktop/host/WidgetMap.h"
+
+namespace platform::desktop {
+
+namespace {
+
+constexpr int kIntervalMilliseconds = 200;
+
+QString checkedOf(const QWidget* widget) {
+    const auto* button = qobject_cast<const QAbstractButton*>(widget);
+    if (!button || !button->isCheckable()) return QStringLiteral("-");
+    return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString textOf(const QWidget* widget) {
+    QString text;
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) text = button->text();
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) text = label->text();
+    if (const auto* box = qobject_cast<const QComboBox*>(widget)) text = box->currentText();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) text = edit->displayText();
+    return text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+void describe(QTextStream& out, const QWidget* widget) {
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    out << widget->objectName() << '\t' << origin.x() << '\t' << origin.y() << '\t' << widget->width() << '\t'
+        << widget->height() << '\t' << (widget->isVisible() ? 1 : 0) << '\t' << (widget->isEnabled() ? 1 : 0) << '\t'
+        << checkedOf(widget) << '\t' << textOf(widget) << '\n';
+}
+
+// Each tab of a tab bar, named "tab:" and its label.
+void describeTabs(QTextStream& out, const QTabBar* bar) {
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect rect = bar->tabRect(i);
+        const QPoint origin = bar->mapToGlobal(rect.topLeft());
+        out << "tab:" << bar->tabText(i) << '\t' << origin.x() << '\t' << origin.y() << '\t' << rect.width() << '\t'
+            << rect.height() << '\t' << (bar->isVisible() ? 1 : 0) << '\t' << (bar->isTabEnabled(i) ? 1 : 0) << '\t'
+            << (bar->currentIndex() == i ? 1 : 0) << '\t' << bar->tabText(i) << '\n';
+    }
+}
+
+}  // namespace
+
+WidgetMap::WidgetMap(QString path) : path_(std::move(path)) {
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { write(); });
+    timer->start(kIntervalMilliseconds);
+}
+
+void WidgetMap::write() const {
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return;
+    QTextStream out(&file);
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible()) continue;
+        out << "window:" << window->windowTitle().replace(QLatin1Char('\t'), QLatin1Char(' ')) << '\t'
+            << window->mapToGlobal(QPoint(0, 0)).x() << '\t' << window->mapToGlobal(QPoint(0, 0)).y() << '\t'
+            << window->width() << '\t' << window->height() << "\t1\t1\t-\t\n";
+        for (const QWidget* widget : window->findChildren<QWidget*>()) {
+            if (const auto* bar = qobject_cast<const QTabBar*>(widget)) describeTabs(out, bar);
+            if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")))
+                describe(out, widget);
+        }
+    }
+    out.flush();
+    file.commit();
+}
+
+}  // namespace platform::desktop

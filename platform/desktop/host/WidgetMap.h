@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace platform::desktop {
+
+// Keeps a file listing every named widget of the visible windows with its
+// place on the screen and its state, for programs that drive the settings
+// window from outside (the end-to-end tests). One line per widget, fields
+// separated by tabs: name, x, y, width, height (screen pixels), visible,
+// enabled, checked (1, 0 or -), text. Windows are named "window:" and their
+// title, the tabs of a tab widget "tab:" and their label (checked: the one
+// shown). The file is replaced whole, a few times a second.
+class WidgetMap final : public QObject {
+public:
+    explicit WidgetMap(QString path);
+
+private:
+    void write() const;
+
+    QString path_;
+};
+
+}  // namespace platform::desktop

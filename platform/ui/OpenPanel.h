@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/services/Service.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// A modal chooser of files or folders. `runModalForDirectory` asks the
+// presenter: a real dialog on the desktop, a scripted answer headless.
+class OpenPanel {
+public:
+    static constexpr int OKButton = 1;
+    static constexpr int CancelButton = 0;
+
+    bool canChooseFiles = true;
+    bool canChooseDirectories = false;
+    bool allowsMultipleSelection = false;
+    bool canCreateDirectories = false;
+    std::string title;
+
+    // Shows the panel starting in `directory` with `file` chosen; OKButton
+    // when the user confirmed a choice, CancelButton otherwise.
+    int runModalForDirectory(const std::string& directory, const std::string& file = {});
+    // The folder the panel started in.
+    const std::string& directory() const { return directory_; }
+    // What the user chose, full paths.
+    const std::vector<std::string>& filenames() const { return filenames_; }
+    std::string filename() const { return filenames_.empty() ? std::string() : filenames_.front(); }
+
+private:
+    std::string directory_;
+    std::vector<std::string> filenames_;
+};
+
+class OpenPanelPresenter : public Service<OpenPanelPresenter> {
+public:
+    virtual ~OpenPanelPresenter() = default;
+    // The chosen paths, or none when the user cancelled.
+    virtual std::optional<std::vector<std::string>> present(const OpenPanel& panel, const std::string& file) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#include "platform/ui/PopUpButton.h"
+
+namespace platform {
+
+PopUpItemRef PopUpButton::addItem(const std::string& title, int tag, Action itemAction) {
+    auto item = std::make_shared<PopUpItem>(title, tag, std::move(itemAction));
+    items_.push_back(item);
+    if (selected_ < 0) selected_ = 0;
+    changed();
+    return item;
+}
+
+PopUpItemRef PopUpButton::selectedItem() const {
+    return selected_ >= 0 ? items_[static_cast<std::size_t>(selected_)] : nullptr;
+}
+
+int PopUpButton::indexOfItemWithTag(int tag) const {
+    for (std::size_t i = 0; i < items_.size(); ++i)
+        if (items_[i]->tag() == tag) return static_cast<int>(i);
+    return -1;
+}
+
+bool PopUpButton::selectItemWithTag(int tag) {
+    selectItemAtIndex(indexOfItemWithTag(tag));
+    return selected_ >= 0;
+}
+
+void PopUpButton::selectItemAtIndex(int index) {
+    selected_ = index >= 0 && static_cast<std::size_t>(index) < items_.size() ? index : -1;
+    changed();
+}
+
+void PopUpButton::userSelected(int index) {
+    if (!isEnabled() || index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
+    selectItemAtIndex(index);
+    // The item may go while its action runs (the menu is rebuilt); the
+    // sender stays alive until the action is done.
+    const PopUpItemRef item = items_[static_cast<std::size_t>(index)];
+    if (item->action())
+        item->action()(item.get());
+    else if (action_)
+        action_(this);
+}
+
+}  // namespace platform

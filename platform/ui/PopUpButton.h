@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/ui/Control.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// One choice of a pop-up button: a title and a tag, and optionally an action
+// of its own, which is sent with the item as the sender.
+class PopUpItem : public Object {
+public:
+    using Action = std::function<void(Object* sender)>;
+    PopUpItem(std::string title, int tag, Action action) : title_(std::move(title)), tag_(tag), action_(std::move(action)) {}
+
+    const std::string& title() const { return title_; }
+    int tag() const { return tag_; }
+    const Action& action() const { return action_; }
+
+private:
+    std::string title_;
+    int tag_;
+    Action action_;
+};
+
+using PopUpItemRef = std::shared_ptr<PopUpItem>;
+
+// A pop-up menu of tagged items, one of them selected (or none). Choosing an
+// item selects it and sends the item's own action, or else the button's with
+// the button as the sender. The user's choices arrive through
+// `userSelected`, which the backend calls (headless tests call it directly).
+class PopUpButton : public Control {
+public:
+    using Action = PopUpItem::Action;
+    explicit PopUpButton(Rect frame = {}) : Control(frame) {}
+
+    PopUpItemRef addItem(const std::string& title, int tag, Action itemAction = {});
+    const std::vector<PopUpItemRef>& items() const { return items_; }
+
+    // -1 when nothing is selected.
+    int indexOfSelectedItem() const { return selected_; }
+    PopUpItemRef selectedItem() const;
+    int indexOfItemWithTag(int tag) const;
+    // Selects the item with this tag; with none, nothing is selected and the
+    // answer is false.
+    bool selectItemWithTag(int tag);
+    void selectItemAtIndex(int index);
+
+    void setAction(Action action) { action_ = std::move(action); }
+    // The user chose the item at `index`.
+    void userSelected(int index);
+
+private:
+    std::vector<PopUpItemRef> items_;
+    int selected_ = -1;
+    Action action_;
+};
+
+}  // namespace platform

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "platform/foundation/Notification.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Value.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/PopUpButton.h"
+#include "platform/ui/PreferencePane.h"
+#include "platform/ui/ProgressIndicator.h"
+#include "platform/ui/ShortcutRecorder.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class BluetoothDevicePanelController;
+class ExceptionsPanelController;
+class InputField;
+
+// The settings pane's controller. It shows the application's settings, read
+// from the application's preferences domain (`appID`), and writes every
+// change straight back there, flushed and announced with one
+// "changeNotification"; it sets the password, and it starts, stops and
+// restarts the application. Its controls are connected by the pane's
+// interface (PreferencePaneInterface). Everything runs on the main thread
+// unless said otherwise.
+class PreferenceController : public platform::PreferencePane,
+                             public platform::WindowDelegate,
+                             public platform::ShortcutRecorderDelegate {
+public:
+    // Starts listening to the application at once, before any view exists.
+    explicit PreferenceController(platform::Bundle bundle);
+    ~PreferenceController() override;
+
+    void mainViewDidLoad() override;
+
+    // Application control (PreferenceControllerApplication.cpp).
+    std::optional<std::string> pathToTarnwickInfo();
+    std::optional<platform::Dictionary> tarnwickInfo();
+    // Any thread.
+    bool applicationIsRunning() const;
+    void setupStartStopButton();
+    void startStopApplication(platform::Object* sender);
+    // Runs on a thread of its own.
+    void stopApplication();
+    void setupApplicationListener();
+    void stopApplicationListener();
+    void applicationDidStart(const platform::Notification& notification);
+    void applicationDidStop(const platform::Notification& notification);
+    void videoLockFailed(const platform::Notification& notification);
+    void synchronizeWithApplication();
+
+    // Password change (PreferenceControllerPassword.cpp).
+    void openPasswordWindow(platform::Object* sender);
+    void closePasswordWindow(platform::Object* sender);
+    void passwordFieldAction(platform::Object* sender);
+    void passwordEntered(platform::Object* sender);
+
+    // General settings (PreferenceControllerSettings.cpp).
+    void checkBoxClicked(platform::Object* sender);
+    void sliderMoved(platform::Object* sender);
+    void lockScreenDelayChanged(platform::Object* sender);
+    void setDimScreenBehaviour(platform::Object* sender);
+    void setThreeWrongsImage(platform::Object* sender);
+    void setSaveImagesType(platform::Object* sender);
+    void setSaveImagesPath(platform::Object* sender);
+    // 1 adds the application to the login items, 0 removes it.
+    void startAtLogin(int flag);
+    void openBluetoothPanel(platform::Object* sender);
+    // Called by the Bluetooth sheet's controller when it closes; none when
+    // the user chose no device.
+    void setBluetoothDevice(const platform::ObjectRef& device);
+    void openExceptionsPanel(platform::Object* sender);
+    void hideExceptionsPanel(platform::Object* sender);
+
+    // Hot keys (PreferenceControllerHotKeys.cpp).
+    void readHotKeyDefaultsFor(platform::ShortcutRecorder& recorder);
+    void shortcutRecorderKeyComboDidChange(platform::ShortcutRecorder& recorder, std::int32_t keyCode,
+                                           std::uint32_t flags) override;
+    bool shortcutRecorderIsKeyCode(platform::ShortcutRecorder& recorder, std::int32_t keyCode, std::uint32_t flags,
+                                   std::string& reason) override;
+
+    // Leaving a sheet by its window's close button or Escape.
+    bool windowShouldClose(platform::Window& window) override;
+
+    const std::string& appID() const { return appID_; }
+    void setAppID(const std::string& appID) { appID_ = appID; }
+    const std::shared_ptr<platform::Window>& bluetoothPanel() const { return bluetoothPanel_; }
+    void setBluetoothPanel(const std::shared_ptr<platform::Window>& panel) { bluetoothPanel_ = panel; }
+    bool passwordChanged() const { return passwordDidChange; }
+    const std::string& currentPasswordDigest() const { return currentPasswordMd5; }
+    double sliderExponent() const { return f; }
+
+protected:
+    platform::ViewRef assignMainView() override;
+
+private:
+    friend platform::ViewRef loadPreferencePaneInterface(PreferenceController& owner);
+
+    // The settings a check box or a slider shows, each written once here.
+    struct CheckBoxSetting {
+        std::shared_ptr<platform::Button> PreferenceController::*box;
+        const char* key;
+        bool fallback;
+    };
+    struct SliderSetting {
+        std::shared_ptr<platform::Slider> PreferenceController::*slider;
+        std::shared_ptr<platform::TextField> PreferenceController::*label;
+        const char* key;
+        double fallback;
+        // The unit of an integer slider ("minute"); none for the inactivity curve.
+        const char* unit;
+    };
+    static const std::vector<CheckBoxSetting>& checkBoxSettings();
+    static const std::vector<SliderSetting>& sliderSettings();
+    std::string sliderLabel(const SliderSetting& setting) const;
+
+    enum class ApplicationButtonState { Stopped, Running, Waiting };
+    void showApplicationState(ApplicationButtonState state);
+    bool launchApplication();
+    void stopApplicationOnItsOwnThread();
+    void performOnMainThread(std::function<void()> fn);
+    void readSettingsIntoControls();
+    void readPasswordState();
+    void showPasswordState(const std::string& text, const platform::Color& colour, bool passwordSet);
+    void readBluetoothRow();
+    void showBluetoothDevice(const platform::ObjectRef& device);
+    void beginSheet(platform::Window& sheet);
+    void endSheet(platform::Window& sheet);
+    void writeValue(const std::string& key, const platform::Value& value);
+    void writeCheckBox(const std::string& key, const platform::Button& box);
+    std::string hotKeyPrefixFor(const platform::ShortcutRecorder& recorder) const;
+
+    std::string appID_;
+    platform::ViewRef contentView;
+
+    std::shared_ptr<platform::Window> passwordPanel;
+    std::shared_ptr<InputField> oldPassword;
+    std::shared_ptr<InputField> newPassword;
+    std::shared_ptr<InputField> newPasswordRepeat;
+    std::shared_ptr<platform::Button> changePassword;
+    std::shared_ptr<platform::TextField> passwordSet;
+    bool passwordDidChange = false;
+    std::string currentPasswordMd5;
+
+    std::shared_ptr<platform::Button> showInDock;
+    std::shared_ptr<platform::Button> showInMenu;
+    std::shared_ptr<platform::Button> lockOnSleepComputer;
+    std::shared_ptr<platform::Button> lockViaBluetooth;
+    std::shared_ptr<platform::TextField> bluetoothDeviceName;
+    std::shared_ptr<platform::ShortcutRecorder> lockScreenHotKeyInput;
+    std::shared_ptr<platform::Button> ignoreFirstKey;
+    std::shared_ptr<platform::Button> lockOnStartup;
+    std::shared_ptr<platform::Button> showLogOnUnlock;
+    std::shared_ptr<platform::Button> showLogOnUnlockAfterFailedUnlock;
+    std::shared_ptr<platform::ShortcutRecorder> showLogHotKeyInput;
+    std::shared_ptr<platform::Slider> autoActivate;
+    std::shared_ptr<platform::TextField> autoActivateLabel;
+    std::shared_ptr<platform::Slider> penalty;
+    std::shared_ptr<platform::TextField> penaltyLabel;
+    std::shared_ptr<platform::Slider> inputPause;
+    std::shared_ptr<platform::TextField> inputPauseLabel;
+    std::shared_ptr<platform::Slider> dimScreen;
+    std::shared_ptr<platform::TextField> dimScreenLabel;
+    std::shared_ptr<platform::PopUpButton> dimScreenModePopupButton;
+    std::shared_ptr<platform::Button> fadingEnabled;
+    std::shared_ptr<platform::PopUpButton> lockScreenDelayPopupButton;
+    std::shared_ptr<platform::PopUpButton> threeWrongsPopupButton;
+
+    std::shared_ptr<platform::Button> startStopButton;
+    std::shared_ptr<platform::Button> startOnLoginCheckbox;
+    std::optional<std::string> thePathToTarnwickInfo;
+    bool wantRestart = false;
+
+    std::shared_ptr<platform::PopUpButton> videoPopupButton;
+    std::shared_ptr<platform::ProgressIndicator> videoSearchIndicator;
+    std::shared_ptr<platform::TextField> videoSearchInfo;
+    std::shared_ptr<platform::Button> updateVideoDevicesButton;
+
+    std::shared_ptr<platform::Button> whiteScreenDelay;
+    std::shared_ptr<platform::PopUpButton> saveImagesMode;
+    std::shared_ptr<platform::TextField> saveImagesTo;
+
+    std::shared_ptr<platform::Window> bluetoothPanel_;
+    std::shared_ptr<BluetoothDevicePanelController> bluetoothDevicePanelController;
+    std::shared_ptr<platform::Window> exceptionsPanel;
+    std::shared_ptr<ExceptionsPanelController> exceptionsPanelController;
+
+    double f = 0;
+
+    // Work handed to the main thread must not outlive the controller.
+    std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+    std::vector<platform::TimerRef> pendingPerforms_;
+};

@@ -1,0 +1,36 @@
+#include "prefpane/SliderLabels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+std::string plural(int count, const std::string& one, const std::string& many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string countLabel(int count, const std::string& unit) {
+    if (count == 0) return "off";
+    return plural(count, unit, unit + "s");
+}
+
+std::int32_t inactivityMinutes(float position, double f) {
+    const float base = position / 5;
+    const double power = std::min(std::pow(static_cast<double>(base), f),
+                                  static_cast<double>(std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(power) / 60 + 1;
+}
+
+std::string inactivityLabel(float position, double f) {
+    // Not a number is no position either.
+    if (!(position >= 1.0f)) return "off";
+    const std::int32_t minutes = inactivityMinutes(position, f);
+    if (minutes < 60) return plural(minutes, "minute", "minutes");
+    const int hours = minutes / 60;
+    const int rest = minutes % 60;
+    const std::string hoursText = plural(hours, "hour", "hours");
+    return rest == 0 ? hoursText : hoursText + " " + plural(rest, "min", "mins");
+}

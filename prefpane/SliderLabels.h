@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The wording of the pane's slider labels.
+
+// 0 is "off", 1 is "1 <unit>", more is "<n> <unit>s".
+std::string countLabel(int count, const std::string& unit);
+
+// The inactivity slider's curve: position v stands for trunc((v / 5)^f)
+// seconds, shown in whole minutes counted from 1.
+std::int32_t inactivityMinutes(float position, double f);
+// "off" below position 1; minutes up to 59; hours, and the minutes left over
+// ("1 hour 30 mins"), from 60 on.
+std::string inactivityLabel(float position, double f);
