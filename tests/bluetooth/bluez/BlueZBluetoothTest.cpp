@@ -45,7 +45,7 @@ TEST_F(BlueZBluetoothTest, WithoutAdapterThereIsNoControllerAndNoMonitor) {
 }
 
 TEST_F(BlueZBluetoothTest, MalformedAddressIsRefusedBeforeAnythingIsSent) {
-    if (!bluez.localDeviceAvailable()) GTEST_SKIP() << "no Bluetooth adapter on this machine";
+    // Checked before the adapter is even looked for, so with or without one.
     auto device = std::make_shared<platform::BluetoothDevice>("not an address", "");
     EXPECT_EQ(bluez.remoteNameRequest(device, this, [](const platform::BluetoothDeviceRef&, int) {}), EINVAL);
 }
