@@ -10,6 +10,7 @@
 #include "shared/QMASL.h"
 #include "shared/TarnwickPaths.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -17,9 +18,21 @@ namespace {
 
 platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
-// Whole seconds on the shared slider curve: pow(x / 5, f), truncated.
+constexpr float kDefaultBluetoothTimeout = 0.5f;
+
+// Whole seconds on the shared slider curve: pow(x / 5, f), truncated, and
+// a day at most, whatever position the settings hold.
 std::int32_t sliderSeconds(float position) {
-    return static_cast<std::int32_t>(std::trunc(std::pow(static_cast<double>(position / 5), static_cast<double>(f))));
+    constexpr double kOneDay = 24 * 60 * 60;
+    const double seconds = std::pow(static_cast<double>(position / 5), static_cast<double>(f));
+    return static_cast<std::int32_t>(std::min(std::trunc(seconds), kOneDay));
+}
+
+// A slider position from the settings; one that is no finite number reads
+// as the slider's default.
+float sliderPosition(const char* key, float fallback) {
+    const float position = defaults().floatForKey(key);
+    return std::isfinite(position) ? position : fallback;
 }
 
 void addEventDefaults(platform::Dictionary& d, const char* event, bool logPhoto) {
@@ -64,7 +77,7 @@ void Tarnwick::registerUserDefaults() {
     d[kPrefIgnoreFirstKey] = false;
     d[kPrefThreeWrongPasswordsImage] = 1;
     d[kPrefLockViaBluetooth] = false;
-    d[kPrefBluetoothTimeout] = 0.5;
+    d[kPrefBluetoothTimeout] = kDefaultBluetoothTimeout;
     d[kPrefBluetoothUnlockOnly] = false;
     d[kPrefExceptions] = platform::Array{};
     d[kPrefSaveImagesImmediately] = false;
@@ -79,13 +92,13 @@ void Tarnwick::registerUserDefaults() {
 }
 
 std::int32_t Tarnwick::autoActivateMinutes() const {
-    const float x = defaults().floatForKey(kPrefAutoActivate);
+    const float x = sliderPosition(kPrefAutoActivate, 0.0f);
     if (x < 1.0f) return 0;
     return sliderSeconds(x) / 60 + 1;
 }
 
 std::int32_t Tarnwick::secondsUntilBluetoothLock() const {
-    const float x = defaults().floatForKey(kPrefBluetoothTimeout);
+    const float x = sliderPosition(kPrefBluetoothTimeout, kDefaultBluetoothTimeout);
     if (x < 0.5f) return 0;
     if (x < 1.0f) return 30;
     return (sliderSeconds(x) / 60 + 1) * 60;

@@ -1,6 +1,8 @@
 #include "AppTestFixture.h"
 
 #include <atomic>
+#include <cmath>
+#include <limits>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -29,6 +31,26 @@ TEST_F(InactivityTest, AbsentOrLowSliderNeverLocks) {
     env.advance(0);
     deliverInput();
     EXPECT_FALSE(idleTimer);
+}
+
+TEST_F(InactivityTest, SliderPositionsThatAreNoNumberReadAsOffAndHugeOnesAsADay) {
+    launch();
+    const struct {
+        double position;
+        bool locksAfterADay;
+    } cases[] = {{std::nan(""), false}, {std::numeric_limits<double>::infinity(), false}, {1e30, true}};
+    for (const auto& c : cases) {
+        set(kPrefAutoActivate, c.position);
+        paneCenter.post(kChangeNotification, kPreferencesObject);
+        env.advance(2);
+        deliverInput();
+        env.advance(3600);
+        EXPECT_EQ(app->getLock_status(), 2) << c.position;
+        env.advance(24 * 3600);
+        EXPECT_EQ(app->getLock_status(), c.locksAfterADay ? 1 : 2) << c.position;
+        if (app->getLock_status() == 1) app->unlockScreen();
+        env.advance(2);
+    }
 }
 
 TEST_F(InactivityTest, LocksAfterTheConfiguredMinutes) {
