@@ -158,8 +158,9 @@ TEST_F(GeneralSettingsTest, TheFolderChooserPicksOneFolderStartingAtTheShownOne)
     const std::string folder = env.home() + "/Pictures";
     openPanels.chooseNext(folder);
     button("chooseSaveImagesPath").performClick();
-    ASSERT_EQ(openPanels.shown().size(), 1u);
-    const platform::OpenPanel& panel = openPanels.shown().front().panel;
+    const auto shown = openPanels.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    const platform::OpenPanel& panel = shown.front().panel;
     EXPECT_FALSE(panel.canChooseFiles);
     EXPECT_TRUE(panel.canChooseDirectories);
     EXPECT_FALSE(panel.allowsMultipleSelection);
