@@ -11,8 +11,11 @@ string(REGEX MATCHALL "[^\n]+" lines "${listing}")
 set(own)
 foreach(line IN LISTS lines)
   string(REGEX REPLACE "^.* " "" name "${line}")
-  # platform::…, its const members, and the static locals of its inline functions
-  if(NOT name MATCHES "^_Z(Z|GVZ)?NK?8platform")
+  # platform::…, its const members, and the static locals of its inline
+  # functions; and, in builds that inline nothing, standard templates made
+  # for platform types whose demangled name begins with one (the linker's
+  # "platform::*" pattern matches a return type such as "platform::Date&&")
+  if(NOT name MATCHES "^_Z(Z|GVZ)?NK?8platform" AND NOT (name MATCHES "^_ZSt" AND name MATCHES "8platform"))
     list(APPEND own ${name})
   endif()
 endforeach()
