@@ -97,6 +97,8 @@ public:
     bool passwordChanged() const { return passwordDidChange; }
     const std::string& currentPasswordDigest() const { return currentPasswordMd5; }
     double sliderExponent() const { return f; }
+    // Stop requests still on their way to the application.
+    int stopsUnderWay() const { return stopsUnderWay_->load(); }
 
 protected:
     platform::ViewRef assignMainView() override;
@@ -197,5 +199,7 @@ private:
 
     // Work handed to the main thread must not outlive the controller.
     std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+    // Stop requests whose thread has not ended yet.
+    std::shared_ptr<std::atomic<int>> stopsUnderWay_ = std::make_shared<std::atomic<int>>(0);
     std::vector<platform::TimerRef> pendingPerforms_;
 };

@@ -86,8 +86,10 @@ bool PreferenceController::launchApplication() {
 }
 
 void PreferenceController::stopApplicationOnItsOwnThread() {
-    platform::Thread::detach([this, alive = alive_] {
+    stopsUnderWay_->fetch_add(1);
+    platform::Thread::detach([this, alive = alive_, underWay = stopsUnderWay_] {
         if (alive->load()) stopApplication();
+        underWay->fetch_sub(1);
     });
 }
 
