@@ -24,7 +24,7 @@ platform::Rect mainScreenFrame() {
 
 }  // namespace
 
-AboutPanel::AboutPanel(platform::Rect contentRect) : platform::Window(contentRect) {}
+AboutPanel::AboutPanel(platform::Rect contentRect) : platform::Window(contentRect, Borderless) {}
 
 std::string AboutPanel::versionText() {
     const platform::Bundle& bundle = platform::Bundle::main();
@@ -42,6 +42,7 @@ std::shared_ptr<AboutPanel> AboutPanel::displayAboutPanel() {
     panel->setAlphaValue(0.0);
     panel->setOneShot(true);
     panel->setDelegate(panel.get());
+    panel->setHasShadow(true);
     panel->keepAlive_ = panel;
 
     auto picture = std::make_shared<platform::ImageView>(platform::Rect{0, 0, kSide, kSide});

@@ -1,6 +1,6 @@
 #include "app/FullScreenWindow.h"
 
-FullScreenWindow::FullScreenWindow(platform::Rect contentRect) : platform::Window(contentRect) {
+FullScreenWindow::FullScreenWindow(platform::Rect contentRect) : platform::Window(contentRect, Borderless) {
     setOneShot(true);
     setDelegate(this);
     setAcceptsMouseMovedEvents(true);

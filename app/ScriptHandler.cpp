@@ -1,6 +1,7 @@
 #include "app/ScriptHandler.h"
 
 #include "app/TarnwickConstants.h"
+#include "shared/ScriptDetails.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Task.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kDetailsSeparator = "|||";
 constexpr const char* kTimestampPlaceholder = "#TIMESTAMP#";
 constexpr const char* kImagePlaceholder = "#IMAGE#";
 constexpr const char* kAppleScriptRunner = "/usr/bin/osascript ";
@@ -30,15 +30,6 @@ const char* stemForEvent(const std::string& name) {
     for (const auto& [event, stem] : stems)
         if (name == event) return stem;
     return nullptr;
-}
-
-// The script path and the argument text. Only the first separator splits, so
-// arguments that themselves hold "|||" reach the script intact; a text without
-// a separator is a path without arguments.
-std::pair<std::string, std::string> splitDetails(const std::string& details) {
-    const std::size_t at = details.find(kDetailsSeparator);
-    if (at == std::string::npos) return {details, std::string()};
-    return {details.substr(0, at), details.substr(at + std::char_traits<char>::length(kDetailsSeparator))};
 }
 
 // Replaces from left to right; an inserted text is never searched again, so a
@@ -172,7 +163,7 @@ void ScriptHandler::executeInBackground(platform::Dictionary request) {
 
 void ScriptHandler::executeScript(platform::Dictionary request) {
     const platform::Defaults& defaults = platform::Defaults::standard();
-    auto [scriptPath, arguments] = splitDetails(request["script"].stringValue());
+    auto [scriptPath, arguments] = splitScriptDetails(request["script"].stringValue());
     const std::string event = request["event"].stringValue();
     if (scriptPath.empty()) {
         QMLog(3, "No script file set for event %@; nothing executed", event);

@@ -12,6 +12,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/services/Capture.h"
 #include "platform/services/Displays.h"
 #include "platform/services/Workspace.h"
 #include "shared/InputField.h"
@@ -29,6 +30,17 @@ float f = 0.0f;
 namespace {
 
 platform::Defaults& defaults() { return platform::Defaults::standard(); }
+
+// Whether the chosen camera is there to be used. The photographer finds out
+// only at the next lock; the settings want to know now, so that a camera that
+// cannot take photos is not left chosen in their menu.
+bool configuredCameraIsPresent(const std::string& configured) {
+    if (!platform::Capture::isInstalled()) return false;
+    const auto cameras = platform::Capture::shared().inputDevices();
+    return std::any_of(cameras.begin(), cameras.end(), [&configured](const platform::CaptureDeviceRef& camera) {
+        return camera->uniqueID() == configured && camera->isConnected();
+    });
+}
 
 }  // namespace
 
@@ -118,7 +130,7 @@ void Tarnwick::applicationDidFinishLaunching() {
         return;
     }
     setupPreferencesListener();
-    logController = std::make_unique<LogController>(this);
+    logController = std::make_shared<LogController>(this);
     setupHotKeys();
     photographer = Photographer::initWithDelegate(this);
     platform::DistributedNotificationCenter::shared().post(kStartNotification, kBundleName);
@@ -183,7 +195,8 @@ void Tarnwick::preferencesChanged(platform::Object*) {
     dropPhotographer();
     photographer = Photographer::initWithDelegate(this);
 
-    if (!photographer && !defaults().stringForKey(kPrefVideoCaptureDevice).empty()) {
+    const std::string configuredCamera = defaults().stringForKey(kPrefVideoCaptureDevice);
+    if (!configuredCamera.empty() && (!photographer || !configuredCameraIsPresent(configuredCamera))) {
         QMLog(7, "Cannot acquire video device.");
         platform::DistributedNotificationCenter::shared().post(kVideoLockFailedNotification, kBundleName);
     }

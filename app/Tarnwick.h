@@ -112,7 +112,6 @@ public:
 
     // Accessors.
     std::int32_t getLock_status() const { return lock_status.load(); }
-    void setLock_status(std::int32_t status) { lock_status.store(status); }
     bool sleeping() const override { return sleeping_.load(); }
     void setSleeping(bool sleeping) { sleeping_.store(sleeping); }
     bool hasCamera() const { return photographer != nullptr; }
@@ -156,7 +155,7 @@ private:
     void dropPhotographer();
 
     platform::ProcessSerialNumber lastForegroundProcess;
-    std::unique_ptr<LogController> logController;
+    std::shared_ptr<LogController> logController;
     std::unique_ptr<FullScreenWindow> mainWindow;
     std::unique_ptr<platform::Window> panel;
     std::shared_ptr<InputField> passwordField;

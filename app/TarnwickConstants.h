@@ -32,6 +32,8 @@ inline constexpr const char* kPrefPasswordTimeout = "passwordTimeout";
 inline constexpr const char* kActionLog = "log";
 inline constexpr const char* kActionScript = "script";
 inline constexpr const char* kActionEmail = "email";
+// Between the script's path and its arguments in *event*.script.details.
+inline constexpr const char* kScriptDetailsSeparator = "|||";
 
 // General keys.
 inline constexpr const char* kPrefPassword = "password";

@@ -5,6 +5,7 @@
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/services/Capture.h"
 #include "platform/services/Channel.h"
 #include "prefglue/PrefGlue.h"
 #include "prefpane/BluetoothDevicePanelController.h"
@@ -38,8 +39,10 @@ PreferenceController::PreferenceController(platform::Bundle bundle) : platform::
 PreferenceController::~PreferenceController() {
     alive_->store(false);
     for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
+    if (videoSearchPoll_) videoSearchPoll_->invalidate();
     // The listener lives as long as the pane; the pane goes now.
     if (platform::DistributedNotificationCenter::isInstalled()) stopApplicationListener();
+    if (platform::Capture::isInstalled()) platform::Capture::shared().removeDeviceObserver(this);
     if (passwordPanel) passwordPanel->setDelegate(nullptr);
 }
 
@@ -76,11 +79,14 @@ void PreferenceController::mainViewDidLoad() {
     contentView = mainView();
     for (const auto& field : {oldPassword, newPassword, newPasswordRepeat})
         if (field) field->setAllowResign(true);
+    updateVideoDevices(nullptr);
     setupStartStopButton();
     if (startOnLoginCheckbox)
         startOnLoginCheckbox->setState(TarnwickPaths::shouldLaunchAtLogin(TarnwickPaths::pathToApplication()) ? 1 : 0);
     readPasswordState();
     readSettingsIntoControls();
+    for (const auto& table : {events, actions})
+        if (table) table->reloadData();
     if (lockScreenHotKeyInput) readHotKeyDefaultsFor(*lockScreenHotKeyInput);
     if (showLogHotKeyInput) readHotKeyDefaultsFor(*showLogHotKeyInput);
 }

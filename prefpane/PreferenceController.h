@@ -9,6 +9,7 @@
 #include "platform/ui/ProgressIndicator.h"
 #include "platform/ui/ShortcutRecorder.h"
 #include "platform/ui/Slider.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 
@@ -24,6 +25,10 @@ class BluetoothDevicePanelController;
 class ExceptionsPanelController;
 class InputField;
 
+namespace platform {
+class OpenPanel;
+}
+
 // The settings pane's controller. It shows the application's settings, read
 // from the application's preferences domain (`appID`), and writes every
 // change straight back there, flushed and announced with one
@@ -33,7 +38,9 @@ class InputField;
 // unless said otherwise.
 class PreferenceController : public platform::PreferencePane,
                              public platform::WindowDelegate,
-                             public platform::ShortcutRecorderDelegate {
+                             public platform::ShortcutRecorderDelegate,
+                             public platform::TableViewDataSource,
+                             public platform::TableViewDelegate {
 public:
     // Starts listening to the application at once, before any view exists.
     explicit PreferenceController(platform::Bundle bundle);
@@ -79,6 +86,34 @@ public:
     void setBluetoothDevice(const platform::ObjectRef& device);
     void openExceptionsPanel(platform::Object* sender);
     void hideExceptionsPanel(platform::Object* sender);
+
+    // The events and their reactions (PreferenceControllerEvents.cpp). A row
+    // or column the tables cannot have raises platform::AssertionFailure.
+    int numberOfRowsInTableView(platform::TableView& tableView) override;
+    platform::Value tableViewObjectValueForTableColumn(platform::TableView& tableView,
+                                                       const platform::TableColumn& column, int row) override;
+    void tableViewSetObjectValue(platform::TableView& tableView, const platform::Value& value,
+                                 const platform::TableColumn& column, int row) override;
+    bool tableViewShouldSelectRow(platform::TableView& tableView, int row) override;
+    bool controlTextShouldBeginEditing(platform::TableView& tableView) override;
+    void eventsChanged(platform::Object* sender);
+    void actionsChanged(platform::Object* sender);
+    // The key of the chosen reaction of the chosen event; none without an event.
+    std::optional<std::string> selectedAction();
+
+    // The script sheet (PreferenceControllerScript.cpp).
+    void openScriptPanelFor(const std::string& detailsKey);
+    void wantScriptPath(platform::Object* sender);
+    void filePanelDidEnd(platform::OpenPanel& panel, int returnCode, const std::string& contextInfo);
+    void scriptDetailsEntered(platform::Object* sender);
+    void scriptDetailsAborted(platform::Object* sender);
+
+    // Camera selection (PreferenceControllerCamera.cpp). The search lists and
+    // probes the cameras on a thread of its own and fills the menu back on the
+    // main thread; of overlapping searches only the newest fills it.
+    void updateVideoDevices(platform::Object* sender);
+    void searchForVideoCaptureDevices();
+    void videoCaptureDeviceChanged(platform::Object* sender);
 
     // Hot keys (PreferenceControllerHotKeys.cpp).
     void readHotKeyDefaultsFor(platform::ShortcutRecorder& recorder);
@@ -128,6 +163,7 @@ private:
     void showApplicationState(ApplicationButtonState state);
     bool launchApplication();
     void stopApplicationOnItsOwnThread();
+
     void performOnMainThread(std::function<void()> fn);
     void readSettingsIntoControls();
     void readPasswordState();
@@ -139,6 +175,25 @@ private:
     void writeValue(const std::string& key, const platform::Value& value);
     void writeCheckBox(const std::string& key, const platform::Button& box);
     std::string hotKeyPrefixFor(const platform::ShortcutRecorder& recorder) const;
+    // The event key of the selected events row; raises with `failure` for a
+    // row the table cannot have.
+    std::string selectedEventKey(const std::string& failure, const platform::TableColumn& column,
+                                 int actionRow) const;
+    [[noreturn]] void failInTable(int line, const std::string& description) const;
+
+    struct VideoDevice {
+        std::string uniqueID;
+        std::string title;
+    };
+    struct VideoDeviceSearch {
+        std::vector<VideoDevice> devices;
+        std::string defaultID;  // empty when there is no default camera
+    };
+    struct VideoSearchSlot;
+    void showVideoSearch(bool searching);
+    void pollVideoSearch();
+    void showVideoDevices(const VideoDeviceSearch& found);
+    void selectStoredVideoDevice(const VideoDeviceSearch& found);
 
     std::string appID_;
     platform::ViewRef contentView;
@@ -185,6 +240,17 @@ private:
     std::shared_ptr<platform::ProgressIndicator> videoSearchIndicator;
     std::shared_ptr<platform::TextField> videoSearchInfo;
     std::shared_ptr<platform::Button> updateVideoDevicesButton;
+    // Where the newest camera search leaves its list, and the timer that
+    // looks for it there.
+    std::shared_ptr<VideoSearchSlot> videoSearch_;
+    platform::TimerRef videoSearchPoll_;
+
+    platform::TableViewRef events;
+    platform::TableViewRef actions;
+    std::shared_ptr<platform::Window> scriptPanel;
+    std::shared_ptr<platform::Button> scriptOkButton;
+    std::shared_ptr<platform::TextField> scriptNameLabel;
+    std::shared_ptr<platform::TextField> scriptArguments;
 
     std::shared_ptr<platform::Button> whiteScreenDelay;
     std::shared_ptr<platform::PopUpButton> saveImagesMode;

@@ -36,6 +36,7 @@ void PreferenceController::closePasswordWindow(platform::Object*) {
 
 bool PreferenceController::windowShouldClose(platform::Window& window) {
     if (&window == passwordPanel.get()) closePasswordWindow(&window);
+    if (&window == scriptPanel.get()) scriptDetailsAborted(&window);
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "prefpane/PreferencePaneInterface.h"
 
 #include "platform/ui/Layout.h"
+#include "platform/ui/TableView.h"
 #include "prefpane/PreferenceController.h"
 #include "shared/InputField.h"
 
@@ -92,6 +93,63 @@ std::shared_ptr<InputField> passwordField(PreferenceController& owner, const std
 }
 
 std::shared_ptr<StackView> page() { return std::make_shared<StackView>(Orientation::Vertical, 10); }
+
+std::shared_ptr<platform::TableView> table(PreferenceController& owner, const std::string& identifier,
+                                           std::initializer_list<platform::TableColumn> columns, double height) {
+    auto view = named(std::make_shared<platform::TableView>(platform::Rect{0, 0, 0, height}), identifier);
+    for (const platform::TableColumn& column : columns) view->addTableColumn(column);
+    view->setDataSource(&owner);
+    view->setDelegate(&owner);
+    return view;
+}
+
+// The events, and beside them the reactions of the chosen one.
+platform::ViewRef eventsPage(PreferenceController& o, platform::TableViewRef& events,
+                             platform::TableViewRef& actions) {
+    using Kind = platform::TableCellKind;
+    events = table(o, "events", {{"enabled", "", Kind::CheckBox, 28}, {"name", "Event", Kind::Text, 0}}, 170);
+    events->setAction([&o](platform::Object* sender) { o.eventsChanged(sender); });
+    actions = table(o, "actions",
+                    {{"enabled", "", Kind::CheckBox, 28},
+                     {"name", "Reaction", Kind::Text, 120},
+                     {"photo", "Photo", Kind::CheckBox, 50},
+                     {"details", "Script", Kind::Text, 0}},
+                    80);
+    actions->setAction([&o](platform::Object* sender) { o.actionsChanged(sender); });
+    auto eventsPage = page();
+    eventsPage->add(events);
+    eventsPage->add(actions);
+    return eventsPage;
+}
+
+// The sheet that chooses a script and its arguments.
+std::shared_ptr<platform::Window> scriptSheet(PreferenceController& o, std::shared_ptr<TextField>& name,
+                                              std::shared_ptr<TextField>& arguments, std::shared_ptr<Button>& ok) {
+    name = label("scriptNameLabel", kFieldWidth);
+    arguments = named(std::make_shared<TextField>(platform::Rect{0, 0, kFieldWidth, 0}), "scriptArguments");
+    arguments->setEditable(true);
+    arguments->setBordered(true);
+    auto choose = pushButton("chooseScript", "Choose\u2026", [&o](Button& sender) { o.wantScriptPath(&sender); });
+    ok = pushButton("scriptOkButton", "OK", [&o](Button& sender) { o.scriptDetailsEntered(&sender); });
+    auto cancel = pushButton("scriptCancelButton", "Cancel", [&o](Button& sender) { o.scriptDetailsAborted(&sender); });
+    auto scriptRow = std::make_shared<StackView>(Orientation::Horizontal);
+    scriptRow->add(name);
+    scriptRow->add(choose);
+    auto form = std::make_shared<FormView>();
+    form->addRow("Script:", scriptRow);
+    form->addRow("Arguments:", arguments);
+    auto buttons = std::make_shared<StackView>(Orientation::Horizontal);
+    buttons->add(cancel);
+    buttons->add(ok);
+    auto content = named(std::make_shared<StackView>(Orientation::Vertical, 12), "scriptPanel");
+    content->add(form);
+    content->add(buttons);
+    auto sheet = std::make_shared<platform::Window>(platform::Rect{0, 0, 460, 120});
+    sheet->setTitle("Tarnwick Script");
+    sheet->setContentView(content);
+    sheet->setDelegate(&o);
+    return sheet;
+}
 
 }  // namespace
 
@@ -187,7 +245,23 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto folderRow = std::make_shared<StackView>(Orientation::Horizontal);
     folderRow->add(o.saveImagesTo);
     folderRow->add(chooseFolder);
+    o.videoPopupButton = popUp("videoPopupButton", {{"Don't take photos", 0}},
+                               [&o](platform::Object* sender) { o.videoCaptureDeviceChanged(sender); });
+    o.videoSearchIndicator = named(std::make_shared<platform::ProgressIndicator>(platform::Rect{0, 0, 60, 0}),
+                                   "videoSearchIndicator");
+    o.videoSearchIndicator->setDisplayedWhenStopped(false);
+    o.videoSearchInfo = label("videoSearchInfo");
+    o.videoSearchInfo->setStringValue("Looking for cameras\u2026");
+    o.videoSearchInfo->setHidden(true);
+    o.updateVideoDevicesButton = pushButton("updateVideoDevicesButton", "Look Again",
+                                            [&o](Button& sender) { o.updateVideoDevices(&sender); });
+    auto cameraRow = std::make_shared<StackView>(Orientation::Horizontal);
+    cameraRow->add(o.videoPopupButton);
+    cameraRow->add(o.updateVideoDevicesButton);
+    cameraRow->add(o.videoSearchIndicator);
+    cameraRow->add(o.videoSearchInfo);
     auto photoForm = std::make_shared<FormView>();
+    photoForm->addRow("Camera:", cameraRow);
     photoForm->addRow("Save photos:", o.saveImagesMode);
     photoForm->addRow("Folder:", folderRow);
     auto photos = page();
@@ -204,6 +278,7 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
 
     auto tabs = named(std::make_shared<platform::TabView>(), "tabs");
     tabs->addTab("General", general);
+    tabs->addTab("Events", eventsPage(o, o.events, o.actions));
     tabs->addTab("Lock Screen", lockScreen);
     tabs->addTab("Hot Keys and Log", hotKeys);
     tabs->addTab("Photos", photos);
@@ -234,5 +309,7 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.passwordPanel->setTitle("Tarnwick Password");
     o.passwordPanel->setContentView(sheet);
     o.passwordPanel->setDelegate(&o);
+
+    o.scriptPanel = scriptSheet(o, o.scriptNameLabel, o.scriptArguments, o.scriptOkButton);
     return main;
 }

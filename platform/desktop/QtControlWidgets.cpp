@@ -6,6 +6,7 @@
 #include "platform/desktop/QtControlWidgets.h"
 
 #include "platform/desktop/QtShortcutRecorderWidget.h"
+#include "platform/desktop/QtTableWidget.h"
 #include "platform/ui/PopUpButton.h"
 #include "platform/ui/ProgressIndicator.h"
 #include "platform/ui/Slider.h"
@@ -100,6 +101,7 @@ QWidget* createControlWidget(View& view) {
     if (auto* popUp = dynamic_cast<PopUpButton*>(&view)) return makePopUp(*popUp);
     if (dynamic_cast<ProgressIndicator*>(&view)) return new QProgressBar;
     if (auto* recorder = dynamic_cast<ShortcutRecorder*>(&view)) return new QtShortcutRecorderWidget(*recorder);
+    if (auto* table = dynamic_cast<TableView*>(&view)) return new QtTableWidget(*table);
     return nullptr;
 }
 
@@ -121,11 +123,16 @@ bool syncControlWidget(View& view, QWidget* widget) {
         static_cast<QtShortcutRecorderWidget*>(widget)->sync();
         return true;
     }
+    if (dynamic_cast<TableView*>(&view)) {
+        static_cast<QtTableWidget*>(widget)->sync();
+        return true;
+    }
     return false;
 }
 
 bool expandsInLayout(const View& view) {
-    if (dynamic_cast<const Slider*>(&view) || dynamic_cast<const TabView*>(&view)) return true;
+    if (dynamic_cast<const Slider*>(&view) || dynamic_cast<const TabView*>(&view) || dynamic_cast<const TableView*>(&view))
+        return true;
     const auto* field = dynamic_cast<const TextField*>(&view);
     return field && field->isEditable();
 }

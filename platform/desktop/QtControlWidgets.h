@@ -7,7 +7,7 @@
 namespace platform::desktop {
 
 // Widgets for the controls beyond text, pictures and buttons: sliders,
-// pop-up buttons, progress indicators and shortcut recorders. User input
+// pop-up buttons, progress indicators, shortcut recorders and tables. User input
 // reaches the model through its `user…` calls.
 
 // The widget for `view`, or none when it is not one of these controls.

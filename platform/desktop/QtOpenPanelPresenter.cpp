@@ -16,7 +16,9 @@ QFileDialog::FileMode fileModeFor(const OpenPanel& panel) {
 
 std::optional<std::vector<std::string>> QtOpenPanelPresenter::present(const OpenPanel& panel,
                                                                       const std::string& file) {
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(panel.title),
+    // The dialog has no room for a message of its own: a panel without a title says it there.
+    const std::string& caption = panel.title.empty() ? panel.message : panel.title;
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(caption),
                        QString::fromStdString(panel.directory()));
     dialog.setFileMode(fileModeFor(panel));
     dialog.setOption(QFileDialog::ShowDirsOnly, !panel.canChooseFiles);

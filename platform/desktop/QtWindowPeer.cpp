@@ -2,7 +2,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
 
 #include "platform/desktop/QtWindowPeer.h"
 
@@ -10,9 +12,39 @@
 #include "platform/desktop/X11Displays.h"
 #include "platform/ui/Panel.h"
 
+#include <X11/Xlib.h>
 #include <cmath>
+#include <string>
 
 namespace platform::desktop {
+
+namespace {
+
+// A thin line around a borderless window that asks for a shadow, where no
+// compositor draws one: without it the window would melt into what lies
+// below. Clicks go through to the content.
+class FrameLine final : public QWidget {
+public:
+    explicit FrameLine(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QColor(0, 0, 0, 160));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+// A compositing manager owns the selection _NET_WM_CM_S<screen>.
+bool compositorRuns() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* dpy = x11 ? x11->display() : nullptr;
+    if (!dpy) return false;
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(dpy));
+    return XGetSelectionOwner(dpy, XInternAtom(dpy, selection.c_str(), False)) != 0;
+}
+
+}  // namespace
 
 void WindowWidget::keyPressEvent(QKeyEvent* event) {
     if (!model_) return;
@@ -38,6 +70,14 @@ void WindowWidget::closeEvent(QCloseEvent* event) {
     // can be typed.
     event->ignore();
     if (model_ && model_->level() < windowlevel::Shielding) model_->performClose();
+}
+
+void WindowWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || isActiveWindow() || !model_) return;
+    // The user turned to another client. The lock window keeps its key
+    // status whatever happens to the focus: its grabs guard it.
+    if (model_->isKeyWindow() && model_->level() < windowlevel::Shielding) model_->resignKey();
 }
 
 QtWindowPeer::QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator)
@@ -69,9 +109,9 @@ void QtWindowPeer::applyLevel() {
     if (panel) {
         // Panels (previews, palettes) never take the focus from the window they serve.
         flags = Qt::Tool | Qt::WindowDoesNotAcceptFocus;
-        if (panel->styleMask() == Panel::Borderless) flags |= Qt::FramelessWindowHint;
         widget_->setAttribute(Qt::WA_ShowWithoutActivating);
     }
+    if (window_.styleMask() == Window::Borderless) flags |= Qt::FramelessWindowHint;
     if (window_.level() >= windowlevel::Shielding)
         flags = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
     else if (window_.level() >= windowlevel::Floating)
@@ -130,6 +170,18 @@ void QtWindowPeer::syncContent() {
     peer.fill(widget_, frame.width, frame.height);
 }
 
+void QtWindowPeer::syncFrameLine() {
+    const bool wanted = window_.hasShadow() && window_.styleMask() == Window::Borderless && !compositorRuns();
+    if (!wanted) {
+        if (frameLine_) frameLine_->hide();
+        return;
+    }
+    if (!frameLine_) frameLine_ = new FrameLine(widget_);
+    frameLine_->setGeometry(widget_->rect());
+    frameLine_->raise();
+    frameLine_->show();
+}
+
 void QtWindowPeer::modelChanged() {
     if (!widget_) return;
     applyLevel();
@@ -153,6 +205,7 @@ void QtWindowPeer::modelChanged() {
     widget_->setPalette(palette);
     widget_->setWindowOpacity(window_.alphaValue());
     syncContent();
+    syncFrameLine();
 
     // A fully transparent window (a photo preview at rest, a panel fading
     // out) is left unmapped: without a compositor it would show opaque, and

@@ -30,6 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     Window* model_;
@@ -51,6 +52,7 @@ public:
 private:
     void applyLevel();
     void syncContent();
+    void syncFrameLine();
     void setShielding(bool registered);
     void nativeWindowLost();
 
@@ -58,6 +60,7 @@ private:
     X11Displays& displays_;
     QPointer<WindowWidget> widget_;
     QPointer<QWidget> content_;
+    QPointer<QWidget> frameLine_;
     int appliedLevel_ = -1;
     unsigned long shieldId_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -58,12 +58,6 @@ public:
     Rect toRoot(const Rect& frame);
     Rect fromRoot(const Rect& frame);
 
-    // Status codes, as the platform's display services answer them.
-    static constexpr int kFailure = 1000;
-    static constexpr int kIllegalArgument = 1001;
-    static constexpr int kCannotComplete = 1004;
-    static constexpr int kNoneAvailable = 1011;
-
 private:
     // Event routing (X11DisplaysEvents.cpp).
     bool handleEvent(XEvent& event);

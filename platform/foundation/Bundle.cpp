@@ -47,8 +47,6 @@ void Bundle::setMainPath(const std::string& path) {
 
 std::string Bundle::resourcePath() const { return paths::appendComponent(path_, "Contents/Resources"); }
 
-std::string Bundle::infoPlistPath() const { return paths::appendComponent(path_, "Contents/Info.plist"); }
-
 std::string Bundle::pathForResource(const std::string& fileName) const {
     const std::string candidate = paths::appendComponent(resourcePath(), fileName);
     return FileManager::fileExists(candidate) ? candidate : std::string();

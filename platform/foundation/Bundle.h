@@ -19,7 +19,6 @@ public:
 
     const std::string& path() const { return path_; }
     std::string resourcePath() const;
-    std::string infoPlistPath() const;
     std::string pathForResource(const std::string& fileName) const;  // "" when absent
     Dictionary infoDictionary() const;
     Value objectForInfoDictionaryKey(const std::string& key) const;

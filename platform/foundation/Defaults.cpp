@@ -55,8 +55,6 @@ std::string Defaults::stringForKey(const std::string& key) const {
 
 Array Defaults::arrayForKey(const std::string& key) const { return objectForKey(key).arrayValue(); }
 
-Data Defaults::dataForKey(const std::string& key) const { return objectForKey(key).dataValue(); }
-
 void Defaults::setObject(const Value& value, const std::string& key) {
     storage().set(key, value);
     storage().synchronize();

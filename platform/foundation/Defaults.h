@@ -28,10 +28,8 @@ public:
     bool boolForKey(const std::string& key) const { return objectForKey(key).boolValue(); }
     std::int64_t integerForKey(const std::string& key) const { return objectForKey(key).integerValue(); }
     float floatForKey(const std::string& key) const { return objectForKey(key).floatValue(); }
-    double doubleForKey(const std::string& key) const { return objectForKey(key).doubleValue(); }
     std::string stringForKey(const std::string& key) const;
     Array arrayForKey(const std::string& key) const;
-    Data dataForKey(const std::string& key) const;
 
     // Stored at once.
     void setObject(const Value& value, const std::string& key);

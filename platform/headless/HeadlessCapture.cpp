@@ -18,6 +18,11 @@ void HeadlessCamera::setBusy(bool busy) {
     busy_ = busy;
 }
 
+void HeadlessCamera::setTakenOnClose(bool taken) {
+    std::lock_guard<std::mutex> guard(lock_);
+    takenOnClose_ = taken;
+}
+
 void HeadlessCamera::setOpenError(std::string reason) {
     std::lock_guard<std::mutex> guard(lock_);
     openError_ = std::move(reason);
@@ -126,6 +131,7 @@ bool HeadlessCamera::isOpen() const {
 
 void HeadlessCamera::close() {
     std::lock_guard<std::mutex> guard(lock_);
+    if (open_ && takenOnClose_) busy_ = true;
     open_ = false;
     streaming_ = false;
 }

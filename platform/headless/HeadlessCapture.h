@@ -20,6 +20,8 @@ public:
     // --- Script -------------------------------------------------------------
     void setConnected(bool connected);
     void setBusy(bool busy);
+    // Another application takes the camera the moment this one closes it.
+    void setTakenOnClose(bool taken);
     // A non-empty reason makes open fail with it.
     void setOpenError(std::string reason);
     // A non-empty reason makes streaming refuse to start with it.
@@ -68,6 +70,7 @@ private:
     std::condition_variable changed_;
     bool connected_ = true;
     bool busy_ = false;
+    bool takenOnClose_ = false;
     bool open_ = false;
     bool streaming_ = false;
     bool held_ = false;

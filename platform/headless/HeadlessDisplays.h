@@ -15,11 +15,6 @@ class HeadlessDisplays final : public Displays {
 public:
     enum class Call { OnlineDisplays, Capture, ReleaseAll, HideCursor, ShowCursor, AcquireFadeReservation, Fade,
                       ReleaseFadeReservation };
-    // Status of a fade or release with a token that is not the held reservation.
-    static constexpr int kIllegalArgument = 1001;
-    // Status of an acquisition while another reservation is held.
-    static constexpr int kNoneAvailable = 1011;
-
     explicit HeadlessDisplays(int displayCount = 2);
 
     int onlineDisplays(std::uint32_t maxDisplays, std::vector<DisplayID>& out) override;

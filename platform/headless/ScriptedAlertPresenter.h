@@ -3,6 +3,7 @@
 #include "platform/ui/Alert.h"
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,13 +18,20 @@ public:
 
     // The next alert is answered by pressing the button with this title.
     void answerNext(const std::string& buttonTitle);
+    // As above, doing `meanwhile` first, as the user would before pressing
+    // the button (reconnecting a camera, quitting another program).
+    void answerNext(const std::string& buttonTitle, std::function<void()> meanwhile);
     std::vector<Alert> shown() const;
     std::size_t shownCount() const;
     void clear();
 
 private:
     mutable std::mutex lock_;
-    std::deque<std::string> answers_;
+    struct Answer {
+        std::string buttonTitle;
+        std::function<void()> meanwhile;
+    };
+    std::deque<Answer> answers_;
     std::vector<Alert> shown_;
 };
 

@@ -16,6 +16,15 @@ class Displays : public Service<Displays> {
 public:
     virtual ~Displays() = default;
 
+    // Status codes, as the platform's display services answer them; 0 is
+    // success. kIllegalArgument: a fade or release with a token that is not
+    // the held reservation; kNoneAvailable: a reservation while another is
+    // held.
+    static constexpr int kFailure = 1000;
+    static constexpr int kIllegalArgument = 1001;
+    static constexpr int kCannotComplete = 1004;
+    static constexpr int kNoneAvailable = 1011;
+
     // Up to `maxDisplays` online displays, main display first.
     virtual int onlineDisplays(std::uint32_t maxDisplays, std::vector<DisplayID>& out) = 0;
     virtual DisplayID mainDisplay() = 0;

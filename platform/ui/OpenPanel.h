@@ -20,6 +20,8 @@ public:
     bool allowsMultipleSelection = false;
     bool canCreateDirectories = false;
     std::string title;
+    // What the user is asked to choose, shown with the panel.
+    std::string message;
 
     // Shows the panel starting in `directory` with `file` chosen; OKButton
     // when the user confirmed a choice, CancelButton otherwise.

@@ -10,6 +10,16 @@ PopUpItemRef PopUpButton::addItem(const std::string& title, int tag, Action item
     return item;
 }
 
+void PopUpButton::removeItemAtIndex(int index) {
+    if (index < 0 || index >= numberOfItems()) return;
+    items_.erase(items_.begin() + index);
+    if (selected_ == index)
+        selected_ = -1;
+    else if (selected_ > index)
+        --selected_;
+    changed();
+}
+
 PopUpItemRef PopUpButton::selectedItem() const {
     return selected_ >= 0 ? items_[static_cast<std::size_t>(selected_)] : nullptr;
 }

@@ -19,11 +19,19 @@ public:
     const std::string& title() const { return title_; }
     int tag() const { return tag_; }
     const Action& action() const { return action_; }
+    // What the item stands for, for its owner to read (a camera's identifier).
+    const std::string& representedObject() const { return representedObject_; }
+    void setRepresentedObject(std::string object) { representedObject_ = std::move(object); }
+    // 1 when the item is marked as the current choice.
+    int state() const { return state_; }
+    void setState(int state) { state_ = state; }
 
 private:
     std::string title_;
     int tag_;
     Action action_;
+    std::string representedObject_;
+    int state_ = 0;
 };
 
 using PopUpItemRef = std::shared_ptr<PopUpItem>;
@@ -39,6 +47,9 @@ public:
 
     PopUpItemRef addItem(const std::string& title, int tag, Action itemAction = {});
     const std::vector<PopUpItemRef>& items() const { return items_; }
+    int numberOfItems() const { return static_cast<int>(items_.size()); }
+    // A selection of the removed item goes; one after it moves with its item.
+    void removeItemAtIndex(int index);
 
     // -1 when nothing is selected.
     int indexOfSelectedItem() const { return selected_; }

@@ -21,7 +21,6 @@ public:
     virtual bool becomeFirstResponder() { return true; }
     virtual bool resignFirstResponder() { return true; }
 
-    Responder* nextResponder() const { return next_; }
     void setNextResponder(Responder* next) { next_ = next; }
 
 private:

@@ -27,7 +27,7 @@ void bringToFront(Window* w) {
 
 }  // namespace
 
-Window::Window(Rect contentRect) : frame_(contentRect) {}
+Window::Window(Rect contentRect, unsigned styleMask) : frame_(contentRect), styleMask_(styleMask) {}
 
 Window::~Window() {
     if (currentKeyWindow == this) currentKeyWindow = nullptr;

@@ -30,8 +30,17 @@ public:
 // responder, visibility and key status. One window at a time is key.
 class Window : public Responder {
 public:
-    explicit Window(Rect contentRect = {});
+    // A borderless window has neither title bar nor frame; the others are
+    // decorated by the window manager.
+    enum StyleMask : unsigned { Borderless = 0, Titled = 1u << 0, Closable = 1u << 1, Resizable = 1u << 3 };
+
+    explicit Window(Rect contentRect = {}, unsigned styleMask = Titled);
     ~Window() override;
+
+    unsigned styleMask() const { return styleMask_; }
+    // Sets the window off from what lies below it, borderless ones above all.
+    bool hasShadow() const { return hasShadow_; }
+    void setHasShadow(bool shadow) { hasShadow_ = shadow; }
 
     const Rect& frame() const { return frame_; }
     void setFrame(const Rect& frame, bool display = true);
@@ -55,6 +64,9 @@ public:
     bool isVisible() const { return visible_; }
     bool isKeyWindow() const;
     void makeKeyAndOrderFront();
+    // The window stops being key without another of ours taking its place:
+    // the user turned to another application.
+    void resignKey();
     void orderFront();
     void orderOut();
     // performClose asks the delegate first; close does not.
@@ -97,9 +109,9 @@ protected:
     void changed();
 
 private:
-    void resignKey();
-
     Rect frame_;
+    unsigned styleMask_;
+    bool hasShadow_ = false;
     int level_ = windowlevel::Normal;
     double alpha_ = 1.0;
     Color background_ = Color::white();

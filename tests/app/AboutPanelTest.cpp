@@ -19,6 +19,8 @@ TEST_F(AboutPanelTest, ShowsThePictureAndTheVersionOverIt) {
     EXPECT_EQ(panel->frame(), (platform::Rect{1440 / 2.0 - 200, 900 / 2.0 - 200, 400, 400}));
     EXPECT_TRUE(panel->isKeyWindow());
     EXPECT_DOUBLE_EQ(panel->alphaValue(), 1.0);
+    EXPECT_EQ(panel->styleMask(), platform::Window::Borderless);
+    EXPECT_TRUE(panel->hasShadow());
     EXPECT_EQ(panel->imageView()->imageName(), "about.png");
     EXPECT_EQ(panel->versionInfo()->stringValue(), AboutPanel::versionText());
     EXPECT_EQ(AboutPanel::versionText().rfind("VERSION ", 0), 0u) << "the bundle version is a non-zero number";

@@ -2,6 +2,8 @@
 
 #include "platform/headless/HeadlessCapture.h"
 
+#include <algorithm>
+
 namespace apptest {
 namespace {
 
@@ -49,6 +51,64 @@ TEST_F(CameraLockTest, WhiteScreenDelayOffIsShort) {
     app->lockScreen(nullptr);
     env.advance(0.1);
     EXPECT_EQ(app->getFadeLock(), 0);
+}
+
+TEST_F(CameraLockTest, ASettingsChangeBringsBackThePhotographerThatAFailedSetUpDropped) {
+    camera->setConnected(false);
+    app->lockScreen(nullptr);
+    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_FALSE(app->hasCamera()) << "the set-up failed, so the lock goes on without photos";
+
+    camera->setConnected(true);
+    paneCenter.post(kChangeNotification, kPreferencesObject);
+    env.advance(1.0);
+    EXPECT_TRUE(app->hasCamera());
+    EXPECT_FALSE(env.logged("Cannot acquire video device."));
+    EXPECT_EQ(std::count(paneSaw.begin(), paneSaw.end(), kVideoLockFailedNotification), 0);
+}
+
+// The camera wait: another program takes the camera right after the set-up,
+// so the check before the screen goes dark finds it busy.
+class CameraWaitTest : public CameraLockTest {
+protected:
+    void SetUp() override {
+        CameraLockTest::SetUp();
+        camera->setTakenOnClose(true);
+    }
+    std::vector<std::string> alertMessages() {
+        std::vector<std::string> messages;
+        for (const auto& alert : env.alerts().shown()) messages.push_back(alert.messageText);
+        return messages;
+    }
+};
+
+TEST_F(CameraWaitTest, TryAgainLooksAgainUntilTheCameraIsFreeAndThenLocks) {
+    env.alerts().answerNext("Try again");
+    env.alerts().answerNext("Try again", [this] { camera->setBusy(false); });
+    app->lockScreen(nullptr);
+    EXPECT_EQ(alertMessages(), (std::vector<std::string>{"Camera busy", "Camera busy"}));
+    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_TRUE(displays.anyCaptured());
+    EXPECT_TRUE(workspace.openedFiles().empty()) << "the preferences stay closed";
+}
+
+TEST_F(CameraWaitTest, OpenPreferencesGivesUpTheLockAndFadesBack) {
+    env.alerts().answerNext("Try again");
+    env.alerts().answerNext("Open Tarnwick preferences");
+    app->lockScreen(nullptr);
+    EXPECT_EQ(alertMessages(), (std::vector<std::string>{"Camera busy", "Camera busy"}));
+    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_FALSE(displays.anyCaptured());
+    EXPECT_EQ(workspace.openedFiles(), (std::vector<std::string>{paneBundlePath()}));
+    EXPECT_TRUE(eventNames().empty());
+    env.advance(1.0);
+    EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0) << "the white screen is gone";
+
+    // Nothing of the abandoned attempt holds up the next one.
+    camera->setTakenOnClose(false);
+    camera->setBusy(false);
+    app->lockScreen(nullptr);
+    EXPECT_EQ(app->getLock_status(), 1);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ protected:
         defaults.setObject(true, "wrongPassword.script.photo");
         defaults.setObject(script + "|||#TIMESTAMP# #IMAGE#", "wrongPassword.script.details");
 
-        log = std::make_unique<LogController>(&delegate);
+        log = std::make_shared<LogController>(&delegate);
         scripts = std::make_unique<ScriptHandler>(&delegate);
         photographer = Photographer::initWithDelegate(&delegate);
         ASSERT_TRUE(photographer->setupCaptureSession());
@@ -78,7 +78,7 @@ protected:
     platform::headless::HeadlessDisplays displays{1};
     platform::headless::HeadlessWorkspace workspace;
     FakeDelegate delegate;
-    std::unique_ptr<LogController> log;
+    std::shared_ptr<LogController> log;
     std::unique_ptr<ScriptHandler> scripts;
     std::unique_ptr<Photographer> photographer;
     std::string photos;

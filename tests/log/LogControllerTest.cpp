@@ -43,7 +43,7 @@ protected:
             defaults.setObject(false, std::string(stem) + ".log.photo");
         }
         defaults.setObject("", kPrefVideoCaptureDevice);
-        log = std::make_unique<LogController>(&delegate);
+        log = std::make_shared<LogController>(&delegate);
     }
     void TearDown() override {
         log.reset();
@@ -69,7 +69,7 @@ protected:
     platform::headless::HeadlessDisplays displays{1};
     RecordingWorkspace workspace;
     FakeDelegate delegate;
-    std::unique_ptr<LogController> log;
+    std::shared_ptr<LogController> log;
     const Date t1 = Date::fromLocalComponents(2012, 1, 31, 23, 59, 59, 123);
     const Date t2 = Date::fromLocalComponents(2012, 2, 1, 0, 0, 5, 7);
 };
@@ -244,9 +244,13 @@ TEST_F(LogControllerTest, ResetEmptiesTheLogAndClosesTheWindow) {
     postEvent(kWrongPasswordEvent, t1, "pw");
     log->window().makeKeyAndOrderFront();
     int hidePosts = 0;
+    platform::ObjectRef hideSender;
     int marker = 0;
     platform::NotificationCenter::defaultCenter().addObserver(&marker, "hidePreviewPanel", {},
-                                                              [&](const platform::NotificationRef&) { ++hidePosts; });
+                                                              [&](const platform::NotificationRef& note) {
+                                                                  ++hidePosts;
+                                                                  hideSender = note->object().objectValue();
+                                                              });
 
     log->clearButton().performClick();
     platform::NotificationCenter::defaultCenter().removeObserver(&marker);
@@ -257,6 +261,7 @@ TEST_F(LogControllerTest, ResetEmptiesTheLogAndClosesTheWindow) {
     EXPECT_TRUE(log->showPasswords().isHidden());
     EXPECT_FALSE(log->window().isVisible());
     EXPECT_EQ(hidePosts, 1);
+    EXPECT_EQ(hideSender.get(), log.get());
     EXPECT_EQ(delegate.restores.load(), 1);
 }
 

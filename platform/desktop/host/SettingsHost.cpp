@@ -1,5 +1,10 @@
 #include <QApplication>
 
+// Before any X11 header, whose macros clash with its names.
+#ifdef TARNWICK_HAVE_V4L2
+#include "platform/desktop/V4L2Capture.h"
+#endif
+
 #include "platform/desktop/host/SettingsHost.h"
 
 #include "platform/desktop/DBusConnectionService.h"
@@ -50,6 +55,8 @@ struct SettingsHost::Services {
     std::unique_ptr<DesktopWorkspace> workspace;
     std::unique_ptr<DBusNotificationCenter> notifications;
     std::unique_ptr<DBusConnectionService> connections;
+    // The pane lists the cameras to choose from.
+    std::unique_ptr<Capture> capture;
     std::unique_ptr<WidgetMap> widgetMap;
     std::unique_ptr<PreferencePane> pane;
     std::unique_ptr<Window> mainWindow;
@@ -83,6 +90,10 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     DistributedNotificationCenter::install(s.notifications.get());
     s.connections = std::make_unique<DBusConnectionService>();
     ConnectionService::install(s.connections.get());
+#ifdef TARNWICK_HAVE_V4L2
+    s.capture = std::make_unique<v4l2::V4L2Capture>();
+    Capture::install(s.capture.get());
+#endif
 
     Window::setPeerProvider([](Window& window) { window.setPeer(std::make_shared<QtPaneWindowPeer>(window)); });
     if (const char* map = std::getenv("TARNWICK_SETTINGS_WIDGET_MAP"); map && *map)
@@ -97,6 +108,7 @@ SettingsHost::~SettingsHost() {
     Application::shared().setActivationHandler(nullptr);
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
+    s.capture.reset();
     s.connections.reset();
     s.notifications.reset();
     s.workspace.reset();

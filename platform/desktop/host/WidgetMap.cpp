@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <QWidget>
@@ -50,6 +51,26 @@ void describeTabs(QTextStream& out, const QTabBar* bar) {
     }
 }
 
+// Each cell of a table, named by the table, the row and the column's
+// identifier ("events:0:enabled"); a check-box cell tells its state.
+void describeCells(QTextStream& out, const QTableWidget* table) {
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < table->columnCount(); ++column) {
+            const QTableWidgetItem* cell = table->item(row, column);
+            const QTableWidgetItem* header = table->horizontalHeaderItem(column);
+            if (!cell || !header) continue;
+            const QRect rect = table->visualItemRect(cell);
+            const QPoint origin = table->viewport()->mapToGlobal(rect.topLeft());
+            const bool checkable = cell->flags().testFlag(Qt::ItemIsUserCheckable);
+            out << table->objectName() << ':' << row << ':' << header->data(Qt::UserRole).toString() << '\t'
+                << origin.x() << '\t' << origin.y() << '\t' << rect.width() << '\t' << rect.height() << '\t'
+                << (table->isVisible() ? 1 : 0) << '\t' << (table->isEnabled() ? 1 : 0) << '\t'
+                << (checkable ? (cell->checkState() == Qt::Checked ? "1" : "0") : "-") << '\t'
+                << QString(cell->text()).replace(QLatin1Char('\t'), QLatin1Char(' ')) << '\n';
+        }
+    }
+}
+
 }  // namespace
 
 WidgetMap::WidgetMap(QString path) : path_(std::move(path)) {
@@ -69,6 +90,7 @@ void WidgetMap::write() const {
             << window->width() << '\t' << window->height() << "\t1\t1\t-\t\n";
         for (const QWidget* widget : window->findChildren<QWidget*>()) {
             if (const auto* bar = qobject_cast<const QTabBar*>(widget)) describeTabs(out, bar);
+            if (const auto* table = qobject_cast<const QTableWidget*>(widget)) describeCells(out, table);
             if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")))
                 describe(out, widget);
         }

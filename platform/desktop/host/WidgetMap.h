@@ -11,7 +11,8 @@ namespace platform::desktop {
 // separated by tabs: name, x, y, width, height (screen pixels), visible,
 // enabled, checked (1, 0 or -), text. Windows are named "window:" and their
 // title, the tabs of a tab widget "tab:" and their label (checked: the one
-// shown). The file is replaced whole, a few times a second.
+// shown), the cells of a table its name, row and column identifier
+// ("events:0:enabled"). The file is replaced whole, a few times a second.
 class WidgetMap final : public QObject {
 public:
     explicit WidgetMap(QString path);

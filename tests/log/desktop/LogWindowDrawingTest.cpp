@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "desktop/PrivateDisplay.h"
+#include "desktop/QtWidgetTesting.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include "app/ImageView_MouseOver.h"
@@ -36,33 +35,6 @@ using namespace platform::desktop;
 
 namespace {
 
-QApplication& widgetApplication() {
-    static int argc = 1;
-    static char name[] = "log_desktop_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
-
-void processEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-bool processEventsUntil(const std::function<bool()>& done, int milliseconds = 2000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        if (done()) return true;
-        processEventsFor(10);
-    }
-    return done();
-}
-
 QWidget* widgetOf(platform::View& view) {
     auto* peer = dynamic_cast<QtViewPeer*>(view.peer());
     return peer ? peer->widget() : nullptr;
@@ -92,7 +64,7 @@ class LogWindowDrawing : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (run through with_xvfb.py)";
-        widgetApplication();
+        widgetTestApplication();
         cache_ = std::filesystem::temp_directory_path() / ("tarnwick-log-desktop-" + std::to_string(::getpid()));
         std::filesystem::create_directories(cache_);
         ::setenv("XDG_CACHE_HOME", cache_.c_str(), 1);
@@ -107,7 +79,7 @@ protected:
         platform::Window::setPeerProvider([this](platform::Window& window) {
             window.setPeer(std::make_shared<QtWindowPeer>(window, *displays_, nullptr));
         });
-        log_ = std::make_unique<LogController>(nullptr);
+        log_ = std::make_shared<LogController>(nullptr);
     }
 
     void TearDown() override {
@@ -169,7 +141,7 @@ protected:
     std::unique_ptr<X11Displays> displays_;
     std::unique_ptr<QtRunLoop> runLoop_;
     platform::headless::HeadlessWorkspace workspace_;
-    std::unique_ptr<LogController> log_;
+    std::shared_ptr<LogController> log_;
 };
 
 TEST_F(LogWindowDrawing, RowsFollowTheEntriesAndTheClearButtonClosesTheWindow) {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QTableWidget>
+
+#include "platform/ui/TableView.h"
+
+namespace platform::desktop {
+
+// The drawn table of a `TableView`: every cell is asked of the model's data
+// source at each sync; clicks select rows and toggle check boxes through the
+// model, and no cell is edited in place unless the model's delegate allows it.
+class QtTableWidget final : public QTableWidget {
+public:
+    explicit QtTableWidget(TableView& model);
+    void sync();
+
+private:
+    void syncColumns();
+    void syncCell(const TableColumn& column, int row, int columnIndex);
+    void cellClicked(int row, int column);
+    void cellDoubleClicked(int row, int column);
+
+    TableView& model_;
+    bool syncing_ = false;
+};
+
+}  // namespace platform::desktop
