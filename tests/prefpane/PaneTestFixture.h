@@ -75,6 +75,9 @@ protected:
         env.advance(0);
     }
     void closePane() {
+        // A stop request's thread talks to the run loop until it ends; the
+        // loop must outlive it.
+        if (pane) env.runLoop().runUntil([this] { return pane->stopsUnderWay() == 0; });
         hostWindow.reset();
         pane.reset();
     }
