@@ -15,6 +15,7 @@
 #include "platform/desktop/DesktopWorkspace.h"
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/QtAlertPresenter.h"
+#include "platform/desktop/QtKeyModifiers.h"
 #include "platform/desktop/QtRunLoop.h"
 #include "platform/desktop/QtStatusItemPeer.h"
 #include "platform/desktop/QtWindowPeer.h"
@@ -52,15 +53,6 @@ Display* openDisplay() {
     return display;
 }
 
-std::uint32_t modifiersFor(Qt::KeyboardModifiers modifiers) {
-    std::uint32_t flags = 0;
-    if (modifiers & Qt::ShiftModifier) flags |= Event::Shift;
-    if (modifiers & Qt::ControlModifier) flags |= Event::Control;
-    if (modifiers & Qt::AltModifier) flags |= Event::Option;
-    if (modifiers & Qt::MetaModifier) flags |= Event::Command;
-    return flags;
-}
-
 }  // namespace
 
 struct DesktopBackend::Services {
@@ -91,7 +83,7 @@ struct DesktopBackend::Services {
         std::string characters = event->text().toStdString();
         if (!code && characters.empty()) return nullptr;
         return std::make_shared<Event>(Event::Type::KeyDown, code.value_or(X11KeyEvents::kUnmappedKeyCode),
-                                       std::move(characters), event->isAutoRepeat(), modifiersFor(event->modifiers()));
+                                       std::move(characters), event->isAutoRepeat(), eventFlagsFor(event->modifiers()));
     }
 };
 
@@ -107,35 +99,21 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
         LogSink::write("Tarnwick: the keyboard map lets anyone at the keyboard break the lock's grab (XKB option "
                        "grab:break_actions: XF86Ungrab, XF86ClearGrab); remove that option to keep the screen locked");
 
-    s.runLoop = std::make_unique<QtRunLoop>();
-    RunLoop::install(s.runLoop.get());
-    s.alerts = std::make_unique<QtAlertPresenter>();
-    AlertPresenter::install(s.alerts.get());
-    s.displays = std::make_unique<X11Displays>(*s.session, s.guard);
-    Displays::install(s.displays.get());
-    s.displayPower = std::make_unique<X11DisplayPower>(*s.session);
-    DisplayPower::install(s.displayPower.get());
-    s.systemUIMode = std::make_unique<X11SystemUIMode>();
-    SystemUIMode::install(s.systemUIMode.get());
-    s.processes = std::make_unique<X11Processes>(*s.session);
-    Processes::install(s.processes.get());
-    s.inputSources = std::make_unique<XkbInputSources>(*s.session);
-    InputSources::install(s.inputSources.get());
-    s.eventTap = std::make_unique<XInputEventTap>(*s.session);
-    EventTap::install(s.eventTap.get());
-    s.hotKeys = std::make_unique<X11HotKeyCenter>(*s.session);
-    HotKeyCenter::install(s.hotKeys.get());
-    s.workspace = std::make_unique<DesktopWorkspace>();
-    Workspace::install(s.workspace.get());
-    s.notifications = std::make_unique<DBusNotificationCenter>();
-    DistributedNotificationCenter::install(s.notifications.get());
-    s.connections = std::make_unique<DBusConnectionService>();
-    ConnectionService::install(s.connections.get());
-    s.bluetooth = std::make_unique<BlueZBluetooth>();
-    Bluetooth::install(s.bluetooth.get());
+    s.runLoop = makeInstalled<RunLoop, QtRunLoop>();
+    s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();
+    s.displays = makeInstalled<Displays, X11Displays>(*s.session, s.guard);
+    s.displayPower = makeInstalled<DisplayPower, X11DisplayPower>(*s.session);
+    s.systemUIMode = makeInstalled<SystemUIMode, X11SystemUIMode>();
+    s.processes = makeInstalled<Processes, X11Processes>(*s.session);
+    s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
+    s.eventTap = makeInstalled<EventTap, XInputEventTap>(*s.session);
+    s.hotKeys = makeInstalled<HotKeyCenter, X11HotKeyCenter>(*s.session);
+    s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
+    s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
+    s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
+    s.bluetooth = makeInstalled<Bluetooth, BlueZBluetooth>();
 #ifdef TARNWICK_HAVE_V4L2
-    s.capture = std::make_unique<v4l2::V4L2Capture>();
-    Capture::install(s.capture.get());
+    s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
 #endif
 
     Window::setPeerProvider([&s](Window& window) {

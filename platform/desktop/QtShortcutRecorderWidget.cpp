@@ -5,6 +5,7 @@
 #include "platform/desktop/QtShortcutRecorderWidget.h"
 
 #include "platform/desktop/KeyTranslation.h"
+#include "platform/desktop/QtKeyModifiers.h"
 #include "platform/ui/Event.h"
 
 #include <X11/XKBlib.h>
@@ -18,15 +19,6 @@ namespace {
 Display* qtDisplay() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->display() : nullptr;
-}
-
-std::uint32_t eventFlagsFor(Qt::KeyboardModifiers modifiers) {
-    std::uint32_t flags = 0;
-    if (modifiers & Qt::ShiftModifier) flags |= Event::Shift;
-    if (modifiers & Qt::ControlModifier) flags |= Event::Control;
-    if (modifiers & Qt::AltModifier) flags |= Event::Option;
-    if (modifiers & Qt::MetaModifier) flags |= Event::Command;
-    return flags;
 }
 
 bool isModifierKey(int key) {

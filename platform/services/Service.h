@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <typeinfo>
+#include <utility>
 
 namespace platform {
 
@@ -31,5 +33,14 @@ private:
         return s;
     }
 };
+
+// Makes a backend's implementation of a service and installs it; the
+// backend keeps what this answers for as long as the service is installed.
+template <class ServiceType, class Implementation, class... Arguments>
+std::unique_ptr<Implementation> makeInstalled(Arguments&&... arguments) {
+    auto implementation = std::make_unique<Implementation>(std::forward<Arguments>(arguments)...);
+    ServiceType::install(implementation.get());
+    return implementation;
+}
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "desktop/QtWidgetTesting.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -10,16 +9,6 @@
 #include <utility>
 #include <thread>
 #include <vector>
-
-// Runs the Qt event loop for a while, as the application's main loop would.
-inline void processEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
 
 // A second client of the same server, as another application would be.
 struct OtherClient {

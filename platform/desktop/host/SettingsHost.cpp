@@ -76,23 +76,15 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     s.session = std::make_unique<X11Session>(connection);
     QApplication::setApplicationName(QStringLiteral("tarnwick-settings"));
 
-    s.runLoop = std::make_unique<QtRunLoop>();
-    RunLoop::install(s.runLoop.get());
-    s.alerts = std::make_unique<QtAlertPresenter>();
-    AlertPresenter::install(s.alerts.get());
-    s.openPanels = std::make_unique<QtOpenPanelPresenter>();
-    OpenPanelPresenter::install(s.openPanels.get());
-    s.inputSources = std::make_unique<XkbInputSources>(*s.session);
-    InputSources::install(s.inputSources.get());
-    s.workspace = std::make_unique<DesktopWorkspace>();
-    Workspace::install(s.workspace.get());
-    s.notifications = std::make_unique<DBusNotificationCenter>();
-    DistributedNotificationCenter::install(s.notifications.get());
-    s.connections = std::make_unique<DBusConnectionService>();
-    ConnectionService::install(s.connections.get());
+    s.runLoop = makeInstalled<RunLoop, QtRunLoop>();
+    s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();
+    s.openPanels = makeInstalled<OpenPanelPresenter, QtOpenPanelPresenter>();
+    s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
+    s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
+    s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
+    s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
 #ifdef TARNWICK_HAVE_V4L2
-    s.capture = std::make_unique<v4l2::V4L2Capture>();
-    Capture::install(s.capture.get());
+    s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
 #endif
 
     Window::setPeerProvider([](Window& window) { window.setPeer(std::make_shared<QtPaneWindowPeer>(window)); });
