@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr double kTerminateCheckSeconds = 0.5;
-
 const char* const kNoSessionText =
     "The currently configured camera %@ cannot be used. Press \"Try Again\" or select another camera in "
     "System Preferences.";
@@ -82,12 +80,14 @@ bool Photographer::setupCaptureSession() {
         return true;
     }
     capturing.store(0);
+    workSignal_->ring();
     const std::string configured = platform::Defaults::standard().stringForKey(kPrefVideoCaptureDevice);
     if (configured.empty()) {
         QMLog(7, "Video capturing disabled.");
         return false;
     }
     const auto newSession = std::make_shared<platform::CaptureSession>();
+    newSession->setStopObserver([signal = workSignal_] { signal->ring(); });
     {
         std::lock_guard<std::mutex> guard(sessionLock_);
         session = newSession;
@@ -195,12 +195,10 @@ void Photographer::terminate() {
     if (workThread && workThread->isExecuting()) {
         QMLog(7, "Cancelling worjer thread");
         workThread->cancel();
-        // The work thread never waits for the main thread, so a plain wait
-        // cannot deadlock, and no other main-thread work runs meanwhile. The
-        // check comes every half second at the latest, and at once when the
-        // thread ends, so a lock is not held up longer than the thread needs.
-        while (!workThread->waitUntilFinished(kTerminateCheckSeconds)) {
-        }
+        workSignal_->ring();
+        // The work thread never waits for the main thread, so a plain join
+        // cannot deadlock, and no other main-thread work runs meanwhile.
+        workThread->join();
     }
     workThread.reset();
     closeSession();

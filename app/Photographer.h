@@ -7,6 +7,7 @@
 #include "platform/services/Capture.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -66,6 +67,20 @@ private:
         std::deque<platform::NotificationRef> items;
     };
 
+    // What the work thread sleeps on. Whoever changes something it waits for
+    // (a request, a cancel, a freed camera, a stopped capture) rings after
+    // the change; a ring before the thread sleeps is kept, so none is lost.
+    class WorkSignal {
+    public:
+        void ring();
+        void wait();
+
+    private:
+        std::mutex lock_;
+        std::condition_variable rung_;
+        bool pending_ = false;
+    };
+
     platform::CaptureSessionRef currentSession() const;
     platform::CaptureDeviceRef boundDevice() const;
     void failSetup();
@@ -76,11 +91,11 @@ private:
     platform::NotificationRef dequeuePhoto();
     void clearQueue();
     bool workThreadCancelled() const;
+    bool cameraBusy() const;
     bool claimCamera();
     void releaseCamera();
     void startPhoto();
     void savePhoto(const platform::ImageRef& image, const std::string& fileName) const;
-    bool sessionWindingDown() const;
     void stopAndWait(const platform::CaptureSessionRef& session) const;
 
     std::atomic<TarnwickDelegate*> delegate_{nullptr};
@@ -92,5 +107,7 @@ private:
     platform::CaptureSessionRef session;
     platform::NotificationRef eventNotification_;
     std::shared_ptr<NotificationQueue> photosToTake;
+    // Shared with the sessions, which ring it from their capture threads.
+    std::shared_ptr<WorkSignal> workSignal_ = std::make_shared<WorkSignal>();
     std::unique_ptr<platform::Thread> workThread;
 };

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr double kPollSeconds = 0.1;
-
 const char* eventPrefix(const std::string& name) {
     if (name == kScreenLockedEvent) return kPrefScreenLocked;
     if (name == kScreenUnlockedEvent) return kPrefScreenUnlocked;
@@ -56,8 +54,11 @@ bool Photographer::eventWantsPhoto(const std::string& prefix) const {
 
 void Photographer::enqueuePhoto(const platform::NotificationRef& notification) {
     if (!photosToTake) return;
-    std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
-    photosToTake->items.push_back(notification);
+    {
+        std::lock_guard<std::recursive_mutex> guard(photosToTake->objectLock());
+        photosToTake->items.push_back(notification);
+    }
+    workSignal_->ring();
 }
 
 platform::NotificationRef Photographer::dequeuePhoto() {
@@ -83,12 +84,28 @@ std::size_t Photographer::queuedPhotoCount() const {
 
 // --- Work thread ----------------------------------------------------------------
 
+void Photographer::WorkSignal::ring() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        pending_ = true;
+    }
+    rung_.notify_one();
+}
+
+void Photographer::WorkSignal::wait() {
+    std::unique_lock<std::mutex> guard(lock_);
+    rung_.wait(guard, [this] { return pending_; });
+    pending_ = false;
+}
+
 bool Photographer::workThreadCancelled() const { return workThread && workThread->isCancelled(); }
 
+// Each state is checked before sleeping and every change to it rings the
+// signal, so the thread sleeps without a time limit and misses nothing.
 void Photographer::takePhotos() {
     while (!workThreadCancelled()) {
-        if (capturing.load() == 1 || sessionWindingDown()) {
-            platform::Thread::sleepFor(kPollSeconds);
+        if (cameraBusy()) {
+            workSignal_->wait();
             if (workThreadCancelled()) {
                 clearQueue();
                 return;
@@ -98,7 +115,7 @@ void Photographer::takePhotos() {
         if (queuedPhotoCount() == 0) {
             // The camera stays open only while requests are waiting.
             if (const auto device = boundDevice(); device && device->isOpen()) closeInputDevice();
-            platform::Thread::sleepFor(kPollSeconds);
+            workSignal_->wait();
             continue;
         }
         if (!claimCamera()) return;
@@ -112,10 +129,12 @@ void Photographer::takePhotos() {
     }
 }
 
-// The capture thread may still hand over frames in flight after a photo;
-// the work thread waits by polling rather than joining it, so that it never
-// waits for anything that may wait for the main thread.
-bool Photographer::sessionWindingDown() const {
+// Busy while a photo is under way, and after it while the capture thread
+// hands over the frames in flight. The work thread waits for the session's
+// stop to be announced rather than joining its capture thread, so that it
+// never waits for anything that may wait for the main thread.
+bool Photographer::cameraBusy() const {
+    if (capturing.load() == 1) return true;
     const auto current = currentSession();
     return current && !current->isStopped();
 }
@@ -125,13 +144,13 @@ bool Photographer::claimCamera() {
         std::int32_t expected = 0;
         if (capturing.compare_exchange_strong(expected, 1, std::memory_order_seq_cst)) return true;
         if (workThreadCancelled()) return false;
-        platform::Thread::sleepFor(kPollSeconds);
+        workSignal_->wait();
     }
 }
 
 void Photographer::releaseCamera() {
     std::int32_t expected = 1;
-    capturing.compare_exchange_strong(expected, 0, std::memory_order_seq_cst);
+    if (capturing.compare_exchange_strong(expected, 0, std::memory_order_seq_cst)) workSignal_->ring();
 }
 
 void Photographer::startPhoto() {

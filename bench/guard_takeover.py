@@ -14,7 +14,6 @@ Tarnwick for the next run. The target is under 50 ms.
 """
 
 import os
-import random
 import re
 import signal
 import sys
@@ -53,7 +52,7 @@ def main():
         samples = []
         for run in range(arguments.runs):
             g.wait_until_locked()
-            time.sleep(random.uniform(0.0, 0.2))
+            bench_session.random_pause()
             killed = time.monotonic()
             os.kill(g.pid, signal.SIGKILL)
             samples.append((held_since(session, killed) - killed) * 1000.0)

@@ -120,8 +120,8 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
         window.setPeer(std::make_shared<QtWindowPeer>(window, *s.displays,
                                                       [&s](QKeyEvent* event) { return s.translateQtKey(event); }));
     });
-    StatusBar::system().setListener([](const StatusItemRef& item, bool added) {
-        item->setPeer(added ? std::make_shared<QtStatusItemPeer>(*item) : nullptr);
+    StatusBar::system().setListener([&s](const StatusItemRef& item, bool added) {
+        item->setPeer(added ? std::make_shared<QtStatusItemPeer>(*item, *s.session) : nullptr);
     });
     QObject::connect(s.application.get(), &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive && Application::shared().isActive()) Application::shared().resignActive();

@@ -1,19 +1,21 @@
 #include <QIcon>
+#include <QImage>
 #include <QPainter>
 #include <QPixmap>
 
 #include "platform/desktop/QtStatusItemPeer.h"
+#include "platform/desktop/X11TrayWatch.h"
 
 namespace platform::desktop {
 
 namespace {
 
-constexpr int kTrayPollMilliseconds = 2000;
-
 QIcon iconFor(const ImageRef& image) {
     if (image && !image->filePath().empty()) {
-        QPixmap pixmap(QString::fromStdString(image->filePath()));
-        if (!pixmap.isNull()) return QIcon(pixmap);
+        // Through QImage: a pixmap loaded from a file goes into Qt's pixmap
+        // cache, whose clean-up timer would wake the idle application.
+        const QImage picture(QString::fromStdString(image->filePath()));
+        if (!picture.isNull()) return QIcon(QPixmap::fromImage(picture));
     }
     // A plain padlock-coloured square rather than an invisible item.
     QPixmap pixmap(18, 18);
@@ -30,29 +32,26 @@ QIcon iconFor(const ImageRef& image) {
 
 }  // namespace
 
-QtStatusItemPeer::QtStatusItemPeer(StatusItem& item) : item_(item) {
+QtStatusItemPeer::QtStatusItemPeer(StatusItem& item, X11Session& session) : item_(item), session_(session) {
     icon_.setContextMenu(&menu_);
     QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
         // A left click opens the menu too, as a menu-bar item does.
         if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
     });
-    trayWatch_.setInterval(kTrayPollMilliseconds);
-    QObject::connect(&trayWatch_, &QTimer::timeout, [this] { showWhenTrayExists(); });
     modelChanged();
     showWhenTrayExists();
 }
 
 QtStatusItemPeer::~QtStatusItemPeer() {
-    trayWatch_.stop();
+    trayWatch_.reset();
     icon_.hide();
 }
 
 void QtStatusItemPeer::showWhenTrayExists() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (!trayWatch_.isActive()) trayWatch_.start();
-        return;
-    }
-    trayWatch_.stop();
+    // Watching before asking: a tray that comes in between is still reported.
+    if (!trayWatch_) trayWatch_ = std::make_unique<X11TrayWatch>(session_, [this] { showWhenTrayExists(); });
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    trayWatch_.reset();
     icon_.show();
 }
 

@@ -3,18 +3,22 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/View.h"
 
+#include <memory>
+
 namespace platform::desktop {
+
+class X11Session;
+class X11TrayWatch;
 
 // A status item as a tray icon with its menu. When no tray exists (a
 // session without a panel yet) the icon waits and appears as soon as one does.
 class QtStatusItemPeer final : public Peer {
 public:
-    explicit QtStatusItemPeer(StatusItem& item);
+    QtStatusItemPeer(StatusItem& item, X11Session& session);
     ~QtStatusItemPeer() override;
 
     void modelChanged() override;
@@ -24,9 +28,11 @@ private:
     void showWhenTrayExists();
 
     StatusItem& item_;
+    X11Session& session_;
     QSystemTrayIcon icon_;
     QMenu menu_;
-    QTimer trayWatch_;
+    // Only while waiting for a tray.
+    std::unique_ptr<X11TrayWatch> trayWatch_;
 };
 
 }  // namespace platform::desktop

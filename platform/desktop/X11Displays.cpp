@@ -9,12 +9,6 @@
 
 namespace platform::desktop {
 
-namespace {
-
-constexpr int kMonitorWatchMilliseconds = 250;
-
-}  // namespace
-
 X11Displays::X11Displays(X11Session& session, LockGuard& guard)
     : session_(session),
       guard_(guard),
@@ -26,10 +20,6 @@ X11Displays::X11Displays(X11Session& session, LockGuard& guard)
         XRRSelectInput(session_.display(), session_.root(),
                        RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
-    monitorWatch_.setInterval(kMonitorWatchMilliseconds);
-    QObject::connect(&monitorWatch_, &QTimer::timeout, [this] {
-        if (isCaptured() && monitors() != coveredMonitors_) followMonitors();
-    });
     heartbeat_.setInterval(LockGuard::kHeartbeatMilliseconds);
     QObject::connect(&heartbeat_, &QTimer::timeout, [this] {
         guard_.heartbeat();
@@ -102,18 +92,18 @@ int X11Displays::capture(DisplayID display, std::uint32_t) {
 void X11Displays::startDefending() {
     keyEvents_.reset();
     // A lost keyboard grab shows as the root losing the focus; a new master
-    // device as a hierarchy change.
-    session_.selectInput(session_.root(), FocusChangeMask, true);
+    // device as a hierarchy change; a monitor defined without an output
+    // change (a RandR 1.5 virtual monitor) sends no RandR event, only a new
+    // configuration of the root window.
+    session_.selectInput(session_.root(), FocusChangeMask | StructureNotifyMask, true);
     session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, true);
     heartbeat_.start();
-    monitorWatch_.start();
 }
 
 void X11Displays::stopDefending() {
     heartbeat_.stop();
-    monitorWatch_.stop();
     session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, false);
-    session_.selectInput(session_.root(), FocusChangeMask, false);
+    session_.selectInput(session_.root(), FocusChangeMask | StructureNotifyMask, false);
 }
 
 int X11Displays::releaseAll() {

@@ -69,6 +69,7 @@ private:
     void startDefending();
     void stopDefending();
     void followMonitors();
+    bool isRootReconfigured(const XEvent& event) const;
 
     X11Session& session_;
     LockGuard& guard_;
@@ -82,9 +83,6 @@ private:
     // While captured: the guard hears from the application, and the grabs
     // are renewed, in case one was lost without an event saying so.
     QTimer heartbeat_;
-    // Monitors defined without an output change (RandR 1.5 virtual
-    // monitors) send no event; while captured they are looked for.
-    QTimer monitorWatch_;
     std::vector<Monitor> coveredMonitors_;
 };
 

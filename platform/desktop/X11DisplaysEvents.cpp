@@ -20,10 +20,19 @@ bool X11Displays::handleEvent(XEvent& event) {
         return false;
     }
     if (!isCaptured()) return false;
+    if (isRootReconfigured(event)) {
+        if (monitors() != coveredMonitors_) followMonitors();
+        return false;
+    }
     if (event.type == GenericEvent) return handleXInput(event);
     if (handleInput(event)) return true;
     handleStacking(event);
     return false;
+}
+
+bool X11Displays::isRootReconfigured(const XEvent& event) const {
+    return event.type == ConfigureNotify && event.xconfigure.window == session_.root() &&
+           event.xconfigure.event == session_.root();
 }
 
 bool X11Displays::handleInput(XEvent& event) {

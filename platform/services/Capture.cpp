@@ -110,11 +110,14 @@ void CaptureSession::startRunning() {
     threadAlive_ = true;
     thread_ = std::thread([self, device, outputs]() mutable {
         self->captureLoop(device, outputs);
+        std::function<void()> stopped;
         {
             std::lock_guard<std::mutex> done(self->lock_);
             self->threadAlive_ = false;
+            stopped = self->stopObserver_;
         }
         self->finished_.notify_all();
+        if (stopped) stopped();
         self.reset();  // may destroy the session; nothing of it is touched after this
     });
 }
@@ -134,6 +137,11 @@ bool CaptureSession::isStopped() const {
 bool CaptureSession::isCaptureThread() const {
     std::lock_guard<std::mutex> guard(lock_);
     return thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
+}
+
+void CaptureSession::setStopObserver(std::function<void()> observer) {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopObserver_ = std::move(observer);
 }
 
 bool CaptureSession::waitUntilStopped(double timeoutSeconds) {

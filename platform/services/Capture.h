@@ -127,6 +127,9 @@ public:
     bool waitUntilStopped(double timeoutSeconds);
     // Whether the caller runs on this session's capture thread.
     bool isCaptureThread() const;
+    // Runs on the capture thread each time it has ended (isStopped() is true
+    // by then), so that whoever waits for the session need not poll it.
+    void setStopObserver(std::function<void()> observer);
 
 private:
     void captureLoop(const CaptureDeviceRef& device, const std::vector<OutputRef>& outputs);
@@ -138,6 +141,7 @@ private:
     std::vector<OutputRef> outputs_;
     std::thread thread_;
     bool threadAlive_ = false;
+    std::function<void()> stopObserver_;
     std::atomic<bool> stopRequested_{false};
 };
 

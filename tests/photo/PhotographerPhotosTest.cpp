@@ -3,6 +3,7 @@
 #include "platform/foundation/RunLoop.h"
 
 #include <chrono>
+#include <functional>
 
 using namespace phototest;
 
@@ -80,7 +81,7 @@ TEST_F(PhotographerQueue, ACameraThatNeverDeliversHoldsLaterRequestsUntilTermina
     const auto started = std::chrono::steady_clock::now();
     photographer->terminate();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_LT(seconds, 1.0);  // one 0.5-second check, with room for a slow machine
+    EXPECT_LT(seconds, 1.0);  // it returns once the thread has ended; room for a slow machine
     EXPECT_EQ(photographer->queuedPhotoCount(), 0u);
     EXPECT_FALSE(photographer->hasSession());
     EXPECT_FALSE(camera->isStreaming());
@@ -111,6 +112,56 @@ TEST_F(PhotographerQueue, ACameraUnpluggedMidCaptureFreesTheCameraAndTheQueue) {
     camera->releaseFrames();
     postEvent();
     EXPECT_TRUE(waitFor([&] { return consumer.count() == 1; }));
+}
+
+// With nothing queued the work thread sleeps without a time limit; a request
+// must wake it, whether it never worked yet or has finished a photo.
+TEST_F(PhotographerPhotos, ARequestWakesAnIdleWorkThread) {
+    PhotoConsumer consumer;
+    createAndSetUp();
+    for (std::size_t photo = 1; photo <= 2; ++photo) {
+        ASSERT_TRUE(waitFor([&] { return !camera->isOpen() && photographer->capturingState() == 0; }));
+        env.runLoop().runUntil([] { return false; }, 0.3);  // long enough to be asleep
+        postEvent();
+        EXPECT_TRUE(waitFor([&] { return consumer.count() == photo; })) << "photo " << photo;
+    }
+}
+
+// Wherever the work thread waits, terminate ends it and leaves nothing behind.
+TEST_F(PhotographerPhotos, TerminateEndsTheWorkThreadWhereverItWaits) {
+    PhotoConsumer consumer;
+    const struct {
+        const char* state;
+        std::function<void()> reach;
+    } cases[] = {
+        {"idle without a session", [&] { createPhotographer(); }},
+        {"idle with a session", [&] { createAndSetUp(); }},
+        {"idle after a photo",
+         [&] {
+             createAndSetUp();
+             postEvent();
+             ASSERT_TRUE(waitFor([&] { return consumer.count() == 1 && !camera->isOpen(); }));
+         }},
+        {"waiting for a frame",
+         [&] {
+             camera->holdFrames();
+             createAndSetUp();
+             postEvent();
+             postEvent();
+             ASSERT_TRUE(waitFor([&] { return camera->isStreaming(); }));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        c.reach();
+        env.runLoop().runUntil([] { return false; }, 0.2);
+        photographer->terminate();
+        EXPECT_EQ(photographer->queuedPhotoCount(), 0u);
+        EXPECT_FALSE(photographer->hasSession());
+        EXPECT_FALSE(camera->isOpen());
+        photographer.reset();
+        camera->releaseFrames();
+    }
 }
 
 TEST_F(PhotographerPhotos, WithoutSessionTheRequestIsDropped) {
