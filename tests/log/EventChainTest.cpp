@@ -92,8 +92,9 @@ TEST_F(EventChainTest, PhotosReachTheLogEntriesAndTheScript) {
     postEvent(kScreenLockedEvent, locked);
     postEvent(kWrongPasswordEvent, wrong, "guess");
     postEvent(kPasswordTimeoutEvent, timeout);
+    // The photo arrives on the camera's thread, maybe already now; the
+    // script's output below shows it waited for the photo's path.
     ASSERT_EQ(log->logEntryCount(), 3u);
-    EXPECT_EQ(scripts->pendingScriptCount(), 1u);
 
     auto entries = log->logEntries();
     ASSERT_TRUE(env.runLoop().runUntil([&] { return entries[1]->image() && entries[2]->image(); }, 10.0));
