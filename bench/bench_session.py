@@ -36,6 +36,20 @@ def session(build, preferences):
     return lock_cycle.Session(app, pane, artifacts, preferences=preferences)
 
 
+def run(build, preferences, body):
+    """Runs `body(session)` in a session of the application built in
+    `build`; a failure is reported, and the session always ends."""
+    bench = session(build, preferences)
+    try:
+        body(bench)
+    except lock_cycle.Failure as failure:
+        print("FAIL: %s" % failure)
+        return 1
+    finally:
+        bench.teardown()
+    return 0
+
+
 def random_pause(longest=0.2):
     """Waits a random time before a trigger, so that no timer of the
     application lines up with the benchmark's own rhythm."""

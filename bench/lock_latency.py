@@ -146,32 +146,29 @@ def unlock(session, probe, return_key):
     return (released - pressed) * 1000.0
 
 
+def run(session, runs):
+    display = session.setup()
+    probe = Probe(display)
+    hotkey, return_key = probe.keycodes(HOTKEY), probe.keycodes([b"Return"])
+    session.start_app()
+    time.sleep(1.5)
+    grabs, covers, releases = [], [], []
+    for number in range(runs):
+        grab, cover = lock(probe, hotkey)
+        grabs.append(grab)
+        covers.append(cover)
+        releases.append(unlock(session, probe, return_key))
+        print("run %d: grab %.1f ms, covered %.1f ms, released %.1f ms" %
+              (number + 1, grabs[-1], covers[-1], releases[-1]), flush=True)
+    bench_session.report("hot key to keyboard grab, fades off", grabs, GRAB_MEDIAN_TARGET_MS, GRAB_MAX_TARGET_MS)
+    bench_session.report("hot key to screen covered, fades off", covers)
+    bench_session.report("Return to keyboard released, fades off", releases, UNLOCK_TARGET_MS)
+
+
 def main():
     arguments = bench_session.options(default_runs=30)
-    session = bench_session.session(arguments.build, {"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False})
-    try:
-        display = session.setup()
-        probe = Probe(display)
-        hotkey, return_key = probe.keycodes(HOTKEY), probe.keycodes([b"Return"])
-        session.start_app()
-        time.sleep(1.5)
-        grabs, covers, releases = [], [], []
-        for run in range(arguments.runs):
-            grab, cover = lock(probe, hotkey)
-            grabs.append(grab)
-            covers.append(cover)
-            releases.append(unlock(session, probe, return_key))
-            print("run %d: grab %.1f ms, covered %.1f ms, released %.1f ms" %
-                  (run + 1, grabs[-1], covers[-1], releases[-1]), flush=True)
-        bench_session.report("hot key to keyboard grab, fades off", grabs, GRAB_MEDIAN_TARGET_MS, GRAB_MAX_TARGET_MS)
-        bench_session.report("hot key to screen covered, fades off", covers)
-        bench_session.report("Return to keyboard released, fades off", releases, UNLOCK_TARGET_MS)
-    except lock_cycle.Failure as failure:
-        print("FAIL: %s" % failure)
-        return 1
-    finally:
-        session.teardown()
-    return 0
+    preferences = {"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False}
+    return bench_session.run(arguments.build, preferences, lambda session: run(session, arguments.runs))
 
 
 if __name__ == "__main__":

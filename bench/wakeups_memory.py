@@ -120,16 +120,8 @@ def run(session, arguments):
 
 def main():
     arguments = bench_session.options(add_arguments=add_arguments)
-    session = bench_session.session(arguments.build, {"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False,
-                                                      "showInMenu": True})
-    try:
-        run(session, arguments)
-    except lock_cycle.Failure as failure:
-        print("FAIL: %s" % failure)
-        return 1
-    finally:
-        session.teardown()
-    return 0
+    preferences = {"lockOnStartup": False, "logLevel": 4, "fadingEnabled": False, "showInMenu": True}
+    return bench_session.run(arguments.build, preferences, lambda session: run(session, arguments))
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include "desktop/PrivateDisplay.h"
 #include "desktop/X11TestClients.h"
+#include "desktop/X11SessionTest.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -74,21 +75,18 @@ bool sameRamps(const std::vector<GammaRamp>& a, const std::vector<GammaRamp>& b)
     return true;
 }
 
-class X11DisplaysTest : public ::testing::Test {
+class X11DisplaysTest : public X11SessionTest {
 protected:
     void SetUp() override {
-        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
-        qtTestApplication();
-        Display* dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr);
-        session = std::make_unique<X11Session>(dpy);
+        X11SessionTest::SetUp();
+        if (!sessionReady()) return;
         guard = std::make_unique<LockGuard>("");
         displays = std::make_unique<X11Displays>(*session, *guard);
     }
     void TearDown() override {
         displays.reset();
         guard.reset();
-        session.reset();
+        X11SessionTest::TearDown();
     }
 
     // Children of the root in stacking order, bottom first.
@@ -101,7 +99,6 @@ protected:
         return order;
     }
 
-    std::unique_ptr<X11Session> session;
     std::unique_ptr<LockGuard> guard;
     std::unique_ptr<X11Displays> displays;
 };

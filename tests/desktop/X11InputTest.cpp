@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "desktop/PrivateDisplay.h"
+#include "desktop/X11SessionTest.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,20 +43,17 @@ public:
     std::vector<platform::EventRef> events;
 };
 
-class X11InputTest : public ::testing::Test {
+class X11InputTest : public X11SessionTest {
 protected:
     void SetUp() override {
-        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
-        qtTestApplication();
-        Display* dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr);
-        session = std::make_unique<X11Session>(dpy);
+        X11SessionTest::SetUp();
+        if (!sessionReady()) return;
         typist = XOpenDisplay(nullptr);
         ASSERT_NE(typist, nullptr);
     }
     void TearDown() override {
         if (typist) XCloseDisplay(typist);
-        session.reset();
+        X11SessionTest::TearDown();
     }
 
     void key(KeySym keysym, bool press) {
@@ -85,7 +82,6 @@ protected:
     }
     void settle() { pumpUntil([] { return false; }, 150); }
 
-    std::unique_ptr<X11Session> session;
     Display* typist = nullptr;
 };
 

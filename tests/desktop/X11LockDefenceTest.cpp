@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "desktop/PrivateDisplay.h"
+#include "desktop/X11SessionTest.h"
 #include "desktop/X11TestClients.h"
 
 #include "QtTestApplication.h"
@@ -27,14 +27,12 @@ using namespace platform::desktop;
 
 namespace {
 
-class X11LockDefenceTest : public ::testing::Test {
+class X11LockDefenceTest : public X11SessionTest {
 protected:
     void SetUp() override {
-        if (!havePrivateXServer()) GTEST_SKIP() << "needs a private X server (tests/e2e/with_xvfb.py provides one)";
-        qtTestApplication();
-        Display* dpy = XOpenDisplay(nullptr);
-        ASSERT_NE(dpy, nullptr);
-        session = std::make_unique<X11Session>(dpy);
+        X11SessionTest::SetUp();
+        if (!sessionReady()) return;
+        Display* dpy = session->display();
         displays = std::make_unique<X11Displays>(*session, guard);
         // A window of the application's own that belongs above the covers,
         // as the lock window does.
@@ -49,7 +47,7 @@ protected:
     }
     void TearDown() override {
         displays.reset();
-        session.reset();
+        X11SessionTest::TearDown();
     }
 
     // What the application's event loop does with the events of one turn.
@@ -93,7 +91,6 @@ protected:
     }
 
     LockGuard guard{""};
-    std::unique_ptr<X11Session> session;
     std::unique_ptr<X11Displays> displays;
     ::Window shield = 0;
     bool shieldLost = false;

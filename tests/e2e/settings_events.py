@@ -124,25 +124,8 @@ def run(session):
     x.close()
 
 
-def run_keeping_evidence(session):
-    """A failure leaves a screenshot and the widget map behind."""
-    try:
-        run(session)
-    except lock_cycle.Failure:
-        if session.env:
-            session.screenshot("failure.png")
-            with open(os.path.join(session.artifacts, "widgets-at-failure.tsv"), "w") as f:
-                for name, w in session.widgets().items():
-                    f.write("%s\t%s\n" % (name, w))
-        raise
-
-
 def main():
-    arguments = lock_cycle.parse_arguments("settings")
-    lock_cycle.require_programs()
-    os.makedirs(arguments.artifacts, exist_ok=True)
-    session = EventsSession(arguments)
-    return lock_cycle.run_reporting(session, lambda: run_keeping_evidence(session), log_lines=60)
+    return settings_pane.run_pane_scenario(EventsSession, run)
 
 
 if __name__ == "__main__":

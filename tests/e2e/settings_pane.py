@@ -262,10 +262,10 @@ def run(session):
     x.close()
 
 
-def run_keeping_evidence(session):
-    """Runs the scenario; a failure leaves a screenshot and the widget map behind."""
+def run_keeping_evidence(session, scenario):
+    """Runs `scenario(session)`; a failure leaves a screenshot and the widget map behind."""
     try:
-        run(session)
+        scenario(session)
     except Failure:
         if session.env:
             session.screenshot("failure.png")
@@ -275,12 +275,18 @@ def run_keeping_evidence(session):
         raise
 
 
-def main():
+def run_pane_scenario(session_class, scenario):
+    """The main of a settings scenario: a pane session of `session_class`
+    on a private display, `scenario` run in it, its outcome reported."""
     arguments = lock_cycle.parse_arguments("settings")
     lock_cycle.require_programs()
     os.makedirs(arguments.artifacts, exist_ok=True)
-    session = PaneSession(arguments)
-    return lock_cycle.run_reporting(session, lambda: run_keeping_evidence(session), log_lines=60)
+    session = session_class(arguments)
+    return lock_cycle.run_reporting(session, lambda: run_keeping_evidence(session, scenario), log_lines=60)
+
+
+def main():
+    return run_pane_scenario(PaneSession, run)
 
 
 if __name__ == "__main__":
