@@ -40,8 +40,6 @@ public:
     // Sent while locked, from the main loop, so that the guard notices an
     // application that stopped answering (stopped, hung).
     void heartbeat();
-    // How often heartbeat() is called while locked.
-    static constexpr int kHeartbeatMilliseconds = 2000;
 
 private:
     void send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});

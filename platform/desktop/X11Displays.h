@@ -68,6 +68,7 @@ private:
 
     void startDefending();
     void stopDefending();
+    void beat();
     void followMonitors();
     bool isRootReconfigured(const XEvent& event) const;
 
@@ -80,9 +81,11 @@ private:
     int listener_ = 0;
     bool cursorHidden_ = false;
 
-    // While captured: the guard hears from the application, and the grabs
-    // are renewed, in case one was lost without an event saying so.
+    // While captured: the guard hears from the application, and every few
+    // beats the grabs and the stacking are checked, in case one was lost
+    // without an event saying so (events answer every known way at once).
     QTimer heartbeat_;
+    int beatsSinceCheck_ = 0;
     std::vector<Monitor> coveredMonitors_;
 };
 

@@ -25,8 +25,8 @@ from lock_cycle import Failure, check, wait_for  # noqa: E402
 GUARD_NAME = b"Tarnwick guard"
 APPLICATION_COVER_NAME = b"Tarnwick cover"
 IS_VIEWABLE = 2
-# The application answers every 2 s; the guard waits 5 s before it covers.
-STALL_DETECTION_SECONDS = 10
+# The application answers every 5 s; the guard waits 12 s before it covers.
+STALL_DETECTION_SECONDS = 20
 
 
 class WindowAttributes(ctypes.Structure):

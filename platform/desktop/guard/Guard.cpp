@@ -13,8 +13,7 @@ namespace platform::desktop::guard {
 
 namespace {
 
-// Heartbeats come every 2 s; two may be late before the guard covers.
-constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(5000);
+constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(kHeartbeatToleranceMilliseconds);
 constexpr int kGrabRetryMilliseconds = 20;
 const char* const kNoPassword = "No password is stored: the screen stays locked.";
 

@@ -30,6 +30,13 @@ struct Message {
     std::vector<GammaRamp> ramps;  // RememberRamps only
 };
 
+// How often the locked application sends a heartbeat, and how long the
+// guard waits for one before it covers: two may be late. A stalled
+// application still holds its grabs and covers, so the guard only has to
+// offer the password in time; a slow beat lets both processes sleep.
+constexpr int kHeartbeatMilliseconds = 5000;
+constexpr int kHeartbeatToleranceMilliseconds = 12000;
+
 // The descriptor the guard finds its socket on.
 constexpr int kChannelDescriptor = 3;
 
