@@ -55,6 +55,7 @@ Tarnwick::Tarnwick() {
 
 Tarnwick::~Tarnwick() {
     alive_->store(false);
+    stopAnsweringDesktop();
     for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
     stopTimer(1);
     stopTimer(2);
@@ -137,6 +138,7 @@ void Tarnwick::applicationDidFinishLaunching() {
     platform::Workspace::shared().observeSleep(
         this, [this] { computerWillSleepEvent(); }, [this] { computerDidWakeEvent(); });
     observingSleep_ = true;
+    startAnsweringDesktop();
     if (defaults().objectForKey(kPrefLockOnStartup).boolValue()) lockScreen(this);
 }
 

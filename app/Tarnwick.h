@@ -109,6 +109,14 @@ public:
     void computerWillSleepEvent();
     void computerDidWakeEvent();
     void bluetoothNotification(const platform::NotificationRef& notification);
+    void inactivityTimerFired(platform::Timer& timer, double idleSecondsToLock);
+
+    // Requests of the desktop's other programs and of the login manager
+    // (TarnwickRequests.cpp).
+    void startAnsweringDesktop();
+    void stopAnsweringDesktop();
+    void announceLockState(bool locked);
+    void loginManagerAskedToUnlock();
 
     // Accessors.
     std::int32_t getLock_status() const { return lock_status.load(); }
@@ -200,6 +208,7 @@ private:
     bool observingSleep_ = false;
     bool observingChanges_ = false;
     bool tapCreated_ = false;
+    bool answeringDesktop_ = false;
 };
 
 // Process-wide values: the controller, for the input-event callback; the

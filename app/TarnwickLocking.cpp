@@ -158,6 +158,7 @@ void Tarnwick::lockScreen(platform::Object* sender) {
     performAfterDelay(whiteScreen, [this] { fadeIn(1.0f); });
 
     if (logController && logController->window().isVisible()) showLogWindow(this);
+    announceLockState(true);
     endLockSetup();
 }
 
@@ -246,6 +247,7 @@ void Tarnwick::unlockScreen() {
     }
     std::int32_t locked = 1;
     if (!lock_status.compare_exchange_strong(locked, 2, std::memory_order_seq_cst)) return;
+    announceLockState(false);
 
     fadeOut(1.0f);
     if (defaults().boolForKey(kPrefScreenUnlocked)) postEvent(kScreenUnlockedEvent);

@@ -5,6 +5,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/services/Displays.h"
+#include "platform/services/LockRequests.h"
 #include "shared/QMASL.h"
 
 namespace {
@@ -15,6 +16,38 @@ constexpr double kFadeReservationSeconds = 15.0;
 // How soon an inactivity lock that could not capture the displays tries again.
 constexpr double kInactivityLockRetrySeconds = 3.0;
 constexpr double kFadeSeconds = 0.5;
+// Timers fire a little early or late and the display server counts in
+// milliseconds: a difference below this is no sign of activity.
+constexpr double kIdleToleranceSeconds = 1.0;
+
+// Schedules the inactivity timer to fire in `fireIn` seconds and then to lock
+// if the session has been without activity for `idleSecondsToLock` (0: lock
+// without asking).
+void scheduleIdleTimer(double fireIn, double idleSecondsToLock) {
+    if (idleTimer) idleTimer->invalidate();
+    idleTimer = platform::RunLoop::main().scheduleTimer(fireIn, false, [idleSecondsToLock](platform::Timer& timer) {
+        if (tarnwick) tarnwick->inactivityTimerFired(timer, idleSecondsToLock);
+    });
+}
+
+// Programs that keep the screen awake through the display server's
+// screen-saver reset rather than by input are not seen by the event tap; the
+// server's idle counter is asked once the timer fires, so that an idle
+// session never wakes up to poll it. The seconds still to wait, if the
+// server saw activity the timer did not.
+std::optional<double> idleSecondsStillNeeded(double idleSecondsToLock) {
+    if (idleSecondsToLock <= 0 || !platform::IdleTime::isInstalled()) return std::nullopt;
+    const std::optional<double> idle = platform::IdleTime::shared().secondsSinceActivity();
+    if (!idle || *idle < 0) return std::nullopt;
+    const double remaining = idleSecondsToLock - *idle;
+    if (remaining < kIdleToleranceSeconds) return std::nullopt;
+    return remaining;
+}
+
+std::optional<std::string> inhibitingApplication() {
+    if (!platform::LockRequests::isInstalled()) return std::nullopt;
+    return platform::LockRequests::shared().inhibitingApplication();
+}
 
 }  // namespace
 
@@ -27,11 +60,25 @@ void Tarnwick::restartIdleTimer() {
     if (idleTimer) idleTimer->invalidate();
     idleTimer.reset();
     if (::autoActivateMinutes > 0) {
-        idleTimer = platform::RunLoop::main().scheduleTimer(
-            static_cast<double>(::autoActivateMinutes) * 60, false, [](platform::Timer& timer) {
-                if (tarnwick) tarnwick->checkAndLockScreen(&timer);
-            });
+        const double interval = static_cast<double>(::autoActivateMinutes) * 60;
+        scheduleIdleTimer(interval, interval);
     }
+}
+
+void Tarnwick::inactivityTimerFired(platform::Timer& timer, double idleSecondsToLock) {
+    if (const std::optional<double> remaining = idleSecondsStillNeeded(idleSecondsToLock)) {
+        QMLog(7, "Activity seen by the display server; locking in %d seconds at the earliest",
+              static_cast<int>(*remaining));
+        scheduleIdleTimer(*remaining, idleSecondsToLock);
+        return;
+    }
+    // Kept open as while an excepted application is frontmost; the end of the
+    // last inhibition starts the interval again.
+    if (const std::optional<std::string> application = inhibitingApplication()) {
+        QMLog(6, "Not locking computer. %@ keeps the screen awake.", *application);
+        return;
+    }
+    checkAndLockScreen(&timer);
 }
 
 bool Tarnwick::isInactivityLock(const platform::Object* sender) {
@@ -44,10 +91,7 @@ void Tarnwick::retryInactivityLock() {
     // restarts the full interval instead, as the user is then back.
     QMLog(3, "Could not lock after inactivity; trying again in %d seconds",
           static_cast<int>(kInactivityLockRetrySeconds));
-    if (idleTimer) idleTimer->invalidate();
-    idleTimer = platform::RunLoop::main().scheduleTimer(kInactivityLockRetrySeconds, false, [](platform::Timer& timer) {
-        if (tarnwick) tarnwick->checkAndLockScreen(&timer);
-    });
+    scheduleIdleTimer(kInactivityLockRetrySeconds, 0);
 }
 
 void Tarnwick::dimScreen() {

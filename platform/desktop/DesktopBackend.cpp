@@ -12,6 +12,7 @@
 #include "platform/desktop/BlueZBluetooth.h"
 #include "platform/desktop/DBusConnectionService.h"
 #include "platform/desktop/DBusNotificationCenter.h"
+#include "platform/desktop/DesktopLockRequests.h"
 #include "platform/desktop/DesktopWorkspace.h"
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/QtAlertPresenter.h"
@@ -23,6 +24,7 @@
 #include "platform/desktop/X11DisplayPower.h"
 #include "platform/desktop/X11Displays.h"
 #include "platform/desktop/X11HotKeyCenter.h"
+#include "platform/desktop/X11IdleTime.h"
 #include "platform/desktop/X11Processes.h"
 #include "platform/desktop/X11Session.h"
 #include "platform/desktop/X11SystemUIMode.h"
@@ -73,6 +75,8 @@ struct DesktopBackend::Services {
     std::unique_ptr<DBusNotificationCenter> notifications;
     std::unique_ptr<DBusConnectionService> connections;
     std::unique_ptr<BlueZBluetooth> bluetooth;
+    std::unique_ptr<DesktopLockRequests> lockRequests;
+    std::unique_ptr<X11IdleTime> idleTime;
 #ifdef TARNWICK_HAVE_V4L2
     std::unique_ptr<v4l2::V4L2Capture> capture;
 #endif
@@ -112,6 +116,8 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
     s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
     s.bluetooth = makeInstalled<Bluetooth, BlueZBluetooth>();
+    s.lockRequests = makeInstalled<LockRequests, DesktopLockRequests>();
+    s.idleTime = makeInstalled<IdleTime, X11IdleTime>(*s.session);
 #ifdef TARNWICK_HAVE_V4L2
     s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
 #endif
@@ -139,6 +145,8 @@ DesktopBackend::~DesktopBackend() {
 #ifdef TARNWICK_HAVE_V4L2
     s.capture.reset();
 #endif
+    s.idleTime.reset();
+    s.lockRequests.reset();
     s.bluetooth.reset();
     s.connections.reset();
     s.notifications.reset();

@@ -7,7 +7,8 @@ namespace platform::desktop {
 // The Linux desktop: creates the Qt application, opens the backend's own X
 // connection and installs every desktop service (run loop, alerts, displays
 // and fades, display power, interface mode, processes, input sources, event
-// tap, hot keys, workspace, the session-bus channel) and the peers that draw
+// tap, hot keys, workspace, the session-bus channel, the desktop's lock
+// requests and the X server's idle counter) and the peers that draw
 // the window and status item models. One per process, created before the
 // application's own objects and destroyed after them.
 class DesktopBackend {

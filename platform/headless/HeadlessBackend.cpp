@@ -20,6 +20,8 @@ HeadlessBackend::HeadlessBackend() {
     ConnectionService::install(&connections_);
     Capture::install(&capture_);
     Bluetooth::install(&bluetooth_);
+    LockRequests::install(&lockRequests_);
+    IdleTime::install(&idleTime_);
 }
 
 HeadlessBackend::~HeadlessBackend() {

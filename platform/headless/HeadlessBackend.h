@@ -10,6 +10,7 @@
 #include "platform/headless/HeadlessEventTap.h"
 #include "platform/headless/HeadlessHotKeyCenter.h"
 #include "platform/headless/HeadlessInputSources.h"
+#include "platform/headless/HeadlessLockRequests.h"
 #include "platform/headless/HeadlessProcesses.h"
 #include "platform/headless/HeadlessSystemUIMode.h"
 #include "platform/headless/HeadlessWorkspace.h"
@@ -53,6 +54,8 @@ private:
     // No camera and no radio: the headless machine has neither.
     HeadlessCapture capture_;
     HeadlessBluetooth bluetooth_{HeadlessBluetooth::Controller::Absent};
+    HeadlessLockRequests lockRequests_;
+    HeadlessIdleTime idleTime_;
 };
 
 }  // namespace platform::headless

@@ -6,6 +6,7 @@
 #include "platform/services/Channel.h"
 #include "platform/services/Displays.h"
 #include "platform/services/Input.h"
+#include "platform/services/LockRequests.h"
 #include "platform/services/Processes.h"
 #include "platform/services/Workspace.h"
 #include "platform/ui/Alert.h"
@@ -14,6 +15,8 @@
 namespace platform {
 
 void uninstallAllServices() {
+    LockRequests::install(nullptr);
+    IdleTime::install(nullptr);
     Bluetooth::install(nullptr);
     Capture::install(nullptr);
     ConnectionService::install(nullptr);

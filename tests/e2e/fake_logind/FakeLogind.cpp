@@ -13,9 +13,14 @@
 #include <thread>
 #include <unistd.h>
 
-// Commands on standard input: "sleep" and "wake" send PrepareForSleep.
+// Commands on standard input: "sleep" and "wake" send PrepareForSleep;
+// "lock", "unlock", "lock other" and "unlock other" send the session's Lock
+// and Unlock signals for session 31 (or the other session, 32).
 // Output lines: "ready", "inhibit taken <what> <mode>", "inhibit released
-// locked|unlocked".
+// locked|unlocked", "locked hint true|false".
+
+static const QString kSession = QStringLiteral("/org/freedesktop/login1/session/_331");
+static const QString kOtherSession = QStringLiteral("/org/freedesktop/login1/session/_332");
 
 QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString& what, const QString&, const QString&, const QString& mode) {
     int fds[2];
@@ -34,6 +39,20 @@ QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString& what, const QString&,
     std::printf("inhibit taken %s %s\n", qPrintable(what), qPrintable(mode));
     std::fflush(stdout);
     return handed;
+}
+
+QDBusObjectPath FakeLogind::GetSession(const QString& id) {
+    if (id == QStringLiteral("31")) return QDBusObjectPath(kSession);
+    if (id == QStringLiteral("32")) return QDBusObjectPath(kOtherSession);
+    sendErrorReply(QStringLiteral("org.freedesktop.login1.NoSuchSession"), QStringLiteral("No session ") + id);
+    return {};
+}
+
+QDBusObjectPath FakeLogind::GetSessionByPID(uint) { return QDBusObjectPath(kSession); }
+
+void FakeLogindSession::SetLockedHint(bool locked) {
+    std::printf("locked hint %s\n", locked ? "true" : "false");
+    std::fflush(stdout);
 }
 
 void FakeLogind::released() {
@@ -57,11 +76,22 @@ static void announce(bool start) {
     QDBusConnection::systemBus().send(signal);
 }
 
+static void announceSession(const std::string& command) {
+    const bool other = command.ends_with(" other");
+    const QString name = command.starts_with("lock") ? QStringLiteral("Lock") : QStringLiteral("Unlock");
+    QDBusMessage signal = QDBusMessage::createSignal(other ? kOtherSession : kSession,
+                                                     QStringLiteral("org.freedesktop.login1.Session"), name);
+    QDBusConnection::systemBus().send(signal);
+}
+
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QDBusConnection bus = QDBusConnection::systemBus();
     FakeLogind manager(std::getenv("DISPLAY"));
+    FakeLogindSession session, otherSession;
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/login1"), &manager, QDBusConnection::ExportAllSlots) ||
+        !bus.registerObject(kSession, &session, QDBusConnection::ExportAllSlots) ||
+        !bus.registerObject(kOtherSession, &otherSession, QDBusConnection::ExportAllSlots) ||
         !bus.registerService(QStringLiteral("org.freedesktop.login1"))) {
         std::fprintf(stderr, "fake logind: cannot register on the system bus\n");
         return 1;
@@ -70,6 +100,10 @@ int main(int argc, char** argv) {
     std::thread([&application] {
         std::string line;
         while (std::getline(std::cin, line)) {
+            if (line.starts_with("lock") || line.starts_with("unlock")) {
+                QMetaObject::invokeMethod(&application, [line] { announceSession(line); }, Qt::QueuedConnection);
+                continue;
+            }
             const bool start = line == "sleep";
             if (!start && line != "wake") continue;
             QMetaObject::invokeMethod(&application, [start] { announce(start); }, Qt::QueuedConnection);
