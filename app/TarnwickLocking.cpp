@@ -11,6 +11,7 @@
 #include "platform/foundation/Task.h"
 #include "platform/services/Displays.h"
 #include "platform/ui/Alert.h"
+#include "shared/ExceptionEntry.h"
 #include "shared/InputField.h"
 #include "shared/QMASL.h"
 
@@ -24,19 +25,6 @@ constexpr std::int32_t kLionVersionFloor = 0x106F;
 // Apple menu, process switching, force quit, log out/restart/shut down and
 // hiding are all disabled while locked.
 constexpr std::uint32_t kLockedUIOptions = 0x7C;
-
-// The name an exception entry goes by: its display name, or its executable.
-std::optional<std::string> bundleName(const std::string& bundlePath) {
-    const auto info = platform::Bundle::readInfoPlist(bundlePath);
-    if (!info) return std::nullopt;
-    auto text = [&](const char* key) -> std::optional<std::string> {
-        auto it = info->find(key);
-        if (it == info->end() || !it->second.isString()) return std::nullopt;
-        return it->second.stringValue();
-    };
-    if (auto display = text("CFBundleDisplayName")) return display;
-    return text("CFBundleExecutable");
-}
 
 }  // namespace
 
@@ -52,7 +40,7 @@ std::optional<std::string> Tarnwick::frontmostProcessName() {
 void Tarnwick::checkAndLockScreen(platform::Object* sender) {
     const std::optional<std::string> frontName = frontmostProcessName();
     for (const platform::Value& entry : defaults().arrayForKey(kPrefExceptions)) {
-        const std::optional<std::string> name = bundleName(entry.stringValue());
+        const std::optional<std::string> name = exceptionEntryName(entry.stringValue());
         QMLog(7, "Comparing %@ <-> %@", frontName ? frontName->c_str() : nullptr, name ? name->c_str() : nullptr);
         if (frontName && name && *frontName == *name) {
             QMLog(6, "Not locking computer. %@ is currently the frontmost application.", *name);

@@ -9,6 +9,7 @@
 #include "platform/services/Channel.h"
 #include "prefglue/PrefGlue.h"
 #include "prefpane/BluetoothDevicePanelController.h"
+#include "prefpane/ExceptionsPanelController.h"
 #include "prefpane/PreferencePaneInterface.h"
 #include "prefpane/SliderLabels.h"
 #include "shared/InputField.h"
@@ -44,6 +45,15 @@ PreferenceController::~PreferenceController() {
     if (platform::DistributedNotificationCenter::isInstalled()) stopApplicationListener();
     if (platform::Capture::isInstalled()) platform::Capture::shared().removeDeviceObserver(this);
     if (passwordPanel) passwordPanel->setDelegate(nullptr);
+    // A search's thread may hold the Bluetooth sheet's controller a moment
+    // longer than the pane lives; it must not call back into the pane.
+    if (bluetoothPanel_) bluetoothPanel_->setDelegate(nullptr);
+    if (bluetoothDevicePanelController) {
+        bluetoothDevicePanelController->abandonSearch();
+        bluetoothDevicePanelController->setPreferencesController(nullptr);
+    }
+    if (exceptionsPanel) exceptionsPanel->setDelegate(nullptr);
+    if (exceptionsPanelController) exceptionsPanelController->setPreferencesController(nullptr);
 }
 
 platform::ViewRef PreferenceController::assignMainView() { return loadPreferencePaneInterface(*this); }

@@ -126,7 +126,10 @@ void PreferenceController::setSaveImagesPath(platform::Object*) {
 void PreferenceController::openBluetoothPanel(platform::Object*) {
     if (!bluetoothPanel_ || !bluetoothDevicePanelController) return;
     beginSheet(*bluetoothPanel_);
-    platform::Thread::detach([controller = bluetoothDevicePanelController, this] { controller->refresh(this); });
+    // The search starts from a thread of its own, which must not keep the sheet's controller alive.
+    platform::Thread::detach([sheet = std::weak_ptr<BluetoothDevicePanelController>(bluetoothDevicePanelController)] {
+        if (auto controller = sheet.lock()) controller->refresh(nullptr);
+    });
 }
 
 void PreferenceController::setBluetoothDevice(const platform::ObjectRef& device) {

@@ -2,6 +2,10 @@
 
 #include "platform/ui/Layout.h"
 #include "platform/ui/TableView.h"
+#include "prefpane/BluetoothDevicePanelController.h"
+#include "prefpane/BluetoothPanelInterface.h"
+#include "prefpane/ExceptionsPanelController.h"
+#include "prefpane/ExceptionsPanelInterface.h"
 #include "prefpane/PreferenceController.h"
 #include "shared/InputField.h"
 
@@ -183,8 +187,11 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.lockOnStartup = checkBox(o, "lockOnStartup", "Lock as soon as Tarnwick starts");
     o.showInMenu = checkBox(o, "showInMenu", "Show Tarnwick in the panel's tray");
     o.showInDock = checkBox(o, "showInDock", "Show Tarnwick in the task bar (restarts Tarnwick)");
+    auto exceptions = pushButton("openExceptionsPanel", "Applications\u2026",
+                                 [&o](Button& sender) { o.openExceptionsPanel(&sender); });
     auto generalForm = std::make_shared<FormView>();
     generalForm->addRow("Lock after inactivity:", sliderRow(o.autoActivate, o.autoActivateLabel));
+    generalForm->addRow("Never lock by itself while in front:", exceptions);
     generalForm->addRow("Unlock without password after a wake within:", o.lockScreenDelayPopupButton);
     auto general = page();
     general->add(generalForm);
@@ -267,10 +274,12 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto photos = page();
     photos->add(photoForm);
 
-    // Bluetooth: the device that locks and unlocks. Choosing one needs the
-    // device sheet; without it the stored choice is only shown.
+    // Bluetooth: the device that locks and unlocks, chosen in the device sheet.
+    o.bluetoothDevicePanelController = std::make_shared<BluetoothDevicePanelController>();
+    o.bluetoothDevicePanelController->setPreferencesController(&o);
+    o.bluetoothPanel_ = loadBluetoothPanelInterface(*o.bluetoothDevicePanelController);
+    o.bluetoothPanel_->setDelegate(&o);
     o.lockViaBluetooth = checkBox(o, "lockViaBluetooth", "Lock and unlock with a Bluetooth device");
-    o.lockViaBluetooth->setEnabled(o.bluetoothPanel() != nullptr);
     o.bluetoothDeviceName = label("bluetoothDeviceName", kFieldWidth);
     auto bluetooth = page();
     bluetooth->add(o.lockViaBluetooth);
@@ -311,5 +320,15 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.passwordPanel->setDelegate(&o);
 
     o.scriptPanel = scriptSheet(o, o.scriptNameLabel, o.scriptArguments, o.scriptOkButton);
+
+    o.exceptionsPanelController = std::make_shared<ExceptionsPanelController>();
+    o.exceptionsPanelController->setPreferencesController(&o);
+    o.exceptionsPanel = loadExceptionsPanelInterface(*o.exceptionsPanelController,
+                                                     [&o](Button& sender) { o.hideExceptionsPanel(&sender); });
+    o.exceptionsPanel->setDelegate(&o);
+
+    // Every object of the interface exists and is connected: the sheets' controllers may read their settings.
+    o.bluetoothDevicePanelController->awakeFromNib();
+    o.exceptionsPanelController->awakeFromNib();
     return main;
 }

@@ -27,7 +27,10 @@ std::int32_t inactivityMinutes(float position, double f) {
 std::string inactivityLabel(float position, double f) {
     // Not a number is no position either.
     if (!(position >= 1.0f)) return "off";
-    const std::int32_t minutes = inactivityMinutes(position, f);
+    return minutesLabel(inactivityMinutes(position, f));
+}
+
+std::string minutesLabel(std::int32_t minutes) {
     if (minutes < 60) return plural(minutes, "minute", "minutes");
     const int hours = minutes / 60;
     const int rest = minutes % 60;

@@ -11,6 +11,8 @@ std::string countLabel(int count, const std::string& unit);
 // The inactivity slider's curve: position v stands for trunc((v / 5)^f)
 // seconds, shown in whole minutes counted from 1.
 std::int32_t inactivityMinutes(float position, double f);
-// "off" below position 1; minutes up to 59; hours, and the minutes left over
+// Minutes up to 59 ("4 minutes"); hours, and the minutes left over
 // ("1 hour 30 mins"), from 60 on.
+std::string minutesLabel(std::int32_t minutes);
+// "off" below position 1, else the minutes of the curve.
 std::string inactivityLabel(float position, double f);

@@ -78,11 +78,19 @@ QComboBox* makePopUp(PopUpButton& model) {
 void syncPopUp(const PopUpButton& model, QComboBox& box) {
     const QSignalBlocker quiet(box);
     const auto& items = model.items();
+    // Qt counts a separator as an item too, so both lists keep the same indexes.
+    const auto isSeparator = [&box](int i) { return box.itemData(i, Qt::AccessibleDescriptionRole).toString() == QLatin1String("separator"); };
     bool same = box.count() == static_cast<int>(items.size());
-    for (int i = 0; same && i < box.count(); ++i) same = box.itemText(i).toStdString() == items[i]->title();
+    for (int i = 0; same && i < box.count(); ++i)
+        same = box.itemText(i).toStdString() == items[i]->title() && isSeparator(i) == items[i]->isSeparatorItem();
     if (!same) {
         box.clear();
-        for (const PopUpItemRef& item : items) box.addItem(QString::fromStdString(item->title()), item->tag());
+        for (const PopUpItemRef& item : items) {
+            if (item->isSeparatorItem())
+                box.insertSeparator(box.count());
+            else
+                box.addItem(QString::fromStdString(item->title()), item->tag());
+        }
     }
     box.setCurrentIndex(model.indexOfSelectedItem());
 }

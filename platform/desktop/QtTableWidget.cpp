@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QSignalBlocker>
 
+#include "platform/ui/Image.h"
+
 namespace platform::desktop {
 
 namespace {
@@ -11,6 +13,16 @@ namespace {
 QIcon iconNamed(const std::string& name) {
     const QString qname = QString::fromStdString(name);
     return name.starts_with('/') ? QIcon(qname) : QIcon::fromTheme(qname);
+}
+
+// An image cell shows a named icon, or an image the model made (a file, or
+// a name in the icon theme); a theme without the name shows a generic one.
+QIcon iconOf(const Value& value) {
+    if (value.isString()) return iconNamed(value.stringValue());
+    const auto image = value.objectAs<Image>();
+    if (!image) return {};
+    if (!image->filePath().empty()) return QIcon(QString::fromStdString(image->filePath()));
+    return QIcon::fromTheme(QString::fromStdString(image->name()), QIcon::fromTheme("application-x-executable"));
 }
 
 QString textOf(const Value& value) {
@@ -86,7 +98,7 @@ void QtTableWidget::syncCell(const TableColumn& column, int row, int columnIndex
             cell->setCheckState(value.boolValue() ? Qt::Checked : Qt::Unchecked);
             break;
         case TableCellKind::Image:
-            cell->setIcon(value.isString() ? iconNamed(value.stringValue()) : QIcon());
+            cell->setIcon(iconOf(value));
             break;
         case TableCellKind::Text:
             cell->setText(textOf(value));

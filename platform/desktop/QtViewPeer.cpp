@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QEvent>
@@ -11,6 +12,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 
 #include "platform/desktop/QtViewPeer.h"
@@ -80,6 +82,19 @@ QPixmap pixmapFor(const Image& image) {
         return image.isTemplate() ? tinted(picture) : picture;
     }
     return templateIcon(image.name());
+}
+
+// A button's picture: the platform's refresh and stop templates come from
+// the icon theme (with the style's own as fallback), others as drawn.
+QIcon iconFor(const Image& image) {
+    const auto standard = [&image](const char* themeName, QStyle::StandardPixmap fallback) {
+        QIcon icon = QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
+        if (image.width() <= 0) return icon;
+        return QIcon(icon.pixmap(image.width(), image.height()));
+    };
+    if (image.name() == "NSRefreshFreestandingTemplate") return standard("view-refresh", QStyle::SP_BrowserReload);
+    if (image.name() == "NSStopProgressFreestandingTemplate") return standard("process-stop", QStyle::SP_BrowserStop);
+    return QIcon(pixmapFor(image));
 }
 
 constexpr int kPageMargin = 12;
@@ -305,6 +320,7 @@ void QtViewPeer::syncContent() {
     } else if (auto* button = dynamic_cast<Button*>(&view_)) {
         auto* qbutton = static_cast<QAbstractButton*>(widget_.data());
         qbutton->setText(QString::fromStdString(button->title()));
+        qbutton->setIcon(button->image() ? iconFor(*button->image()) : QIcon());
         qbutton->setEnabled(button->isEnabled());
         if (button->isCheckbox()) qbutton->setChecked(button->state() != 0);
     } else if (auto* tabs = dynamic_cast<TabView*>(&view_)) {

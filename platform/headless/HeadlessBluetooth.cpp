@@ -39,6 +39,11 @@ std::size_t HeadlessBluetooth::outstandingNameRequests() const {
     return outstanding_.size();
 }
 
+std::size_t HeadlessBluetooth::runningSearchCount() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return searches_.size();
+}
+
 bool HeadlessBluetooth::localDeviceAvailable() {
     std::lock_guard<std::mutex> guard(lock_);
     return controller_ != Controller::Absent;

@@ -40,6 +40,8 @@ public:
     // Name requests issued so far, and those whose outcome is still to come.
     std::size_t nameRequestCount() const;
     std::size_t outstandingNameRequests() const;
+    // Device searches started and not yet ended.
+    std::size_t runningSearchCount() const;
 
     bool localDeviceAvailable() override;
     int localDevicePowerState() override;

@@ -1,6 +1,7 @@
 #include "platform/services/LoginItems.h"
 
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/DesktopEntry.h"
 #include "platform/foundation/FileManager.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,25 +22,6 @@ const std::string kEntrySuffix = ".desktop";
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// The escapes of desktop-entry string values: \s \n \t \r \\.
-std::string unescapeValue(const std::string& raw) {
-    std::string out;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\' || i + 1 == raw.size()) {
-            out += raw[i];
-            continue;
-        }
-        switch (raw[++i]) {
-            case 's': out += ' '; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            default: out += raw[i]; break;
-        }
-    }
-    return out;
 }
 
 std::string escapeValue(const std::string& text) {
@@ -57,28 +38,6 @@ std::string escapeValue(const std::string& text) {
     return out;
 }
 
-// The program of an Exec line: its first argument, quoted or not, with the
-// literal percent sign "%%" turned back into "%".
-std::string programOfExec(const std::string& exec) {
-    std::string program;
-    std::size_t i = 0;
-    while (i < exec.size() && exec[i] == ' ') ++i;
-    if (i < exec.size() && exec[i] == '"') {
-        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
-            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-            program += exec[i];
-        }
-    } else {
-        for (; i < exec.size() && exec[i] != ' '; ++i) program += exec[i];
-    }
-    std::string literal;
-    for (std::size_t k = 0; k < program.size(); ++k) {
-        literal += program[k];
-        if (program[k] == '%' && k + 1 < program.size() && program[k + 1] == '%') ++k;
-    }
-    return literal;
-}
-
 // A program path quoted for an Exec line.
 std::string quotedForExec(const std::string& program) {
     std::string out = "\"";
@@ -88,38 +47,6 @@ std::string quotedForExec(const std::string& program) {
         if (c == '%') out += '%';
     }
     return out + "\"";
-}
-
-struct DesktopEntry {
-    std::string exec;
-    bool hidden = false;
-};
-
-std::optional<DesktopEntry> readDesktopEntry(const std::string& path) {
-    const auto data = FileManager::readFile(path);
-    if (!data) return std::nullopt;
-    std::istringstream in(std::string(data->begin(), data->end()));
-    DesktopEntry entry;
-    bool inMainGroup = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMainGroup) continue;
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::string key = line.substr(0, equals);
-        while (!key.empty() && key.back() == ' ') key.pop_back();
-        std::string value = line.substr(equals + 1);
-        while (!value.empty() && value.front() == ' ') value.erase(value.begin());
-        if (key == "Exec") entry.exec = unescapeValue(value);
-        if (key == "Hidden") entry.hidden = value == "true";
-    }
-    return entry;
 }
 
 // <bundle>/Contents/MacOS/<exe> → <bundle>; any other program stands for itself.
@@ -200,9 +127,10 @@ std::vector<LoginItem> LoginItems::snapshot() const {
 }
 
 std::optional<std::string> LoginItems::resolve(const LoginItem& item) {
-    const auto entry = readDesktopEntry(item.entryPath);
-    if (!entry || entry->hidden) return std::nullopt;
-    const std::string program = programOfExec(entry->exec);
+    const auto entry = DesktopEntry::read(item.entryPath);
+    if (!entry || entry->value("Hidden") == "true") return std::nullopt;
+    const std::vector<std::string> words = DesktopEntry::execArguments(entry->value("Exec").value_or(""));
+    const std::string program = words.empty() ? std::string() : words.front();
     if (program.empty() || program[0] != '/' || !FileManager::fileExists(program)) return std::nullopt;
     return bundleOfProgram(program);
 }

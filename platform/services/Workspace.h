@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/services/Service.h"
+#include "platform/ui/Image.h"
 
 #include <functional>
 #include <string>
@@ -15,6 +16,12 @@ public:
     // the settings host); `application` names one explicitly.
     virtual bool openFile(const std::string& path, const std::string& application = {}) = 0;
     virtual bool launchApplication(const std::string& path) = 0;
+
+    // The icon that stands for the file at `path`: a bundle's own icon file,
+    // a desktop entry's "Icon" (a file, or a name in the desktop's icon
+    // theme), else the generic icon of an application. Never none.
+    ImageRef iconForFile(const std::string& path) const;
+    static constexpr const char* kGenericApplicationIcon = "application-x-executable";
 
     // Will-sleep and did-wake, delivered on the main thread.
     using Observer = std::function<void()>;

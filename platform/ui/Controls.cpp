@@ -12,6 +12,11 @@ void Button::setTitle(const std::string& title) {
     changed();
 }
 
+void Button::setImage(const ImageRef& image) {
+    image_ = image;
+    changed();
+}
+
 void Button::setState(int state) {
     state_ = state;
     changed();

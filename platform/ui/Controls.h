@@ -36,9 +36,13 @@ public:
     void performClick();
     bool isCheckbox() const { return checkbox_; }
     void setCheckbox(bool checkbox) { checkbox_ = checkbox; }
+    // Shown beside (or, without a title, instead of) the title.
+    const ImageRef& image() const { return image_; }
+    void setImage(const ImageRef& image);
 
 private:
     std::string title_;
+    ImageRef image_;
     int state_ = 0;
     bool checkbox_ = false;
     Action action_;

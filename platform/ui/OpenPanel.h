@@ -22,15 +22,21 @@ public:
     std::string title;
     // What the user is asked to choose, shown with the panel.
     std::string message;
+    // File name extensions ("app", "desktop") that may be chosen; empty: any.
+    // A folder with such an extension is chosen as a whole, like a file.
+    std::vector<std::string> allowedFileTypes;
 
     // Shows the panel starting in `directory` with `file` chosen; OKButton
-    // when the user confirmed a choice, CancelButton otherwise.
+    // when the user confirmed a choice, CancelButton otherwise (also when
+    // nothing chosen is of an allowed type).
     int runModalForDirectory(const std::string& directory, const std::string& file = {});
     // The folder the panel started in.
     const std::string& directory() const { return directory_; }
     // What the user chose, full paths.
     const std::vector<std::string>& filenames() const { return filenames_; }
     std::string filename() const { return filenames_.empty() ? std::string() : filenames_.front(); }
+
+    bool allowsFile(const std::string& path) const;
 
 private:
     std::string directory_;

@@ -10,6 +10,29 @@ PopUpItemRef PopUpButton::addItem(const std::string& title, int tag, Action item
     return item;
 }
 
+std::shared_ptr<PopUpItem> PopUpItem::separatorItem() {
+    auto item = std::make_shared<PopUpItem>("", 0, Action{});
+    item->separator_ = true;
+    return item;
+}
+
+void PopUpButton::insertItem(const PopUpItemRef& item, int index) {
+    if (!item) return;
+    const int at = index < 0 || index > numberOfItems() ? numberOfItems() : index;
+    items_.insert(items_.begin() + at, item);
+    if (selected_ >= at)
+        ++selected_;
+    else if (selected_ < 0 && !item->isSeparatorItem())
+        selected_ = at;
+    changed();
+}
+
+void PopUpButton::removeAllItems() {
+    items_.clear();
+    selected_ = -1;
+    changed();
+}
+
 void PopUpButton::removeItemAtIndex(int index) {
     if (index < 0 || index >= numberOfItems()) return;
     items_.erase(items_.begin() + index);
@@ -42,6 +65,7 @@ void PopUpButton::selectItemAtIndex(int index) {
 
 void PopUpButton::userSelected(int index) {
     if (!isEnabled() || index < 0 || static_cast<std::size_t>(index) >= items_.size()) return;
+    if (items_[static_cast<std::size_t>(index)]->isSeparatorItem()) return;
     selectItemAtIndex(index);
     // The item may go while its action runs (the menu is rebuilt); the
     // sender stays alive until the action is done.

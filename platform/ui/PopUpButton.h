@@ -15,6 +15,9 @@ class PopUpItem : public Object {
 public:
     using Action = std::function<void(Object* sender)>;
     PopUpItem(std::string title, int tag, Action action) : title_(std::move(title)), tag_(tag), action_(std::move(action)) {}
+    // A line between groups of items; it cannot be chosen.
+    static std::shared_ptr<PopUpItem> separatorItem();
+    bool isSeparatorItem() const { return separator_; }
 
     const std::string& title() const { return title_; }
     int tag() const { return tag_; }
@@ -22,6 +25,9 @@ public:
     // What the item stands for, for its owner to read (a camera's identifier).
     const std::string& representedObject() const { return representedObject_; }
     void setRepresentedObject(std::string object) { representedObject_ = std::move(object); }
+    // An object the item stands for (a device), where a text is not enough.
+    const ObjectRef& representedObjectRef() const { return representedObjectRef_; }
+    void setRepresentedObject(ObjectRef object) { representedObjectRef_ = std::move(object); }
     // 1 when the item is marked as the current choice.
     int state() const { return state_; }
     void setState(int state) { state_ = state; }
@@ -31,7 +37,9 @@ private:
     int tag_;
     Action action_;
     std::string representedObject_;
+    ObjectRef representedObjectRef_;
     int state_ = 0;
+    bool separator_ = false;
 };
 
 using PopUpItemRef = std::shared_ptr<PopUpItem>;
@@ -46,6 +54,9 @@ public:
     explicit PopUpButton(Rect frame = {}) : Control(frame) {}
 
     PopUpItemRef addItem(const std::string& title, int tag, Action itemAction = {});
+    // Puts `item` at `index` (at the end when beyond); a selection after it moves with its item.
+    void insertItem(const PopUpItemRef& item, int index);
+    void removeAllItems();
     const std::vector<PopUpItemRef>& items() const { return items_; }
     int numberOfItems() const { return static_cast<int>(items_.size()); }
     // A selection of the removed item goes; one after it moves with its item.

@@ -1,0 +1,55 @@
+#include "prefpane/ExceptionsPanelInterface.h"
+
+#include "platform/ui/Layout.h"
+#include "platform/ui/TextField.h"
+#include "prefpane/ExceptionsPanelController.h"
+
+#include <string>
+
+namespace {
+
+using platform::Button;
+using Orientation = platform::StackView::Orientation;
+
+std::shared_ptr<Button> button(const std::string& identifier, const std::string& title, Button::Action action) {
+    auto control = std::make_shared<Button>(platform::Rect{}, title);
+    control->setIdentifier(identifier);
+    control->setAction(std::move(action));
+    return control;
+}
+
+}  // namespace
+
+std::shared_ptr<platform::Window> loadExceptionsPanelInterface(ExceptionsPanelController& o, Button::Action done) {
+    using Kind = platform::TableCellKind;
+    o.tableView = std::make_shared<platform::TableView>(platform::Rect{0, 0, 0, 200});
+    o.tableView->setIdentifier("tableView");
+    o.tableView->addTableColumn({ExceptionsPanelController::kIconColumn, "", Kind::Image, 28});
+    o.tableView->addTableColumn({ExceptionsPanelController::kNameColumn, "Application", Kind::Text, 0});
+    o.tableView->setDataSource(&o);
+
+    o.addButton = button("addButton", "+", [&o](Button& sender) { o.selectApplicationBundle(&sender); });
+    o.addButton->setToolTip("Add an application");
+    o.removeButton = button("removeButton", "\u2212", [&o](Button& sender) { o.removeApplicationBundle(&sender); });
+    o.removeButton->setToolTip("Remove the selected application");
+    auto editButtons = std::make_shared<platform::StackView>(Orientation::Horizontal);
+    editButtons->add(o.addButton);
+    editButtons->add(o.removeButton);
+    editButtons->add(button("doneButton", "Done", std::move(done)));
+
+    auto explanation = std::make_shared<platform::TextField>(platform::Rect{0, 0, 400, 0});
+    explanation->setEditable(false);
+    explanation->setBordered(false);
+    explanation->setDrawsBackground(false);
+    explanation->setStringValue("The screen does not lock by itself while one of these applications is in front.");
+
+    auto content = std::make_shared<platform::StackView>(Orientation::Vertical, 10);
+    content->setIdentifier("exceptionsPanel");
+    content->add(explanation);
+    content->add(o.tableView);
+    content->add(editButtons);
+    auto sheet = std::make_shared<platform::Window>(platform::Rect{0, 0, 440, 300});
+    sheet->setTitle("Tarnwick Exceptions");
+    sheet->setContentView(content);
+    return sheet;
+}
