@@ -1,6 +1,7 @@
 // The Tarnwick application: builds the platform, loads the controller as its
 // interface would, and runs the main run loop until the application ends.
 
+#include "app/CommandLine.h"
 #include "app/Tarnwick.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/foundation/RunLoop.h"
@@ -9,13 +10,17 @@
 #include "platform/ui/Application.h"
 #include "shared/QMASL.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #ifdef TARNWICK_HAVE_DESKTOP
 #include "platform/desktop/DesktopBackend.h"
 #include "platform/desktop/SessionCheck.h"
+#include "platform/desktop/ToolkitOptions.h"
 #endif
 
 namespace {
@@ -84,6 +89,33 @@ int runDesktop([[maybe_unused]] int& argc, [[maybe_unused]] char** argv) {
 #endif
 }
 
+CommandLine::ToolkitOptions backendToolkitOptions() {
+#ifdef TARNWICK_HAVE_DESKTOP
+    return platform::desktop::toolkitOptionValues;
+#else
+    return {};
+#endif
+}
+
+constexpr int kUsageError = 2;
+
 }  // namespace
 
-int main(int argc, char** argv) { return headlessRequested() ? runHeadless() : runDesktop(argc, argv); }
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc)
+                                                       : std::vector<std::string>();
+    const CommandLine commandLine = CommandLine::parse(arguments, backendToolkitOptions());
+    switch (commandLine.request()) {
+        case CommandLine::Request::ShowHelp:
+            std::fputs(CommandLine::usage().c_str(), stdout);
+            return EXIT_SUCCESS;
+        case CommandLine::Request::ShowVersion:
+            std::printf("Tarnwick %s\n", TARNWICK_VERSION);
+            return EXIT_SUCCESS;
+        case CommandLine::Request::UsageError:
+            std::fprintf(stderr, "Tarnwick: %s (see --help)\n", commandLine.problem().c_str());
+            return kUsageError;
+        case CommandLine::Request::Run: break;
+    }
+    return headlessRequested() ? runHeadless() : runDesktop(argc, argv);
+}

@@ -27,7 +27,8 @@ endfunction()
 
 expect_run("--help" 0 "Usage: tarnwick-settings" --help)
 expect_run("--version" 0 "tarnwick-settings [0-9]+\\.[0-9]+" --version)
-expect_run("an unknown option" failure "unknown option --frobnicate" --frobnicate)
+expect_run("an unknown option" 2 "unknown option --frobnicate" --frobnicate)
+expect_run("two panes" 2 "one pane at a time" ${PANE} ${PANE})
 
 file(REMOVE_RECURSE ${WORK})
 set(bundle ${WORK}/Broken.prefPane)

@@ -40,10 +40,13 @@ std::optional<std::string> installedPane() {
     return std::nullopt;
 }
 
-int fail(const std::string& message) {
+int fail(const std::string& message, int status = 1) {
     std::fprintf(stderr, "tarnwick-settings: %s\n", message.c_str());
-    return 1;
+    return status;
 }
+
+// Scripts tell wrong arguments (2) from a pane that cannot be shown (1).
+int usageError(const std::string& message) { return fail(message + " (see --help)", 2); }
 
 }  // namespace
 
@@ -58,8 +61,8 @@ int main(int argc, char** argv) {
             std::printf("tarnwick-settings %s\n", TARNWICK_VERSION);
             return 0;
         }
-        if (argv[i][0] == '-') return fail(std::string("unknown option ") + argv[i] + " (see --help)");
-        if (panePath) return fail("one pane at a time (see --help)");
+        if (argv[i][0] == '-') return usageError(std::string("unknown option ") + argv[i]);
+        if (panePath) return usageError("one pane at a time");
         panePath = argv[i];
     }
     if (!panePath) panePath = installedPane();
