@@ -163,10 +163,11 @@ void Tarnwick::setupPreferencesListener() {
 }
 
 void Tarnwick::schedulePreferencesChange() {
-    // A lock being set up must not lose its photographer or hot keys under
-    // its feet: the change waits for the set-up to end.
-    if (settingUpLock_.load()) {
-        settingsChangedDuringSetup_ = true;
+    // A lock must not lose its photographer or hot keys under its feet, and
+    // nobody at the keyboard can have changed a setting: the change waits
+    // for the unlock.
+    if (lock_status.load() == 1) {
+        settingsChangedWhileLocked_ = true;
         return;
     }
     // Any number of announcements become one re-read, and re-reads come at
@@ -177,8 +178,8 @@ void Tarnwick::schedulePreferencesChange() {
                                           platform::Clock::current().now());
     performAfterDelay(wait, [this] {
         preferencesChangeScheduled_ = false;
-        if (settingUpLock_.load()) {
-            settingsChangedDuringSetup_ = true;
+        if (lock_status.load() == 1) {
+            settingsChangedWhileLocked_ = true;
             return;
         }
         lastPreferencesChange_ = platform::Clock::current().now();

@@ -160,6 +160,8 @@ private:
     std::optional<std::string> frontmostProcessName();
     void abandonLock(bool fadedOut, bool inputSourceSwitched);
     void endLockSetup();
+    void holdSettingsOfTheLock();
+    void releaseSettingsOfTheLock();
     void dropPhotographer();
 
     platform::ProcessSerialNumber lastForegroundProcess;
@@ -185,9 +187,10 @@ private:
     std::atomic<std::int32_t> fadeLock{0};
     std::mutex aboutToLock;  // serialises lock attempts; only ever tried, never waited for
     std::atomic<bool> settingUpLock_{false};  // a lock holds aboutToLock and is being set up
-    // Requests that came while a lock was being set up, carried out after it.
+    // An unlock request that came while a lock was being set up, carried out after it.
     bool unlockRequestedDuringSetup_ = false;
-    bool settingsChangedDuringSetup_ = false;
+    // A settings change announced while locked, read once unlocked.
+    bool settingsChangedWhileLocked_ = false;
     bool preferencesChangeScheduled_ = false;
     double lastPreferencesChange_ = 0;
     static constexpr double kSecondsBetweenSettingsChanges = 1.0;

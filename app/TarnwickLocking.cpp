@@ -55,6 +55,7 @@ void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
     if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
     if (fadedOut) fadeIn(1.0f);
     lock_status.store(2);
+    releaseSettingsOfTheLock();
     endLockSetup();
 }
 
@@ -62,8 +63,18 @@ void Tarnwick::endLockSetup() {
     settingUpLock_.store(false);
     aboutToLock.unlock();
     // What arrived while the set-up waited in an alert or on a thread.
-    if (std::exchange(settingsChangedDuringSetup_, false)) schedulePreferencesChange();
     if (std::exchange(unlockRequestedDuringSetup_, false)) performAfterDelay(0.0, [this] { unlockScreen(); });
+}
+
+// Another program of the session can rewrite the settings file while the
+// screen is locked; the lock goes on with the password, the unlocking device
+// and the rest stored when it began. Nobody at the keyboard could change
+// them meanwhile, so nothing the user did waits.
+void Tarnwick::holdSettingsOfTheLock() { defaults().holdStoredValues(); }
+
+void Tarnwick::releaseSettingsOfTheLock() {
+    defaults().releaseStoredValues();
+    if (std::exchange(settingsChangedWhileLocked_, false)) schedulePreferencesChange();
 }
 
 void Tarnwick::dropPhotographer() {
@@ -81,6 +92,7 @@ void Tarnwick::lockScreen(platform::Object* sender) {
         return;
     }
     settingUpLock_.store(true);
+    holdSettingsOfTheLock();
     if (!setupCheck(false)) return abandonLock(false, false);
     if (!fadeOut(1.0f)) return abandonLock(false, false);
 
@@ -281,6 +293,7 @@ void Tarnwick::unlockScreen() {
 
     dropPhotographer();
     photographer = Photographer::initWithDelegate(this);
+    releaseSettingsOfTheLock();
 }
 
 void Tarnwick::makeActive() {

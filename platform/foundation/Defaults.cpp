@@ -38,8 +38,19 @@ void Defaults::setStandardDomain(const std::string& identifier) {
 
 PreferencesDomain& Defaults::storage() const { return PreferencesDomain::named(domain_); }
 
+Value Defaults::storedValue(const std::string& key) const {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (held_) {
+            auto it = held_->find(key);
+            return it == held_->end() ? Value() : it->second;
+        }
+    }
+    return storage().get(key);
+}
+
 Value Defaults::objectForKey(const std::string& key) const {
-    Value stored = storage().get(key);
+    Value stored = storedValue(key);
     if (!stored.isNull()) return stored;
     std::lock_guard<std::mutex> guard(lock_);
     auto it = registered_.find(key);
@@ -58,6 +69,23 @@ Array Defaults::arrayForKey(const std::string& key) const { return objectForKey(
 void Defaults::setObject(const Value& value, const std::string& key) {
     storage().set(key, value);
     storage().synchronize();
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!held_) return;
+    if (value.isNull())
+        held_->erase(key);
+    else
+        (*held_)[key] = value;
+}
+
+void Defaults::holdStoredValues() {
+    Dictionary stored = storage().snapshot();
+    std::lock_guard<std::mutex> guard(lock_);
+    held_ = std::move(stored);
+}
+
+void Defaults::releaseStoredValues() {
+    std::lock_guard<std::mutex> guard(lock_);
+    held_.reset();
 }
 
 void Defaults::removeObject(const std::string& key) { setObject(Value(), key); }

@@ -3,6 +3,7 @@
 #include "platform/foundation/Value.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -40,12 +41,20 @@ public:
     Dictionary registeredDefaults() const;
     bool synchronize();
 
+    // While held, reads answer from the values stored when the hold began,
+    // whatever another process writes to the file meanwhile; what this
+    // process sets is stored and seen as usual.
+    void holdStoredValues();
+    void releaseStoredValues();
+
 private:
     PreferencesDomain& storage() const;
+    Value storedValue(const std::string& key) const;
 
     std::string domain_;
     mutable std::mutex lock_;
     Dictionary registered_;
+    std::optional<Dictionary> held_;
 };
 
 // Reads and writes another application's domain by identifier.

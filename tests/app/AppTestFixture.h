@@ -121,6 +121,15 @@ protected:
         platform::Defaults::standard().setObject(value, key);
     }
     static void setPassword(const std::string& text) { set(kPrefPassword, digestOf(text)); }
+    // What any program of the session can do: write the settings file and
+    // announce the change as the pane does.
+    void writtenByAnotherProgram(const platform::Dictionary& values) {
+        const std::string domain = platform::Defaults::standard().domainIdentifier();
+        for (const auto& [key, value] : values) platform::preferences::setAppValue(key, value, domain);
+        platform::preferences::appSynchronize(domain);
+        paneCenter.post(kChangeNotification, kPreferencesObject);
+        env.advance(2);
+    }
 
     void writeScreenSaverSettings(const platform::Value& settings) {
         const std::string folder = env.home() + "/Library/Preferences";

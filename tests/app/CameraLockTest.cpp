@@ -53,7 +53,7 @@ TEST_F(CameraLockTest, WhiteScreenDelayOffIsShort) {
     EXPECT_EQ(app->getFadeLock(), 0);
 }
 
-TEST_F(CameraLockTest, ASettingsChangeBringsBackThePhotographerThatAFailedSetUpDropped) {
+TEST_F(CameraLockTest, AChangeAnnouncedWhileLockedIsReadAtTheUnlockWhichBringsBackThePhotographer) {
     camera->setConnected(false);
     app->lockScreen(nullptr);
     ASSERT_EQ(app->getLock_status(), 1);
@@ -62,6 +62,12 @@ TEST_F(CameraLockTest, ASettingsChangeBringsBackThePhotographerThatAFailedSetUpD
     camera->setConnected(true);
     paneCenter.post(kChangeNotification, kPreferencesObject);
     env.advance(1.0);
+    EXPECT_FALSE(env.logged("Reading the changed settings")) << "the lock keeps the settings it began with";
+    EXPECT_FALSE(app->hasCamera());
+
+    app->unlockScreen();
+    env.advance(1.0);
+    EXPECT_EQ(env.logLinesContaining("Reading the changed settings").size(), 1u);
     EXPECT_TRUE(app->hasCamera());
     EXPECT_FALSE(env.logged("Cannot acquire video device."));
     EXPECT_EQ(std::count(paneSaw.begin(), paneSaw.end(), kVideoLockFailedNotification), 0);

@@ -102,6 +102,20 @@ TEST_F(PasswordTest, UnconfiguredOrNonTextDigestNeverMatches) {
     EXPECT_EQ(app->getLock_status(), 1);
 }
 
+TEST_F(PasswordTest, APasswordWrittenWhileLockedCountsOnlyFromTheNextLock) {
+    writtenByAnotherProgram({{kPrefPassword, digestOf("attacker")}});
+    enter("attacker");
+    EXPECT_EQ(app->getLock_status(), 1) << "the lock goes by the password stored when it began";
+    enter(kPassword);
+    ASSERT_EQ(app->getLock_status(), 2);
+
+    env.advance(2);
+    lockAndSettle();
+    wakeLockScreen();
+    enter("attacker");
+    EXPECT_EQ(app->getLock_status(), 2) << "once unlocked, the stored password is read again";
+}
+
 TEST_F(PasswordTest, AnUppercaseDigestUnlocksWithItsPassword) {
     std::string digest = digestOf(kPassword);
     for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -74,4 +74,13 @@ TEST_F(ProximityLockTest, LockByHandWhileTheDeviceIsNearStaysUntilThePassword) {
     EXPECT_TRUE(app->proximityMonitor()->isLockingEnabled());
 }
 
+TEST_F(ProximityLockTest, ADeviceChosenWhileLockedNeverUnlocksThatLock) {
+    set(kPrefLockViaBluetooth, false);
+    env.advance(12);
+    lockAndSettle();
+    writtenByAnotherProgram({{kPrefLockViaBluetooth, true}});
+    env.advance(60);
+    EXPECT_EQ(app->getLock_status(), 1) << "the device near, but not chosen when the lock began";
+}
+
 }  // namespace

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """End-to-end: the lock guard keeps the session locked when Tarnwick dies.
 
-Tarnwick locks at start-up and is killed (SIGKILL, then SIGSEGV): the guard
-must hold the keyboard at once, cover the screen in black, refuse a wrong
-password and, on the right one (known from the lock should the preferences
-file be gone), let go and start Tarnwick again. Killed
+Tarnwick locks at start-up and is killed (SIGKILL, SIGSEGV, SIGABRT): the
+guard must hold the keyboard at once, cover the screen in black, refuse a
+wrong password and, on the right one (the one stored when the lock began,
+should the preferences file be gone or hold another password by then), let
+go and start Tarnwick again. Killed
 while unlocked, the application leaves nothing behind: no grab, no window, no
 guard. Stopped while locked (SIGSTOP), it is covered by the guard once its
 heartbeats are missed, and uncovered, still locked, after SIGCONT.
@@ -13,7 +14,9 @@ Exit status 77 means a required program is missing (the test is skipped).
 """
 
 import ctypes
+import hashlib
 import os
+import plistlib
 import signal
 import sys
 import time
@@ -185,20 +188,43 @@ class GuardedSession:
         self.x.close()
 
 
-def guard_takes_over_after(g, number, name, preferences_gone=False):
-    """With `preferences_gone`, the preferences file is missing when the guard
-    takes over, which then goes by the digest it read at the lock."""
+def rewrite_password(preferences, password):
+    """What another program of the session can do to the settings file."""
+    with open(preferences, "rb") as f:
+        stored = plistlib.load(f)
+    stored["password"] = hashlib.md5(password.encode()).hexdigest()
+    with open(preferences, "wb") as f:
+        plistlib.dump(stored, f)
+
+
+def guard_takes_over_after(g, number, name, preferences="kept"):
+    """The preferences file is "kept", "gone" when the guard takes over, or
+    "rewritten" with another password by another program while locked; the
+    guard goes by the digest it read at the lock."""
     g.wait_until_locked()
     old = g.pid
-    preferences = os.path.join(g.session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
-    if preferences_gone:
-        os.rename(preferences, preferences + ".away")
+    path = os.path.join(g.session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
+    with open(path, "rb") as f:
+        original = f.read()
+    if preferences == "gone":
+        os.rename(path, path + ".away")
+    elif preferences == "rewritten":
+        rewrite_password(path, "attacker")
     g.kill(number)
     wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
              "the guard to take over after " + name)
-    if preferences_gone:
-        os.rename(preferences + ".away", preferences)
     check(True, "after %s of the locked application the guard holds the keyboard, its cover on top" % name)
+    if preferences == "rewritten":
+        refused = g.session.log().count("tarnwick-guard: wrong password")
+        g.type_password("attacker")
+        wait_for(lambda: g.session.log().count("tarnwick-guard: wrong password") > refused, 5, "the refusal")
+        check(g.x.keyboard_is_grabbed_by_another() and g.stack.guard_on_top(),
+              "the password another program wrote into the file while locked does not unlock")
+    if preferences != "kept":
+        with open(path, "wb") as f:
+            f.write(original)
+        if os.path.exists(path + ".away"):
+            os.remove(path + ".away")
     time.sleep(0.2)
     _, average = g.session.screenshot("guard-%s.png" % name)
     print("# average colour of the screen %s" % (average,), flush=True)
@@ -212,8 +238,8 @@ def guard_takes_over_after(g, number, name, preferences_gone=False):
 
     g.unlock_the_guard()
     check(not g.stack.named(GUARD_NAME, viewable=True), "the right password removes the guard's covers after %s" % name)
-    check(g.pid != old, "a new Tarnwick runs (pid %d, was %d)%s" % (
-        g.pid, old, ", the password known from the lock" if preferences_gone else ""))
+    check(g.pid != old, "a new Tarnwick runs (pid %d, was %d), the password %s" % (
+        g.pid, old, "of the file" if preferences == "kept" else "known from the lock"))
     g.wait_until_locked()
     check(True, "the new Tarnwick takes the keyboard: the guard's grab is gone")
 
@@ -252,7 +278,8 @@ def run(session):
     try:
         g.start()
         guard_takes_over_after(g, signal.SIGKILL, "SIGKILL")
-        guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences_gone=True)
+        guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences="gone")
+        guard_takes_over_after(g, signal.SIGABRT, "SIGABRT", preferences="rewritten")
         killed_while_unlocked_leaves_nothing(g)
         a_stopped_application_is_covered_until_it_answers(g)
     finally:

@@ -4,15 +4,18 @@
 Each attack is made against the running application on a private Xvfb: every
 top-level window unmapped, the lock's windows lowered, destroyed, reparented
 or sent WM_DELETE_WINDOW, another window raised or the root's children
-circulated in a loop. After each, the keyboard must still be grabbed, the
-screen must show neither the desktop nor the intruder, and at the end the
-password typed at the keyboard must still unlock.
+circulated in a loop, the settings file given another password which is then
+typed. After each, the keyboard must still be grabbed, the screen must show
+neither the desktop nor the intruder, and at the end the password typed at
+the keyboard must still unlock.
 
 Exit status 77 means a required program is missing (the test is skipped).
 """
 
 import ctypes
+import hashlib
 import os
+import plistlib
 import subprocess
 import sys
 import time
@@ -103,6 +106,12 @@ def expect_locked(session, x, what):
     check(shown == 0.0, what + ": neither the desktop nor another window shows (%.3f)" % shown)
 
 
+def announce_change(session):
+    subprocess.run(["dbus-send", "--session", "--type=signal", "/com/quillmere/DistributedNotificationCenter",
+                    "com.quillmere.DistributedNotificationCenter.notification", "string:changeNotification",
+                    "string:com.quillmere.TarnwickPreferences"], env=session.env, check=True, timeout=10)
+
+
 def run(session):
     display = session.setup()
     session.start_app()
@@ -133,7 +142,25 @@ def run(session):
             time.sleep(0.005)
         expect_locked(session, x, "a loop of %s" % what)
 
-    # The lock window still takes the password.
+    # Another program gives the settings another password and announces it,
+    # as the pane does; then it types that password into the lock.
+    preferences = os.path.join(session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
+    with open(preferences, "rb") as f:
+        stored = plistlib.load(f)
+    stored["password"] = hashlib.md5(b"attacker").hexdigest()
+    with open(preferences, "wb") as f:
+        plistlib.dump(stored, f)
+    announce_change(session)
+    time.sleep(1.5)
+    session.xdotool("key", "Escape")
+    time.sleep(0.5)
+    session.xdotool("type", "--delay", "30", "attacker")
+    session.xdotool("key", "Return")
+    time.sleep(1.0)
+    expect_locked(session, x, "a password written into the settings while locked")
+    time.sleep(2.0)
+
+    # The lock window still takes the password it began with.
     session.xdotool("key", "Escape")
     time.sleep(0.5)
     session.xdotool("type", "--delay", "30", PASSWORD)

@@ -165,8 +165,10 @@ void Guard::takeOver() {
     shield_->fitToMonitors();
     shield_->restoreGamma(pendingRamps_);
     pendingRamps_.clear();
-    digest_ = readPasswordDigest(preferencesFile());
-    if (!digest_) digest_ = engagedDigest_;
+    // The password of the lock is the one stored when it began: another
+    // program may have rewritten the file since. Only a lock that began
+    // without a readable one falls back on what the file holds now.
+    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
     if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
     prompt_->say(digest_ ? "" : kNoPassword);
     note("the application died while the screen was locked; the guard keeps it locked");
