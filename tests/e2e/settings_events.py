@@ -15,6 +15,7 @@ Exit status 77 means a required program is missing (the test is skipped).
 
 import os
 import plistlib
+import re
 import stat
 import sys
 import time
@@ -24,7 +25,8 @@ import lock_cycle  # noqa: E402
 import settings_pane  # noqa: E402
 from lock_cycle import check, wait_for  # noqa: E402
 
-ARGUMENTS = "x y"
+# The time stamp placeholder is replaced by the event's time in the application.
+ARGUMENTS = "x y #TIMESTAMP#"
 
 
 class EventsSession(settings_pane.PaneSession):
@@ -102,7 +104,8 @@ def run(session):
     wait_for(lambda: os.path.exists(output), 15, "the script's output file")
     with open(output) as f:
         lines = f.read().splitlines()
-    check(lines[:2] == ARGUMENTS.split(), "the script got the arguments typed in the sheet: %r" % lines)
+    check(lines[:2] == ["x", "y"] and len(lines) > 2 and re.fullmatch(r"\d{17}", lines[2]) is not None,
+          "the script got the arguments typed in the sheet, with the event's time stamp: %r" % lines)
     session.type_and_return(lock_cycle.PASSWORD)
     wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the keyboard to be released")
 
