@@ -44,6 +44,10 @@ void Tarnwick::checkAndLockScreen(platform::Object* sender) {
         QMLog(7, "Comparing %@ <-> %@", frontName ? frontName->c_str() : nullptr, name ? name->c_str() : nullptr);
         if (frontName && name && *frontName == *name) {
             QMLog(6, "Not locking computer. %@ is currently the frontmost application.", *name);
+            // Looked at again after another interval: the application may
+            // end or go behind without any input (a film that ends while the
+            // user is away), and the screen must not stay open for good.
+            if (isInactivityLock(sender)) restartIdleTimer();
             return;
         }
     }

@@ -8,7 +8,8 @@ exceptions sheet, adds a desktop entry (whose program is xmessage) by typing
 its path into the file dialog, and sees it listed under the program's name;
 the preferences hold its path. Tarnwick, started from the pane, does not lock
 after a minute without input while an xmessage window is the active window
-(as a window manager announces it), and says why in its log.
+(as a window manager announces it), and says why in its log; once another
+window is active, it locks within the next minute, without any input.
 
 Exit status 77 means a required program is missing (the test is skipped).
 """
@@ -110,6 +111,16 @@ def run(session):
     wait_for(lambda: session.logged("Not locking computer. xmessage is currently the frontmost application."), 90,
              "the inactivity lock to be skipped for the excepted program")
     check(not x.keyboard_is_grabbed_by_another(), "the screen is not locked while xmessage is in front")
+
+    # 3. Another window in front, and no input at all (as when a film ends
+    # while the user is away): the lock comes within the next interval.
+    set_active_window(x, x.root)
+    wait_for(x.keyboard_is_grabbed_by_another, 90, "the inactivity lock once xmessage is no longer in front")
+    check(True, "the screen locks without input once xmessage is no longer in front")
+    time.sleep(1.5)
+    session.xdotool("key", "Escape")
+    session.type_and_return(lock_cycle.PASSWORD)
+    wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the unlock")
 
     session.click("startStopButton")
     session.wait_shows("startStopButton", "Start", enabled=True, timeout=20)
