@@ -3,6 +3,7 @@
 #include "platform/foundation/BluetoothDevice.h"
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/headless/HeadlessBluetooth.h"
+#include "app/BluetoothController.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "prefpane/BluetoothPanelInterface.h"
 
@@ -156,6 +157,31 @@ TEST_F(BluetoothSheetTest, OkStoresTheChoiceAndThePaneShowsItWithTheTimeout) {
     sheetButton("okButton").performClick();
     EXPECT_EQ(stored(kPrefBluetoothUnlockOnly), platform::Value(true));
     EXPECT_EQ(text("bluetoothDeviceName"), "Watch; for unlocking only");
+}
+
+// The pane and the running application on one bus: the device chosen in the
+// sheet is the one whose absence locks the screen.
+TEST_F(BluetoothSheetTest, TheDeviceChosenInTheSheetIsTheOneTheApplicationWatches) {
+    radio.addDevice(kPhone, "Phone");
+    radio.addDevice(kWatch, "Watch");
+    setPassword(kPassword);
+    launch();
+    ASSERT_NE(app->proximityMonitor(), nullptr);
+    openPane();
+    openSheetAndSearch();
+    ASSERT_EQ(menu().numberOfItems(), 2);
+    menu().userSelected(menu().items()[1]->title() == "Watch" ? 1 : 0);
+    slider().userMoved(0.7);  // half a minute
+    sheetButton("okButton").performClick();
+    env.advance(12);
+    ASSERT_EQ(app->proximityMonitor()->secondsUntilLock(), 30);
+
+    radio.setResponse(kPhone, Radio::Response::Silent);
+    env.advance(48);
+    EXPECT_EQ(app->getLock_status(), 2) << "the phone was not chosen";
+    radio.setResponse(kWatch, Radio::Response::Silent);
+    env.advance(48);
+    EXPECT_EQ(app->getLock_status(), 1) << "the watch went away";
 }
 
 TEST_F(BluetoothSheetTest, CancelWritesNothingAndSwitchesTheBoxOff) {
