@@ -69,6 +69,7 @@ private:
     void startDefending();
     void stopDefending();
     void beat();
+    void returnFreedMemoryLater();
     void followMonitors();
     bool isRootReconfigured(const XEvent& event) const;
 
