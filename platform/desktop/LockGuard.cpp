@@ -1,5 +1,6 @@
 #include "platform/desktop/LockGuard.h"
 
+#include "platform/foundation/ChildReaper.h"
 #include "platform/foundation/LogSink.h"
 
 #include <climits>
@@ -30,37 +31,44 @@ std::string besideOwnExecutable(const std::string& name) {
 
 }  // namespace
 
-LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable) {
-    if (displayName.empty()) return;
-    const std::string guard = guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable;
-    if (::access(guard.c_str(), X_OK) != 0) {
-        log("the lock guard " + guard + " is missing: should Tarnwick die while locked, the session is left open");
+LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable)
+    : displayName_(displayName),
+      executable_(guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable) {
+    if (displayName_.empty()) return;
+    if (::access(executable_.c_str(), X_OK) != 0) {
+        log("the lock guard " + executable_ + " is missing: should Tarnwick die while locked, the session is left open");
+        executable_.clear();
         return;
     }
+    if (!start()) log("cannot start the lock guard");
+}
+
+bool LockGuard::start() {
     // Everything the child needs is prepared before the fork.
     const std::string application = ownExecutable();
     const std::string channel = std::to_string(guard::kChannelDescriptor);
-    const char* const arguments[] = {guard.c_str(),       "--display", displayName.c_str(), "--application",
-                                     application.c_str(), "--channel", channel.c_str(),     nullptr};
+    const char* const arguments[] = {executable_.c_str(), "--display",  displayName_.c_str(), "--application",
+                                     application.c_str(), "--channel", channel.c_str(),      nullptr};
     int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    startedAt_ = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // dup2 leaves the copy open across exec; a descriptor that already
         // has the number needs its close-on-exec flag cleared instead.
         if (fds[0] == guard::kChannelDescriptor) ::fcntl(fds[0], F_SETFD, 0);
         else ::dup2(fds[0], guard::kChannelDescriptor);
-        ::execv(guard.c_str(), const_cast<char* const*>(arguments));
+        ::execv(executable_.c_str(), const_cast<char* const*>(arguments));
         _exit(127);
     }
     ::close(fds[0]);
     if (pid < 0) {
         ::close(fds[1]);
-        log("cannot start the lock guard");
-        return;
+        return false;
     }
     channel_ = fds[1];
     child_ = pid;
+    return true;
 }
 
 LockGuard::~LockGuard() {
@@ -71,20 +79,44 @@ LockGuard::~LockGuard() {
     if (!engaged_) ::waitpid(child_, nullptr, 0);
 }
 
+bool LockGuard::write(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
+    return channel_ >= 0 && guard::writeMessage(channel_, {kind, ramps});
+}
+
+// The old guard is collected in the background; the new one learns what the
+// lock is doing now. At most one start a second, should a guard die at once.
+bool LockGuard::restart() {
+    if (channel_ >= 0) {
+        ::close(channel_);
+        channel_ = -1;
+        ChildReaper::shared().adopt(child_);
+    }
+    if (executable_.empty() || displayName_.empty()) return false;
+    if (std::chrono::steady_clock::now() - startedAt_ < std::chrono::seconds(1)) return false;
+    if (!start()) return false;
+    log("the lock guard was gone; a new one is started");
+    if (!remembered_.empty()) write(guard::MessageKind::RememberRamps, remembered_);
+    if (engaged_) write(guard::MessageKind::LockEngaged);
+    return true;
+}
+
 void LockGuard::send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
-    if (channel_ < 0) return;
-    if (guard::writeMessage(channel_, {kind, ramps})) return;
-    log("the lock guard is gone: should Tarnwick die while locked, the session is left open");
-    ::close(channel_);
-    channel_ = -1;
-    ::waitpid(child_, nullptr, WNOHANG);
+    if (write(kind, ramps)) return;
+    if (channel_ >= 0) log("the lock guard is gone");
+    // The restarted guard was already told the state this message sets.
+    if (!restart() && channel_ < 0 && !executable_.empty())
+        log("no lock guard: should Tarnwick die while locked, the session is left open");
 }
 
 void LockGuard::remember(const std::vector<GammaRamp>& originals) {
+    remembered_ = originals;
     send(guard::MessageKind::RememberRamps, originals);
 }
 
-void LockGuard::forget() { send(guard::MessageKind::ForgetRamps); }
+void LockGuard::forget() {
+    remembered_.clear();
+    send(guard::MessageKind::ForgetRamps);
+}
 
 void LockGuard::lockEngaged() {
     engaged_ = true;

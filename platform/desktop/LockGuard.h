@@ -2,6 +2,7 @@
 
 #include "platform/desktop/guard/Protocol.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace platform::desktop {
 // kills it (signals, SIGKILL, a crash, the server closing its connection),
 // it keeps the session locked and asks for the password itself. The guard
 // learns of the death from its socket reaching end of stream, so no code has
-// to run in the dying process.
+// to run in the dying process. A guard found gone (killed, out of memory) is
+// started again at the next message, and told what the lock is doing.
 class LockGuard {
 public:
     // Starts the guard. Without a display name (tests), or when the guard
@@ -43,10 +45,17 @@ public:
 
 private:
     void send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
+    bool start();
+    bool restart();
+    bool write(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
 
+    std::string displayName_;
+    std::string executable_;
     int channel_ = -1;
     int child_ = -1;
     bool engaged_ = false;
+    std::vector<GammaRamp> remembered_;
+    std::chrono::steady_clock::time_point startedAt_;
 };
 
 }  // namespace platform::desktop

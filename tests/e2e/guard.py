@@ -8,7 +8,8 @@ should the preferences file be gone or hold another password by then), let
 go and start Tarnwick again. Killed
 while unlocked, the application leaves nothing behind: no grab, no window, no
 guard. Stopped while locked (SIGSTOP), it is covered by the guard once its
-heartbeats are missed, and uncovered, still locked, after SIGCONT.
+heartbeats are missed, and uncovered, still locked, after SIGCONT. A guard
+killed by another program is replaced at the next lock.
 
 Exit status 77 means a required program is missing (the test is skipped).
 """
@@ -244,6 +245,20 @@ def guard_takes_over_after(g, number, name, preferences="kept"):
     check(True, "the new Tarnwick takes the keyboard: the guard's grab is gone")
 
 
+def a_killed_guard_is_started_again(g):
+    """Another program kills the guard while the screen is unlocked: the next
+    lock starts a new one, which takes over when the application dies."""
+    g.wait_until_locked()
+    g.unlock_the_application()
+    for pid in g.guards():
+        os.kill(pid, signal.SIGKILL)
+    wait_for(lambda: not g.guards(), 5, "the guard to end")
+    g.session.xdotool("key", lock_cycle.HOTKEY_XDOTOOL)
+    wait_for(lambda: g.guards(), 10, "a new guard")
+    check(True, "the lock after the guard was killed starts a new guard")
+    guard_takes_over_after(g, signal.SIGKILL, "SIGKILL-with-a-new-guard")
+
+
 def killed_while_unlocked_leaves_nothing(g):
     g.unlock_the_application()
     wait_for(lambda: not g.stack.named(GUARD_NAME), 5, "the guard to stand down")
@@ -280,6 +295,7 @@ def run(session):
         guard_takes_over_after(g, signal.SIGKILL, "SIGKILL")
         guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences="gone")
         guard_takes_over_after(g, signal.SIGABRT, "SIGABRT", preferences="rewritten")
+        a_killed_guard_is_started_again(g)
         killed_while_unlocked_leaves_nothing(g)
         a_stopped_application_is_covered_until_it_answers(g)
     finally:
