@@ -74,15 +74,6 @@ def lock(session, x):
     lock_cycle.wait_for(x.keyboard_is_grabbed_by_another, 10, "the keyboard grab after the hot key")
 
 
-def unlock(session, x):
-    # A key within the lock's first second does not wake the prompt.
-    time.sleep(1.1)
-    session.xdotool("key", "Escape")
-    session.xdotool("type", "--delay", "5", lock_cycle.PASSWORD)
-    session.xdotool("key", "Return")
-    lock_cycle.wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the keyboard to be released")
-
-
 def run(session, arguments):
     display = session.setup()
     server = session.processes[0].pid
@@ -100,16 +91,16 @@ def run(session, arguments):
     time.sleep(SETTLE_SECONDS)
     locked = count_wakeups("locked", application, server, arguments.locked)
     anonymous = report_memory("locked", application)
-    unlock(session, x)
+    lock_cycle.unlock_by_password(session, x)
 
     if arguments.cycles:
         for _ in range(arguments.cycles):
             lock(session, x)
-            unlock(session, x)
+            lock_cycle.unlock_by_password(session, x)
         lock(session, x)
         time.sleep(SETTLE_SECONDS)
         anonymous = report_memory("locked after %d more lock cycles" % arguments.cycles, application)
-        unlock(session, x)
+        lock_cycle.unlock_by_password(session, x)
     x.close()
 
     print("targets: idle 0 wakeups (%s), locked at most %.0f/s (%s), anonymous memory locked at most %.0f MB (%s)" %

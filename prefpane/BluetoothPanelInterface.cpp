@@ -2,44 +2,28 @@
 
 #include "platform/ui/Image.h"
 #include "platform/ui/Layout.h"
+#include "prefpane/InterfaceBuilding.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 
 #include <string>
 
 namespace {
 
+using interface_building::label;
+using interface_building::named;
 using platform::Button;
+using interface_building::pushButton;
 using Orientation = platform::StackView::Orientation;
 
 // The time-out curve reaches three hours here.
 constexpr double kLongestTimeout = 270;
 constexpr int kTimeoutTickMarks = 10;
 
-template <class V>
-std::shared_ptr<V> named(std::shared_ptr<V> view, const std::string& identifier) {
-    view->setIdentifier(identifier);
-    return view;
-}
-
-std::shared_ptr<platform::TextField> label(const std::string& identifier, double width) {
-    auto field = named(std::make_shared<platform::TextField>(platform::Rect{0, 0, width, 0}), identifier);
-    field->setEditable(false);
-    field->setBordered(false);
-    field->setDrawsBackground(false);
-    return field;
-}
-
-std::shared_ptr<Button> button(const std::string& identifier, const std::string& title, Button::Action action) {
-    auto control = named(std::make_shared<Button>(platform::Rect{}, title), identifier);
-    control->setAction(std::move(action));
-    return control;
-}
-
 }  // namespace
 
 std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePanelController& o) {
     o.popupButton = named(std::make_shared<platform::PopUpButton>(platform::Rect{0, 0, 220, 0}), "popupButton");
-    o.refreshButton = button("refreshButton", "", [&o](Button& sender) { o.refresh(&sender); });
+    o.refreshButton = pushButton("refreshButton", "", [&o](Button& sender) { o.refresh(&sender); });
     o.refreshButton->setImage(platform::Image::named("NSRefreshFreestandingTemplate"));
     o.refreshButton->setToolTip("Search for devices again");
     o.progressIndicator =
@@ -64,7 +48,7 @@ std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePan
     timeoutRow->add(o.timeToLock);
     timeoutRow->add(o.timeToLockLabel);
 
-    o.unlockOnly = button("unlockOnly", "Only unlock with this device, never lock",
+    o.unlockOnly = pushButton("unlockOnly", "Only unlock with this device, never lock",
                           [&o](Button& sender) { o.checkBoxClicked(&sender); });
     o.unlockOnly->setCheckbox(true);
 
@@ -72,8 +56,8 @@ std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePan
     form->addRow("Device:", deviceRow);
     form->addRow("Lock when it is away:", timeoutRow);
 
-    o.cancelButton = button("cancelButton", "Cancel", [&o](Button& sender) { o.cancel(&sender); });
-    o.okButton = button("okButton", "OK", [&o](Button& sender) { o.ok(&sender); });
+    o.cancelButton = pushButton("cancelButton", "Cancel", [&o](Button& sender) { o.cancel(&sender); });
+    o.okButton = pushButton("okButton", "OK", [&o](Button& sender) { o.ok(&sender); });
     o.okButton->setEnabled(false);
     auto buttons = std::make_shared<platform::StackView>(Orientation::Horizontal);
     buttons->add(o.cancelButton);

@@ -1,6 +1,7 @@
 #include "prefpane/ExceptionsPanelInterface.h"
 
 #include "platform/ui/Layout.h"
+#include "prefpane/InterfaceBuilding.h"
 #include "platform/ui/TextField.h"
 #include "prefpane/ExceptionsPanelController.h"
 
@@ -9,14 +10,8 @@
 namespace {
 
 using platform::Button;
+using interface_building::pushButton;
 using Orientation = platform::StackView::Orientation;
-
-std::shared_ptr<Button> button(const std::string& identifier, const std::string& title, Button::Action action) {
-    auto control = std::make_shared<Button>(platform::Rect{}, title);
-    control->setIdentifier(identifier);
-    control->setAction(std::move(action));
-    return control;
-}
 
 }  // namespace
 
@@ -28,14 +23,14 @@ std::shared_ptr<platform::Window> loadExceptionsPanelInterface(ExceptionsPanelCo
     o.tableView->addTableColumn({ExceptionsPanelController::kNameColumn, "Application", Kind::Text, 0});
     o.tableView->setDataSource(&o);
 
-    o.addButton = button("addButton", "+", [&o](Button& sender) { o.selectApplicationBundle(&sender); });
+    o.addButton = pushButton("addButton", "+", [&o](Button& sender) { o.selectApplicationBundle(&sender); });
     o.addButton->setToolTip("Add an application");
-    o.removeButton = button("removeButton", "\u2212", [&o](Button& sender) { o.removeApplicationBundle(&sender); });
+    o.removeButton = pushButton("removeButton", "\u2212", [&o](Button& sender) { o.removeApplicationBundle(&sender); });
     o.removeButton->setToolTip("Remove the selected application");
     auto editButtons = std::make_shared<platform::StackView>(Orientation::Horizontal);
     editButtons->add(o.addButton);
     editButtons->add(o.removeButton);
-    editButtons->add(button("doneButton", "Done", std::move(done)));
+    editButtons->add(pushButton("doneButton", "Done", std::move(done)));
 
     auto explanation = std::make_shared<platform::TextField>(platform::Rect{0, 0, 400, 0});
     explanation->setEditable(false);

@@ -1,6 +1,7 @@
 #include "prefpane/PreferencePaneInterface.h"
 
 #include "platform/ui/Layout.h"
+#include "prefpane/InterfaceBuilding.h"
 #include "platform/ui/TableView.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "prefpane/BluetoothPanelInterface.h"
@@ -14,6 +15,9 @@
 
 namespace {
 
+using interface_building::label;
+using interface_building::named;
+using interface_building::pushButton;
 using platform::Button;
 using platform::FormView;
 using platform::PopUpButton;
@@ -26,27 +30,6 @@ using Orientation = StackView::Orientation;
 constexpr double kSliderWidth = 260;
 constexpr double kSliderLabelWidth = 130;
 constexpr double kFieldWidth = 240;
-
-template <class V>
-std::shared_ptr<V> named(std::shared_ptr<V> view, const std::string& identifier) {
-    view->setIdentifier(identifier);
-    return view;
-}
-
-std::shared_ptr<TextField> label(const std::string& identifier, double width = 0) {
-    auto field = named(std::make_shared<TextField>(platform::Rect{0, 0, width, 0}), identifier);
-    field->setEditable(false);
-    field->setBordered(false);
-    field->setDrawsBackground(false);
-    return field;
-}
-
-std::shared_ptr<Button> pushButton(const std::string& identifier, const std::string& title,
-                                   std::function<void(Button&)> action) {
-    auto button = named(std::make_shared<Button>(platform::Rect{}, title), identifier);
-    button->setAction(std::move(action));
-    return button;
-}
 
 std::shared_ptr<Button> checkBox(PreferenceController& owner, const std::string& identifier,
                                  const std::string& title) {

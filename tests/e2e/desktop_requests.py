@@ -39,14 +39,6 @@ class Control:
         return result.stdout.strip() if result.returncode == 0 else "exit %d" % result.returncode
 
 
-def unlock_with_password(session, x):
-    time.sleep(1.2)
-    session.xdotool("key", "Escape")
-    session.xdotool("type", "--delay", "30", lock_cycle.PASSWORD)
-    session.xdotool("key", "Return")
-    wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 5, "the unlock by password")
-
-
 def exit_statuses_before_start(control):
     for arguments, expected, what in [
         (("status",), 3, "status while Tarnwick is not running"),
@@ -117,7 +109,7 @@ def run(session, logind_program, control_program):
     check(refused.returncode != 0 and x.keyboard_is_grabbed_by_another(), "SetActive(false) is refused")
     check(control.status() == "locked", "status still says locked")
 
-    unlock_with_password(session, x)
+    lock_cycle.unlock_by_password(session, x)
     check(logind.expect("locked hint").endswith("false"), "the locked hint is cleared on unlock")
     check(control.status() == "unlocked", "status says unlocked after the password")
 
@@ -126,11 +118,11 @@ def run(session, logind_program, control_program):
                     "org.freedesktop.ScreenSaver.Lock"], env=session.env, check=True, capture_output=True)
     wait_for(x.keyboard_is_grabbed_by_another, 10, "the lock by org.freedesktop.ScreenSaver.Lock")
     check(True, "org.freedesktop.ScreenSaver.Lock locks")
-    unlock_with_password(session, x)
+    lock_cycle.unlock_by_password(session, x)
     check(control.run("lock").returncode == 0, "tarnwick-ctl lock exits 0")
     wait_for(x.keyboard_is_grabbed_by_another, 10, "the lock by tarnwick-ctl")
     check(True, "tarnwick-ctl lock locks")
-    unlock_with_password(session, x)
+    lock_cycle.unlock_by_password(session, x)
     x.close()
 
 

@@ -279,6 +279,17 @@ class Session:
         return path, tuple(int(v) for v in average)
 
 
+def unlock_by_password(session, x, delay="30"):
+    """Types the password into the lock screen, as the user does, and waits
+    for the keyboard to be released. A key within the lock's first second
+    does not wake the prompt."""
+    time.sleep(1.2)
+    session.xdotool("key", "Escape")
+    session.xdotool("type", "--delay", delay, PASSWORD)
+    session.xdotool("key", "Return")
+    wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the unlock by password")
+
+
 def check(condition, message):
     if not condition:
         raise Failure(message)

@@ -79,14 +79,6 @@ def new_session(arguments, name, preferences=None):
     return lock_cycle.Session(arguments.app, arguments.pane, artifacts, preferences)
 
 
-def unlock(session, x):
-    time.sleep(1.5)
-    session.xdotool("key", "Escape")
-    session.xdotool("type", "--delay", "30", lock_cycle.PASSWORD)
-    session.xdotool("key", "Return")
-    wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the unlock")
-
-
 def signals_and_hot_key(session):
     display = session.setup()
     x = lock_cycle.X11(display)
@@ -103,7 +95,7 @@ def signals_and_hot_key(session):
     time.sleep(0.5)
     check(session.app_process.poll() is None and x.keyboard_is_grabbed_by_another(),
           "SIGPIPE while locked: the process lives and the keyboard stays grabbed")
-    unlock(session, x)
+    lock_cycle.unlock_by_password(session, x)
 
     # The hot key is released only once the lock holds the keyboard, so
     # that release never reaches the root window.
@@ -115,7 +107,7 @@ def signals_and_hot_key(session):
         finally:
             session.xdotool("keyup", lock_cycle.HOTKEY_XDOTOOL)
         check(x.keyboard_is_grabbed_by_another(), "press number %d of the hot key locks" % attempt)
-        unlock(session, x)
+        lock_cycle.unlock_by_password(session, x)
 
     session.app_process.send_signal(signal.SIGTERM)
     try:
