@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
@@ -161,6 +164,9 @@ TEST(V4L2Nodes, OnlyVideoCaptureNodesCountAsCameras) {
     // Nodes that are no V4L2 devices at all are left out.
     ASSERT_TRUE(platform::FileManager::writeAtomically(dev + "/video0", platform::Data{'x'}));
     ASSERT_TRUE(platform::FileManager::writeAtomically(dev + "/videoX", platform::Data{'x'}));
+    // A character device of another kind, and a FIFO, which must not block the scan.
+    ASSERT_EQ(::symlink("/dev/null", (dev + "/video1").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dev + "/video2").c_str(), 0600), 0);
     EXPECT_TRUE(platform::v4l2::scanCaptureNodes(dev).empty());
     platform::FileManager::removeItem(dev);
     // This machine's own nodes, if any, are capture nodes with an identifier.
