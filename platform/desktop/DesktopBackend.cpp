@@ -116,7 +116,7 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
     s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
     s.bluetooth = makeInstalled<Bluetooth, BlueZBluetooth>();
-    s.lockRequests = makeInstalled<LockRequests, DesktopLockRequests>();
+    s.lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(s.session.get());
     s.idleTime = makeInstalled<IdleTime, X11IdleTime>(*s.session);
 #ifdef TARNWICK_HAVE_V4L2
     s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();

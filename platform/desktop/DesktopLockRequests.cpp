@@ -6,6 +6,7 @@
 #include <QDBusServiceWatcher>
 
 #include "platform/desktop/DesktopLockRequests.h"
+#include "platform/desktop/X11ScreenSaverActivation.h"
 
 #include "platform/foundation/LogSink.h"
 
@@ -70,7 +71,7 @@ void ScreenSaverAdaptor::UnInhibit(uint cookie) {
     owner_.inhibitionsMaybeEnded(caller);
 }
 
-DesktopLockRequests::DesktopLockRequests() = default;
+DesktopLockRequests::DesktopLockRequests(X11Session* x11) : x11_(x11) {}
 
 DesktopLockRequests::~DesktopLockRequests() { stop(); }
 
@@ -79,11 +80,13 @@ void DesktopLockRequests::start(Handlers handlers) {
     session_.start(std::move(handlers));
     exportObjects();
     logind_.start({[this] { session_.lock(); }, [this] { session_.loginManagerUnlock(); }});
+    if (x11_) screenSaverActivation_ = std::make_unique<X11ScreenSaverActivation>(*x11_, [this] { session_.lock(); });
 }
 
 void DesktopLockRequests::stop() {
     if (!session_.isStarted()) return;
     logind_.stop();
+    screenSaverActivation_.reset();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (ownsServiceName_) bus.unregisterService(QString::fromLatin1(kServiceName));
     ownsServiceName_ = false;

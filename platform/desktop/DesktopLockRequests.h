@@ -15,6 +15,9 @@ class QDBusServiceWatcher;
 
 namespace platform::desktop {
 
+class X11Session;
+class X11ScreenSaverActivation;
+
 class DesktopLockRequests;
 
 // org.freedesktop.ScreenSaver as the desktops' lockers offer it, on one
@@ -53,7 +56,9 @@ class DesktopLockRequests final : public QObject, public LockRequests {
 public:
     static constexpr const char* kServiceName = "org.freedesktop.ScreenSaver";
 
-    DesktopLockRequests();
+    // With an X session, the X server's screen saver switched on on request
+    // counts as a lock request too.
+    explicit DesktopLockRequests(X11Session* x11 = nullptr);
     ~DesktopLockRequests() override;
 
     void start(Handlers handlers) override;
@@ -75,6 +80,8 @@ private:
     std::vector<std::unique_ptr<ScreenSaverAdaptor>> adaptors_;
     QDBusServiceWatcher* callers_ = nullptr;
     LogindSessionLock logind_;
+    X11Session* x11_ = nullptr;
+    std::unique_ptr<X11ScreenSaverActivation> screenSaverActivation_;
     bool ownsServiceName_ = false;
 };
 

@@ -123,6 +123,17 @@ def run(session, logind_program, control_program):
     wait_for(x.keyboard_is_grabbed_by_another, 10, "the lock by tarnwick-ctl")
     check(True, "tarnwick-ctl lock locks")
     lock_cycle.unlock_by_password(session, x)
+
+    # The X server's own time-out is no request: inactivity is Tarnwick's setting.
+    subprocess.run(["xset", "s", "1"], env=session.env, check=True)
+    time.sleep(2.5)
+    check(not x.keyboard_is_grabbed_by_another(), "the X screen saver's own time-out does not lock")
+    subprocess.run(["xset", "s", "off"], env=session.env, check=True)
+    # What xdg-screensaver activate sends where it knows no desktop.
+    subprocess.run(["xset", "s", "activate"], env=session.env, check=True)
+    wait_for(x.keyboard_is_grabbed_by_another, 10, "the lock by the X screen saver switched on")
+    check(True, "the X screen saver switched on by request (xset s activate) locks")
+    lock_cycle.unlock_by_password(session, x)
     x.close()
 
 
