@@ -66,6 +66,8 @@ Tarnwick::~Tarnwick() {
         tarnwick = nullptr;
     }
     if (tapCreated_ && platform::EventTap::isInstalled()) platform::EventTap::shared().destroy();
+    // A controller that ends locked leaves the process's settings readable again.
+    defaults().releaseStoredValues();
     platform::NotificationCenter::defaultCenter().removeObserver(this);
     if (observingChanges_ && platform::DistributedNotificationCenter::isInstalled())
         platform::DistributedNotificationCenter::shared().removeObserver(this);
