@@ -97,8 +97,7 @@ def run(session):
     print("# screenshot %s, grey spread %.3f" % (path, spread), flush=True)
 
     # 2. Tarnwick runs the script at a wrong password.
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Stop", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Stop")
     settings_pane.lock_with_hot_key(session, x)
     session.type_and_return("not the password")
     wait_for(lambda: os.path.exists(output), 15, "the script's output file")
@@ -122,8 +121,7 @@ def run(session):
     check(session.widget("videoPopupButton")["text"] == "Don't take photos", "the camera menu reads no photos")
     check(session.stored().get("videoCaptureDevice") == "no-such-camera", "the stored camera is kept")
 
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Start", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Start")
     x.close()
 
 

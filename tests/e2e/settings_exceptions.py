@@ -99,8 +99,7 @@ def run(session):
     print("# screenshot %s, grey spread %.3f" % (path, spread), flush=True)
 
     # 2. Its program in front keeps the inactivity lock away.
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Stop", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Stop")
     viewer = subprocess.Popen([program, "-center", "a window in front"], env=session.env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     session.processes.append(viewer)
@@ -117,13 +116,9 @@ def run(session):
     set_active_window(x, x.root)
     wait_for(x.keyboard_is_grabbed_by_another, 90, "the inactivity lock once xmessage is no longer in front")
     check(True, "the screen locks without input once xmessage is no longer in front")
-    time.sleep(1.5)
-    session.xdotool("key", "Escape")
-    session.type_and_return(lock_cycle.PASSWORD)
-    wait_for(lambda: not x.keyboard_is_grabbed_by_another(), 10, "the unlock")
+    lock_cycle.unlock_by_password(session, x)
 
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Start", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Start")
     x.close()
 
 

@@ -108,6 +108,12 @@ class PaneSession(lock_cycle.Session):
         x = w["x"] + (min(w["w"] // 2, 8) if w["checked"] != "-" else w["w"] // 2)
         self.xdotool("mousemove", str(x), str(w["y"] + w["h"] // 2), "click", "1")
 
+    def start_or_stop_tarnwick(self, expected):
+        """Clicks Start or Stop; the button reads `expected` ("Stop" or
+        "Start") once Tarnwick has said that it started or stopped."""
+        self.click("startStopButton")
+        self.wait_shows("startStopButton", expected, enabled=True, timeout=20)
+
     def type_and_return(self, text):
         self.xdotool("type", "--delay", "20", text)
         self.xdotool("key", "Return")
@@ -213,8 +219,7 @@ def run(session):
     check(True, "the slider and the pop-up write what they show")
 
     # 5. Start: the pane waits for Tarnwick to announce itself.
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Stop", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Stop")
     first = session.application_pid()
     check(first is not None, "Tarnwick runs and holds its bus name")
     path, spread = session.pane_screenshot("settings.png")
@@ -256,8 +261,7 @@ def run(session):
     check(True, "Tarnwick was restarted and the button reads Stop again")
 
     # 9. Stop ends Tarnwick; the button follows its announcement.
-    session.click("startStopButton")
-    session.wait_shows("startStopButton", "Start", enabled=True, timeout=20)
+    session.start_or_stop_tarnwick("Start")
     check(session.application_pid() is None, "Tarnwick has ended and left the bus")
     x.close()
 
