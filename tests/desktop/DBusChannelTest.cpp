@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "desktop/PrivateDisplay.h"
+#include "desktop/QtWidgetTesting.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -18,19 +21,6 @@
 using namespace platform::desktop;
 
 namespace {
-
-bool havePrivateBus() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const char* privateBus = std::getenv("TARNWICK_TEST_PRIVATE_BUS");
-    return address && *address && privateBus && *privateBus;
-}
-
-bool runUntil(const std::function<bool()>& done, int milliseconds = 2000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 struct CountingRoot : platform::ConnectionRoot {
     int quits = 0;
@@ -57,7 +47,7 @@ TEST_F(DBusChannelTest, ARegisteredNameIsFoundAndItsQuitReachesTheRoot) {
     auto remote = service.lookup("com.quillmere.TarnwickTest");
     ASSERT_NE(remote, nullptr);
     remote->quit();
-    EXPECT_TRUE(runUntil([&] { return root.quits == 1; }));
+    EXPECT_TRUE(processEventsUntil([&] { return root.quits == 1; }));
 
     connection->invalidate();
     EXPECT_FALSE(connection->isValid());
@@ -77,12 +67,12 @@ TEST_F(DBusChannelTest, NotificationsReachObserversOfTheirNameAndObjectOnly) {
     center.post("changeNotification", "someone.else");
     center.post("startNotification", "com.quillmere.TarnwickPreferences");
     center.post("changeNotification", "com.quillmere.TarnwickPreferences");
-    ASSERT_TRUE(runUntil([&] { return heardByAny.size() == 2; }));
+    ASSERT_TRUE(processEventsUntil([&] { return heardByAny.size() == 2; }));
     EXPECT_EQ(heard, (std::vector<std::string>{"changeNotification"}));
     EXPECT_EQ(heardByAny, (std::vector<std::string>{"someone.else", "com.quillmere.TarnwickPreferences"}));
 
     center.removeObserver(&owner);
     center.post("changeNotification", "com.quillmere.TarnwickPreferences");
-    ASSERT_TRUE(runUntil([&] { return heardByAny.size() == 3; }));
+    ASSERT_TRUE(processEventsUntil([&] { return heardByAny.size() == 3; }));
     EXPECT_EQ(heard.size(), 1u) << "a removed observer hears nothing more";
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "desktop/PrivateDisplay.h"
+#include "desktop/QtWidgetTesting.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,19 +24,6 @@
 using platform::desktop::DesktopLockRequests;
 
 namespace {
-
-bool havePrivateBus() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const char* privateBus = std::getenv("TARNWICK_TEST_PRIVATE_BUS");
-    return address && *address && privateBus && *privateBus;
-}
-
-bool runUntil(const std::function<bool()>& done, int milliseconds = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // Another program of the session, on a connection of its own.
 class Program {
@@ -125,7 +115,7 @@ TEST_F(DBusScreenSaverTest, LockAsksAndGetActiveAndActiveChangedFollowTheAnnounc
 
     service->lockStateChanged(true);
     service->lockStateChanged(true);
-    EXPECT_TRUE(runUntil([&] { return listener.heard.size() >= 2; }));
+    EXPECT_TRUE(processEventsUntil([&] { return listener.heard.size() >= 2; }, 3000));
     EXPECT_EQ(player.call(QStringLiteral("GetActive")).arguments().value(0).toBool(), true);
     EXPECT_EQ(player.call(QStringLiteral("SetActive"), {true}).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(locks, 2);
@@ -139,7 +129,7 @@ TEST_F(DBusScreenSaverTest, LockAsksAndGetActiveAndActiveChangedFollowTheAnnounc
         << "nothing on the bus unlocks";
 
     service->lockStateChanged(false);
-    EXPECT_TRUE(runUntil([&] { return listener.heard.size() >= 4; }));
+    EXPECT_TRUE(processEventsUntil([&] { return listener.heard.size() >= 4; }, 3000));
     EXPECT_EQ(listener.heard, (std::vector<bool>{true, true, false, false})) << "once per path and change";
     EXPECT_EQ(player.call(QStringLiteral("GetActiveTime")).arguments().value(0).toUInt(), 0u);
 }
@@ -170,7 +160,7 @@ TEST_F(DBusScreenSaverTest, InhibitionsBelongToTheirCallerAndEndWhenItLeavesTheB
     EXPECT_EQ(service->inhibitingApplication(), "mpv");
 
     player.leave();
-    EXPECT_TRUE(runUntil([&] { return !service->inhibitingApplication(); })) << "the player left the bus";
+    EXPECT_TRUE(processEventsUntil([&] { return !service->inhibitingApplication(); }, 3000)) << "the player left the bus";
     EXPECT_EQ(ended, 1);
 }
 

@@ -10,3 +10,11 @@ inline bool havePrivateXServer() {
     const char* privateServer = std::getenv("TARNWICK_TEST_PRIVATE_X");
     return display && *display && privateServer && *privateServer;
 }
+
+// Tests of the bus run only on a private session bus (the end-to-end
+// runner's), never on the developer's own session.
+inline bool havePrivateBus() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* privateBus = std::getenv("TARNWICK_TEST_PRIVATE_BUS");
+    return address && *address && privateBus && *privateBus;
+}
