@@ -61,12 +61,7 @@ void LogindSessionLock::start(Requests requests) {
 void LogindSessionLock::stop() {
     if (!started_) return;
     started_ = false;
-    if (!sessionPath_.isEmpty()) {
-        systemBus().disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Lock"), this,
-                               SLOT(onLock()));
-        systemBus().disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Unlock"), this,
-                               SLOT(onUnlock()));
-    }
+    listenToSession(false);
     sessionPath_.clear();
     delete watcher_;
     watcher_ = nullptr;
@@ -121,17 +116,25 @@ void LogindSessionLock::findSession() {
 void LogindSessionLock::sessionFound(const QString& path) {
     if (!started_ || path.isEmpty()) return;
     if (path != sessionPath_) {
-        QDBusConnection bus = systemBus();
-        if (!sessionPath_.isEmpty()) {
-            bus.disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Lock"), this, SLOT(onLock()));
-            bus.disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Unlock"), this,
-                           SLOT(onUnlock()));
-        }
+        listenToSession(false);
         sessionPath_ = path;
-        bus.connect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Lock"), this, SLOT(onLock()));
-        bus.connect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Unlock"), this, SLOT(onUnlock()));
+        listenToSession(true);
     }
     sendLockedHint();
+}
+
+// The Lock and Unlock signals of the session at sessionPath_, if any.
+void LogindSessionLock::listenToSession(bool on) {
+    if (sessionPath_.isEmpty()) return;
+    QDBusConnection bus = systemBus();
+    const QString lock = QStringLiteral("Lock"), unlock = QStringLiteral("Unlock");
+    if (on) {
+        bus.connect(kLogindService, sessionPath_, kLogindSession, lock, this, SLOT(onLock()));
+        bus.connect(kLogindService, sessionPath_, kLogindSession, unlock, this, SLOT(onUnlock()));
+    } else {
+        bus.disconnect(kLogindService, sessionPath_, kLogindSession, lock, this, SLOT(onLock()));
+        bus.disconnect(kLogindService, sessionPath_, kLogindSession, unlock, this, SLOT(onUnlock()));
+    }
 }
 
 void LogindSessionLock::setLockedHint(bool locked) {

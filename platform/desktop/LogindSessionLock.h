@@ -44,6 +44,7 @@ private:
     void ownerChanged(const QString& newOwner);
     void findSession();
     void sessionFound(const QString& path);
+    void listenToSession(bool on);
     void sendLockedHint();
     bool sentByLogind() const;
 
