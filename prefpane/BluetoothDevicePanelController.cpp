@@ -40,8 +40,7 @@ BluetoothDevicePanelController::~BluetoothDevicePanelController() {
 }
 
 const std::string& BluetoothDevicePanelController::appID() const {
-    static const std::string fallback = kBundleName;
-    return preferencesController_ ? preferencesController_->appID() : fallback;
+    return PreferenceController::appIDOf(preferencesController_);
 }
 
 void BluetoothDevicePanelController::awakeFromNib() {

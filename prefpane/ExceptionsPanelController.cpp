@@ -12,17 +12,9 @@
 
 #include <algorithm>
 
-namespace {
-
-const std::string& appIDOf(const PreferenceController* controller) {
-    static const std::string fallback = kBundleName;
-    return controller ? controller->appID() : fallback;
-}
-
-}  // namespace
-
 void ExceptionsPanelController::awakeFromNib() {
-    exceptions = PreferencesArrayValue(kPrefExceptions, platform::Array{}, appIDOf(preferencesController_));
+    const std::string& appID = PreferenceController::appIDOf(preferencesController_);
+    exceptions = PreferencesArrayValue(kPrefExceptions, platform::Array{}, appID);
     if (tableView) tableView->reloadData();
 }
 
@@ -65,7 +57,7 @@ void ExceptionsPanelController::removeApplicationBundle(platform::Object*) {
 }
 
 void ExceptionsPanelController::storeExceptions() {
-    const std::string& appID = appIDOf(preferencesController_);
+    const std::string& appID = PreferenceController::appIDOf(preferencesController_);
     platform::preferences::setAppValue(kPrefExceptions, exceptions, appID);
     platform::preferences::appSynchronize(appID);
 }

@@ -56,6 +56,11 @@ PreferenceController::~PreferenceController() {
     if (exceptionsPanelController) exceptionsPanelController->setPreferencesController(nullptr);
 }
 
+const std::string& PreferenceController::appIDOf(const PreferenceController* controller) {
+    static const std::string application = kBundleName;
+    return controller ? controller->appID() : application;
+}
+
 platform::ViewRef PreferenceController::assignMainView() { return loadPreferencePaneInterface(*this); }
 
 const std::vector<PreferenceController::CheckBoxSetting>& PreferenceController::checkBoxSettings() {

@@ -126,6 +126,9 @@ public:
     bool windowShouldClose(platform::Window& window) override;
 
     const std::string& appID() const { return appID_; }
+    // The domain a sheet's controller writes: its pane's, or the
+    // application's own while it belongs to no pane (a sheet on its own).
+    static const std::string& appIDOf(const PreferenceController* controller);
     void setAppID(const std::string& appID) { appID_ = appID; }
     const std::shared_ptr<platform::Window>& bluetoothPanel() const { return bluetoothPanel_; }
     void setBluetoothPanel(const std::shared_ptr<platform::Window>& panel) { bluetoothPanel_ = panel; }
