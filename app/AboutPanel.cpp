@@ -37,8 +37,8 @@ std::shared_ptr<AboutPanel> AboutPanel::displayAboutPanel() {
     if (TarnwickDelegate* delegate = applicationDelegate()) delegate->rememberFrontmostApplication();
 
     const platform::Rect screen = mainScreenFrame();
-    auto panel = std::make_shared<AboutPanel>(
-        platform::Rect{0.5 * screen.width - 200, 0.5 * screen.height - 200, kSide, kSide});
+    auto panel =
+        std::make_shared<AboutPanel>(platform::Rect{0.5 * screen.width - 200, 0.5 * screen.height - 200, kSide, kSide});
     panel->setAlphaValue(0.0);
     panel->setOneShot(true);
     panel->setDelegate(panel.get());

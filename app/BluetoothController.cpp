@@ -34,8 +34,8 @@ void BluetoothController::startPolling() {
                        [this](const platform::NotificationRef& n) { screenUnlockedNotification(n); });
     center.addObserver(this, kScreenLockedEvent, {},
                        [this](const platform::NotificationRef& n) { screenLockedNotification(n); });
-    queryTimer = platform::RunLoop::main().scheduleTimer(kPollInterval, true,
-                                                         [this](platform::Timer& timer) { worker(timer); });
+    queryTimer =
+        platform::RunLoop::main().scheduleTimer(kPollInterval, true, [this](platform::Timer& timer) { worker(timer); });
     queryTimer->fire();
 }
 
@@ -88,8 +88,9 @@ platform::BluetoothDeviceRef BluetoothController::unarchiveDevice(const platform
 void BluetoothController::issueRequest(const platform::BluetoothDeviceRef& device) {
     QMLog(7, "Issuing Bluetooth request for device.");
     const int result = Bluetooth::shared().remoteNameRequest(
-        device, this,
-        [this](const platform::BluetoothDeviceRef& answered, int status) { remoteNameRequestComplete(answered, status); });
+        device, this, [this](const platform::BluetoothDeviceRef& answered, int status) {
+            remoteNameRequestComplete(answered, status);
+        });
     if (result == 0) {
         QMLog(3, "remoteNameRequest issued to device %@: %d", device->getName(), 0);
     } else {
@@ -149,6 +150,4 @@ void BluetoothController::screenLockedNotification(const platform::NotificationR
     enableUnlocking = !deviceIsNear;
 }
 
-void BluetoothController::screenUnlockedNotification(const platform::NotificationRef&) {
-    enableLocking = deviceIsNear;
-}
+void BluetoothController::screenUnlockedNotification(const platform::NotificationRef&) { enableLocking = deviceIsNear; }

@@ -8,7 +8,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments, const 
         if (argument == "--help" || argument == "-h") return CommandLine(Request::ShowHelp);
         if (argument == "--version") return CommandLine(Request::ShowVersion);
         if (argument == "--") {
-            if (i + 1 < arguments.size()) return CommandLine(Request::UsageError, "unexpected argument " + arguments[i + 1]);
+            if (i + 1 < arguments.size())
+                return CommandLine(Request::UsageError, "unexpected argument " + arguments[i + 1]);
             break;
         }
         if (argument.size() < 2 || argument[0] != '-')

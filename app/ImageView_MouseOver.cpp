@@ -50,8 +50,8 @@ void ImageView_MouseOver::viewDidMoveToWindow() {
     const platform::Point origin = previewOrigin();
     const double width = frame().width;
     const double height = frame().height;
-    previewWindow_ =
-        std::make_unique<platform::Panel>(platform::Rect{origin.x, origin.y, width, height}, platform::Panel::Borderless);
+    previewWindow_ = std::make_unique<platform::Panel>(platform::Rect{origin.x, origin.y, width, height},
+                                                       platform::Panel::Borderless);
     previewWindow_->setAlphaValue(0);
     previewImageView_ = std::make_shared<platform::ImageView>(platform::Rect{0, 0, width, height});
     previewWindow_->setContentView(previewImageView_);

@@ -19,13 +19,12 @@ LockWindowInterface buildLockWindowInterface(Tarnwick& owner) {
     auto content = std::make_shared<platform::View>(platform::Rect{0, 0, kPanelWidth, kPanelHeight});
     content->setIdentifier("lockContent");
 
-    ui.imageView = std::make_shared<platform::ImageView>(platform::Rect{(kPanelWidth - kPictureSize) / 2,
-                                                                         kPanelHeight / 2 - 40, kPictureSize,
-                                                                         kPictureSize});
+    ui.imageView = std::make_shared<platform::ImageView>(
+        platform::Rect{(kPanelWidth - kPictureSize) / 2, kPanelHeight / 2 - 40, kPictureSize, kPictureSize});
     ui.imageView->setIdentifier("lockPicture");
 
-    ui.infoText = std::make_shared<platform::TextField>(platform::Rect{(kPanelWidth - 600) / 2,
-                                                                        kPanelHeight / 2 - 100, 600, 28});
+    ui.infoText =
+        std::make_shared<platform::TextField>(platform::Rect{(kPanelWidth - 600) / 2, kPanelHeight / 2 - 100, 600, 28});
     ui.infoText->setIdentifier("lockMessage");
     ui.infoText->setEditable(false);
     ui.infoText->setBordered(false);
@@ -33,8 +32,8 @@ LockWindowInterface buildLockWindowInterface(Tarnwick& owner) {
     ui.infoText->setAlignment(2);
     ui.infoText->setFont("system", 18);
 
-    ui.passwordField = std::make_shared<InputField>(platform::Rect{(kPanelWidth - kFieldWidth) / 2,
-                                                                    kPanelHeight / 2 - 160, kFieldWidth, 40});
+    ui.passwordField = std::make_shared<InputField>(
+        platform::Rect{(kPanelWidth - kFieldWidth) / 2, kPanelHeight / 2 - 160, kFieldWidth, 40});
     ui.passwordField->setIdentifier("lockPassword");
     ui.passwordField->setEditable(true);
     ui.passwordField->setAlignment(2);

@@ -20,7 +20,9 @@ constexpr double kWindowChromeHeight = 60;
 constexpr platform::Rect kFallbackScreen{0, 0, 1920, 1080};
 
 // Window work belongs to the main thread; events and photos come from any.
-void onMainThreadWaiting(std::function<void()> work) { platform::RunLoop::main().performOnMainThread(std::move(work), true); }
+void onMainThreadWaiting(std::function<void()> work) {
+    platform::RunLoop::main().performOnMainThread(std::move(work), true);
+}
 
 platform::ImageRef templateIcon(const char* name) {
     platform::ImageRef icon = platform::Image::named(name);

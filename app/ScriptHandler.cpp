@@ -34,7 +34,8 @@ const char* stemForEvent(const std::string& name) {
 
 // Replaces from left to right; an inserted text is never searched again, so a
 // replacement that itself holds the placeholder stays as it is.
-std::string replacingOccurrences(const std::string& text, const std::string& placeholder, const std::string& replacement) {
+std::string replacingOccurrences(const std::string& text, const std::string& placeholder,
+                                 const std::string& replacement) {
     std::string result;
     std::size_t from = 0;
     for (std::size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, from)) {
@@ -88,7 +89,8 @@ ScriptHandler::ScriptHandler() : ScriptHandler(nullptr) {}
 ScriptHandler::ScriptHandler(TarnwickDelegate* delegate) : delegate_(delegate) {
     auto& center = platform::NotificationCenter::defaultCenter();
     center.addObserver(this, "", {}, [this](const platform::NotificationRef& n) { incomingEvent(n); });
-    center.addObserver(this, kPhotoReadyNotification, {}, [this](const platform::NotificationRef& n) { photoReady(n); });
+    center.addObserver(this, kPhotoReadyNotification, {},
+                       [this](const platform::NotificationRef& n) { photoReady(n); });
 }
 
 ScriptHandler::~ScriptHandler() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
@@ -141,10 +143,9 @@ void ScriptHandler::photoReady(const platform::NotificationRef& notification) {
     platform::Dictionary released;
     {
         std::lock_guard<std::mutex> guard(scriptsToExecuteLock_);
-        auto waiting = std::find_if(scriptsToExecute_.begin(), scriptsToExecute_.end(),
-                                    [&](const platform::Dictionary& request) {
-                                        return request.at("timestamp") == timestamp;
-                                    });
+        auto waiting =
+            std::find_if(scriptsToExecute_.begin(), scriptsToExecute_.end(),
+                         [&](const platform::Dictionary& request) { return request.at("timestamp") == timestamp; });
         if (waiting == scriptsToExecute_.end()) return;
         released = std::move(*waiting);
         scriptsToExecute_.erase(waiting);

@@ -10,7 +10,8 @@ platform::MenuRef buildStatusMenu(Tarnwick& owner) {
     menu->addItem({"Lock", [&owner, from](platform::Object* sender) { owner.lockScreen(from(sender)); }});
     menu->addItem({"Show log", [&owner, from](platform::Object* sender) { owner.showLogWindow(from(sender)); }});
     menu->addItem({});
-    menu->addItem({"Preferences\u2026", [&owner, from](platform::Object* sender) { owner.showPreferences(from(sender)); }});
+    menu->addItem(
+        {"Preferences\u2026", [&owner, from](platform::Object* sender) { owner.showPreferences(from(sender)); }});
     menu->addItem({"About", [&owner, from](platform::Object* sender) { owner.showAboutWindow(from(sender)); }});
     menu->addItem({});
     menu->addItem({"Quit", [&owner, from](platform::Object* sender) { owner.quit(from(sender)); }});

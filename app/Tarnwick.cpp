@@ -155,8 +155,7 @@ void Tarnwick::applicationWillTerminate() {
 
 void Tarnwick::setupPreferencesListener() {
     platform::DistributedNotificationCenter::shared().addObserver(
-        this, kChangeNotification, kPreferencesObject,
-        [this](const std::string&, const std::string& object) {
+        this, kChangeNotification, kPreferencesObject, [this](const std::string&, const std::string& object) {
             // The centre already filters by object; a bus that does not is
             // no reason to take someone else's change for ours.
             if (object == kPreferencesObject) schedulePreferencesChange();
@@ -176,8 +175,8 @@ void Tarnwick::schedulePreferencesChange() {
     // most once a second: a flood of them never starves the lock screen.
     if (preferencesChangeScheduled_) return;
     preferencesChangeScheduled_ = true;
-    const double wait = std::max(0.0, lastPreferencesChange_ + kSecondsBetweenSettingsChanges -
-                                          platform::Clock::current().now());
+    const double wait =
+        std::max(0.0, lastPreferencesChange_ + kSecondsBetweenSettingsChanges - platform::Clock::current().now());
     performAfterDelay(wait, [this] {
         preferencesChangeScheduled_ = false;
         if (lock_status.load() == 1) {
@@ -229,7 +228,8 @@ platform::HotKeyRef makeHotKey(const char* identifier, const char* codeKey, cons
     const auto code = static_cast<std::int32_t>(defaults().integerForKey(codeKey));
     if (code == -1) return nullptr;
     const auto modifiers = static_cast<std::int32_t>(defaults().integerForKey(modifiersKey));
-    auto hotKey = std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action));
+    auto hotKey =
+        std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action));
     platform::HotKeyCenter::shared().registerHotKey(hotKey);
     return hotKey;
 }

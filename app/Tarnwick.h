@@ -185,7 +185,7 @@ private:
     platform::ViewRef aContentView;
     std::int64_t lockTime = 0;
     std::atomic<std::int32_t> fadeLock{0};
-    std::mutex aboutToLock;  // serialises lock attempts; only ever tried, never waited for
+    std::mutex aboutToLock;                   // serialises lock attempts; only ever tried, never waited for
     std::atomic<bool> settingUpLock_{false};  // a lock holds aboutToLock and is being set up
     // An unlock request that came while a lock was being set up, carried out after it.
     bool unlockRequestedDuringSetup_ = false;

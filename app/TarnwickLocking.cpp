@@ -126,8 +126,7 @@ void Tarnwick::lockScreen(platform::Object* sender) {
     if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().unregisterHotKey(lockScreenHotKeyEvent);
     lockTime = platform::Clock::seconds();
 
-    if (int status = displays.hideCursor(displays.mainDisplay()))
-        QMLog(3, "Failed to hide mouse cursor: %d", status);
+    if (int status = displays.hideCursor(displays.mainDisplay())) QMLog(3, "Failed to hide mouse cursor: %d", status);
 
     if (logController) logController->reset(this);
     if (defaults().boolForKey(kPrefScreenLocked)) postEvent(kScreenLockedEvent);
@@ -211,13 +210,9 @@ bool Tarnwick::rememberCurrentInputSource() {
     return false;
 }
 
-void Tarnwick::rememberFrontmostApplication() {
-    platform::Processes::shared().frontProcess(lastForegroundProcess);
-}
+void Tarnwick::rememberFrontmostApplication() { platform::Processes::shared().frontProcess(lastForegroundProcess); }
 
-void Tarnwick::restoreFrontmostApplication() {
-    platform::Processes::shared().setFrontProcess(lastForegroundProcess);
-}
+void Tarnwick::restoreFrontmostApplication() { platform::Processes::shared().setFrontProcess(lastForegroundProcess); }
 
 void Tarnwick::terminateScreensavers() {
     const std::string helper = platform::Bundle::main().pathForResource("pkill");

@@ -18,9 +18,25 @@ platform::Defaults& defaults() { return platform::Defaults::standard(); }
 // Clear, and the navigation block from Home to the arrows.
 bool leavesTextAlone(std::uint16_t keyCode) {
     switch (keyCode) {
-        case 48: case 64: case 71: case 79: case 80: case 90: case 96: case 97: case 98: case 99: case 100:
-        case 101: case 103: case 105: case 106: case 107: case 109: case 111: case 113:
-            return true;
+        case 48:
+        case 64:
+        case 71:
+        case 79:
+        case 80:
+        case 90:
+        case 96:
+        case 97:
+        case 98:
+        case 99:
+        case 100:
+        case 101:
+        case 103:
+        case 105:
+        case 106:
+        case 107:
+        case 109:
+        case 111:
+        case 113: return true;
         default: return keyCode >= 115 && keyCode <= 126;
     }
 }
@@ -129,8 +145,8 @@ void Tarnwick::gotEvent(const platform::EventRef& event) {
     std::lock_guard<std::recursive_mutex> guard(objectLock());
     if (!inputAccepted.load()) return;
     if (dim_status.load() == 0) {
-        QMLog(7, "-> gotEvent() (%@); inputAccepted: %d, dim_status: %d; lock_status: %d", event,
-              inputAccepted.load(), 0, lock_status.load());
+        QMLog(7, "-> gotEvent() (%@); inputAccepted: %d, dim_status: %d; lock_status: %d", event, inputAccepted.load(),
+              0, lock_status.load());
         makeActive();
     } else if (lock_status.load() == 1) {
         restartTimer(1);
@@ -212,16 +228,15 @@ void Tarnwick::restartTimer(std::int32_t number) {
         case 1: {
             stopTimer(1);
             const double interval = static_cast<double>(storedDuration(kPrefDimScreen)) * 60;
-            if (interval > 0) fadeToBlackTimer = loop.scheduleTimer(interval, false, [this](platform::Timer&) {
-                makeInactive();
-            });
+            if (interval > 0)
+                fadeToBlackTimer = loop.scheduleTimer(interval, false, [this](platform::Timer&) { makeInactive(); });
             break;
         }
         case 2: {
             const auto pause = storedDuration(kPrefInputPause);
             if (pause <= 0 || (inputTimeout && inputTimeout->isValid())) return;
-            inputTimeout = loop.scheduleTimer(static_cast<double>(pause), false,
-                                              [this](platform::Timer&) { noActivity(); });
+            inputTimeout =
+                loop.scheduleTimer(static_cast<double>(pause), false, [this](platform::Timer&) { noActivity(); });
             break;
         }
         case 3:

@@ -11,7 +11,9 @@ void Tarnwick::startAnsweringDesktop() {
     // Carried out after the request has been answered: a lock may wait in an
     // alert, and the asking program must not wait with it.
     handlers.lock = [this] { performOnMainThreadWithoutWaiting([this] { lockScreen(this); }); };
-    handlers.showPasswordPrompt = [this] { performOnMainThreadWithoutWaiting([this] { loginManagerAskedToUnlock(); }); };
+    handlers.showPasswordPrompt = [this] {
+        performOnMainThreadWithoutWaiting([this] { loginManagerAskedToUnlock(); });
+    };
     handlers.userActivity = [] { restartIdleTimer(); };
     handlers.inhibitionsEnded = [] { restartIdleTimer(); };
     platform::LockRequests::shared().start(std::move(handlers));

@@ -81,8 +81,8 @@ void Tarnwick::registerUserDefaults() {
     d[kPrefBluetoothUnlockOnly] = false;
     d[kPrefExceptions] = platform::Array{};
     d[kPrefSaveImagesImmediately] = false;
-    d[kPrefSaveImagesPath] = platform::paths::appendComponent(
-        platform::paths::expandTilde(platform::paths::cachesDirectory()), kBundleName);
+    d[kPrefSaveImagesPath] =
+        platform::paths::appendComponent(platform::paths::expandTilde(platform::paths::cachesDirectory()), kBundleName);
     addEventDefaults(d, kPrefScreenLocked, true);
     addEventDefaults(d, kPrefScreenUnlocked, false);
     addEventDefaults(d, kPrefWrongPassword, true);

@@ -102,16 +102,12 @@ constexpr int kUsageError = 2;
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc)
-                                                       : std::vector<std::string>();
+    const std::vector<std::string> arguments =
+        argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
     const CommandLine commandLine = CommandLine::parse(arguments, backendToolkitOptions());
     switch (commandLine.request()) {
-        case CommandLine::Request::ShowHelp:
-            std::fputs(CommandLine::usage().c_str(), stdout);
-            return EXIT_SUCCESS;
-        case CommandLine::Request::ShowVersion:
-            std::printf("Tarnwick %s\n", TARNWICK_VERSION);
-            return EXIT_SUCCESS;
+        case CommandLine::Request::ShowHelp: std::fputs(CommandLine::usage().c_str(), stdout); return EXIT_SUCCESS;
+        case CommandLine::Request::ShowVersion: std::printf("Tarnwick %s\n", TARNWICK_VERSION); return EXIT_SUCCESS;
         case CommandLine::Request::UsageError:
             std::fprintf(stderr, "Tarnwick: %s (see --help)\n", commandLine.problem().c_str());
             return kUsageError;

@@ -45,9 +45,11 @@ void fillDomain() {
     for (int i = 0; i < 10; ++i) {
         platform::preferences::setAppValue("flag" + std::to_string(i), platform::Value(i % 2 == 0), kApp);
         platform::preferences::setAppValue("number" + std::to_string(i), platform::Value(i * 1.5), kApp);
-        platform::preferences::setAppValue("text" + std::to_string(i), platform::Value("value " + std::to_string(i)), kApp);
+        platform::preferences::setAppValue("text" + std::to_string(i), platform::Value("value " + std::to_string(i)),
+                                           kApp);
         platform::preferences::setAppValue("list" + std::to_string(i),
-                                           platform::Value(platform::Array{platform::Value(i), platform::Value("x")}), kApp);
+                                           platform::Value(platform::Array{platform::Value(i), platform::Value("x")}),
+                                           kApp);
     }
     platform::preferences::appSynchronize(kApp);
 }

@@ -46,5 +46,4 @@ bool PreferencesBoolValue(const std::string& key, bool defaultValue, const std::
     const platform::Value stored = storedValue(key, appID);
     return stored.isBoolean() ? stored.boolValue() : defaultValue;
 }
-
 }

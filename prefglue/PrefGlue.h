@@ -25,5 +25,4 @@ float PreferencesFloatValue(const std::string& key, float defaultValue, const st
 // A real number is truncated toward zero.
 std::int64_t PreferencesIntegerValue(const std::string& key, std::int64_t defaultValue, const std::string& appID);
 bool PreferencesBoolValue(const std::string& key, bool defaultValue, const std::string& appID);
-
 }

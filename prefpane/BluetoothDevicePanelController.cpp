@@ -122,8 +122,8 @@ void BluetoothDevicePanelController::startSearch() {
 }
 
 void BluetoothDevicePanelController::listStoredDevice() {
-    const auto stored =
-        std::dynamic_pointer_cast<platform::BluetoothDevice>(PreferencesObjectValue(kPrefBluetoothDevice, nullptr, appID()));
+    const auto stored = std::dynamic_pointer_cast<platform::BluetoothDevice>(
+        PreferencesObjectValue(kPrefBluetoothDevice, nullptr, appID()));
     if (!stored) return;
     popupButton->addItem(stored->getName(), 0)->setRepresentedObject(platform::ObjectRef(stored));
 }

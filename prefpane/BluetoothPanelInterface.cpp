@@ -11,8 +11,8 @@ namespace {
 
 using interface_building::label;
 using interface_building::named;
-using platform::Button;
 using interface_building::pushButton;
+using platform::Button;
 using Orientation = platform::StackView::Orientation;
 
 // The time-out curve reaches three hours here.
@@ -49,7 +49,7 @@ std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePan
     timeoutRow->add(o.timeToLockLabel);
 
     o.unlockOnly = pushButton("unlockOnly", "Only unlock with this device, never lock",
-                          [&o](Button& sender) { o.checkBoxClicked(&sender); });
+                              [&o](Button& sender) { o.checkBoxClicked(&sender); });
     o.unlockOnly->setCheckbox(true);
 
     auto form = std::make_shared<platform::FormView>();

@@ -9,8 +9,8 @@
 
 namespace {
 
-using platform::Button;
 using interface_building::pushButton;
+using platform::Button;
 using Orientation = platform::StackView::Orientation;
 
 }  // namespace

@@ -138,8 +138,8 @@ void PreferenceController::readSettingsIntoControls() {
         platform::Slider* slider = (this->*setting.slider).get();
         if (!slider) continue;
         if (setting.unit)
-            slider->setIntValue(static_cast<int>(PreferencesIntegerValue(
-                setting.key, static_cast<std::int64_t>(setting.fallback), appID_)));
+            slider->setIntValue(static_cast<int>(
+                PreferencesIntegerValue(setting.key, static_cast<std::int64_t>(setting.fallback), appID_)));
         else
             slider->setFloatValue(PreferencesFloatValue(setting.key, static_cast<float>(setting.fallback), appID_));
         sliderMoved(slider);
@@ -178,8 +178,8 @@ void PreferenceController::showBluetoothDevice(const platform::ObjectRef& device
     } else if (PreferencesBoolValue(kPrefBluetoothUnlockOnly, false, appID_)) {
         bluetoothDeviceName->setStringValue(bluetoothDevice->getName() + "; for unlocking only");
     } else {
-        const std::string timeout = bluetoothDevicePanelController ? bluetoothDevicePanelController->timeoutAsString()
-                                                                   : std::string();
+        const std::string timeout =
+            bluetoothDevicePanelController ? bluetoothDevicePanelController->timeoutAsString() : std::string();
         bluetoothDeviceName->setStringValue(bluetoothDevice->getName() + (timeout.empty() ? "" : " " + timeout));
     }
 }

@@ -180,8 +180,7 @@ private:
     std::string hotKeyPrefixFor(const platform::ShortcutRecorder& recorder) const;
     // The event key of the selected events row; raises with `failure` for a
     // row the table cannot have.
-    std::string selectedEventKey(const std::string& failure, const platform::TableColumn& column,
-                                 int actionRow) const;
+    std::string selectedEventKey(const std::string& failure, const platform::TableColumn& column, int actionRow) const;
     [[noreturn]] void failInTable(int line, const std::string& description) const;
 
     struct VideoDevice {

@@ -102,8 +102,7 @@ void PreferenceController::stopApplication() {
     // cannot be reached, or refuses, leaves the button waiting for it.
     try {
         if (auto root = platform::ConnectionService::shared().lookup(kBundleName)) root->quit();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 void PreferenceController::setupApplicationListener() {
@@ -119,7 +118,9 @@ void PreferenceController::setupApplicationListener() {
                        deliver(&PreferenceController::videoLockFailed));
 }
 
-void PreferenceController::stopApplicationListener() { platform::DistributedNotificationCenter::shared().removeObserver(this); }
+void PreferenceController::stopApplicationListener() {
+    platform::DistributedNotificationCenter::shared().removeObserver(this);
+}
 
 void PreferenceController::applicationDidStart(const platform::Notification&) {
     showApplicationState(ApplicationButtonState::Running);

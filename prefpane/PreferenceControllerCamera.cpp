@@ -90,7 +90,8 @@ void PreferenceController::pollVideoSearch() {
 }
 
 void PreferenceController::showVideoSearch(bool searching) {
-    if (videoSearchIndicator) searching ? videoSearchIndicator->startAnimation() : videoSearchIndicator->stopAnimation();
+    if (videoSearchIndicator)
+        searching ? videoSearchIndicator->startAnimation() : videoSearchIndicator->stopAnimation();
     if (videoSearchInfo) videoSearchInfo->setHidden(!searching);
     if (updateVideoDevicesButton) updateVideoDevicesButton->setEnabled(!searching);
 }

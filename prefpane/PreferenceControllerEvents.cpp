@@ -74,11 +74,11 @@ std::string PreferenceController::selectedEventKey(const std::string& failure, c
 }
 
 platform::Value PreferenceController::tableViewObjectValueForTableColumn(platform::TableView& tableView,
-                                                                         const platform::TableColumn& column,
-                                                                         int row) {
+                                                                         const platform::TableColumn& column, int row) {
     if (&tableView == events.get()) {
         if (!isEventRow(row))
-            failInTable(__LINE__, "Event not set up in [PreferencesController tableView:objectValueForTableColumn:row]");
+            failInTable(__LINE__,
+                        "Event not set up in [PreferencesController tableView:objectValueForTableColumn:row]");
         const Row& event = kEventRows[static_cast<std::size_t>(row)];
         if (column.identifier == kColumnEnabled) return PreferencesBoolValue(event.key, true, appID_);
         if (column.identifier == kColumnName) return event.name;
@@ -150,7 +150,8 @@ std::optional<std::string> PreferenceController::selectedAction() {
     if (eventRow < 0) return std::nullopt;
     const int actionRow = actions ? actions->selectedRow() : -1;
     if (!isEventRow(eventRow) || !isActionRow(actionRow))
-        failInTable(__LINE__, "Event not set up in [PreferencesController selectedAction]: " + std::to_string(eventRow));
+        failInTable(__LINE__,
+                    "Event not set up in [PreferencesController selectedAction]: " + std::to_string(eventRow));
     return std::string(kEventRows[static_cast<std::size_t>(eventRow)].key) + "." +
            kActionRows[static_cast<std::size_t>(actionRow)].key;
 }

@@ -17,8 +17,7 @@ void PreferenceController::readHotKeyDefaultsFor(platform::ShortcutRecorder& rec
     const platform::Value storedModifiers = platform::preferences::copyAppValue(prefix + "HotKeyModifiers", appID_);
     if (storedModifiers.isNumber()) modifiers = storedModifiers.integerValue();
     if (code == -1) return;
-    recorder.setKeyCombo(
-        {platform::ShortcutRecorder::carbonToCocoaFlags(static_cast<std::int32_t>(modifiers)), code});
+    recorder.setKeyCombo({platform::ShortcutRecorder::carbonToCocoaFlags(static_cast<std::int32_t>(modifiers)), code});
 }
 
 void PreferenceController::shortcutRecorderKeyComboDidChange(platform::ShortcutRecorder& recorder, std::int32_t,
@@ -26,8 +25,8 @@ void PreferenceController::shortcutRecorderKeyComboDidChange(platform::ShortcutR
     const std::string prefix = hotKeyPrefixFor(recorder);
     const platform::ShortcutRecorder::KeyCombo combo = recorder.keyCombo();
     writeValue(prefix + "HotKeyCode", static_cast<long long>(combo.code));
-    writeValue(prefix + "HotKeyModifiers",
-               static_cast<long long>(static_cast<std::uint32_t>(platform::ShortcutRecorder::cocoaToCarbonFlags(combo.flags))));
+    writeValue(prefix + "HotKeyModifiers", static_cast<long long>(static_cast<std::uint32_t>(
+                                               platform::ShortcutRecorder::cocoaToCarbonFlags(combo.flags))));
     synchronizeWithApplication();
 }
 

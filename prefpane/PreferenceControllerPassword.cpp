@@ -38,7 +38,8 @@ void PreferenceController::closePasswordWindow(platform::Object*) {
 bool PreferenceController::windowShouldClose(platform::Window& window) {
     if (&window == passwordPanel.get()) closePasswordWindow(&window);
     if (&window == scriptPanel.get()) scriptDetailsAborted(&window);
-    if (&window == bluetoothPanel_.get() && bluetoothDevicePanelController) bluetoothDevicePanelController->cancel(&window);
+    if (&window == bluetoothPanel_.get() && bluetoothDevicePanelController)
+        bluetoothDevicePanelController->cancel(&window);
     if (&window == exceptionsPanel.get()) hideExceptionsPanel(&window);
     return false;
 }

@@ -41,8 +41,7 @@ void PreferenceController::wantScriptPath(platform::Object*) {
     filePanelDidEnd(panel, returnCode, kScriptPanelContext);
 }
 
-void PreferenceController::filePanelDidEnd(platform::OpenPanel& panel, int returnCode,
-                                           const std::string& contextInfo) {
+void PreferenceController::filePanelDidEnd(platform::OpenPanel& panel, int returnCode, const std::string& contextInfo) {
     if (contextInfo != kScriptPanelContext || returnCode != platform::OpenPanel::OKButton) return;
     scriptNameLabel->setStringValue(panel.filename());
     scriptOkButton->setEnabled(true);

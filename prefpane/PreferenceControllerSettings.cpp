@@ -87,7 +87,8 @@ void PreferenceController::sliderMoved(platform::Object* sender) {
 }
 
 void PreferenceController::lockScreenDelayChanged(platform::Object*) {
-    const platform::PopUpItemRef item = lockScreenDelayPopupButton ? lockScreenDelayPopupButton->selectedItem() : nullptr;
+    const platform::PopUpItemRef item =
+        lockScreenDelayPopupButton ? lockScreenDelayPopupButton->selectedItem() : nullptr;
     if (!item) return;
     writeValue(kPrefLockScreenDelay, item->tag());
     synchronizeWithApplication();

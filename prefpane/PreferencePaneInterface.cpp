@@ -31,8 +31,7 @@ constexpr double kSliderWidth = 260;
 constexpr double kSliderLabelWidth = 130;
 constexpr double kFieldWidth = 240;
 
-std::shared_ptr<Button> checkBox(PreferenceController& owner, const std::string& identifier,
-                                 const std::string& title) {
+std::shared_ptr<Button> checkBox(PreferenceController& owner, const std::string& identifier, const std::string& title) {
     auto box = pushButton(identifier, title, [&owner](Button& sender) { owner.checkBoxClicked(&sender); });
     box->setCheckbox(true);
     return box;
@@ -91,8 +90,7 @@ std::shared_ptr<platform::TableView> table(PreferenceController& owner, const st
 }
 
 // The events, and beside them the reactions of the chosen one.
-platform::ViewRef eventsPage(PreferenceController& o, platform::TableViewRef& events,
-                             platform::TableViewRef& actions) {
+platform::ViewRef eventsPage(PreferenceController& o, platform::TableViewRef& events, platform::TableViewRef& actions) {
     using Kind = platform::TableCellKind;
     events = table(o, "events", {{"enabled", "", Kind::CheckBox, 28}, {"name", "Event", Kind::Text, 0}}, 170);
     events->setAction([&o](platform::Object* sender) { o.eventsChanged(sender); });
@@ -145,8 +143,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.startStopButton =
         pushButton("startStopButton", "Start", [&o](Button& sender) { o.startStopApplication(&sender); });
     o.passwordSet = label("passwordSet", 150);
-    auto setPassword = pushButton("setPasswordButton", "Set Password\u2026",
-                                  [&o](Button& sender) { o.openPasswordWindow(&sender); });
+    auto setPassword =
+        pushButton("setPasswordButton", "Set Password\u2026", [&o](Button& sender) { o.openPasswordWindow(&sender); });
     o.startOnLoginCheckbox = checkBox(o, "startOnLoginCheckbox", "Start Tarnwick at login");
     auto bar = std::make_shared<StackView>(Orientation::Horizontal, 12);
     bar->add(o.startStopButton);
@@ -190,10 +188,10 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.penaltyLabel = label("penaltyLabel", kSliderLabelWidth);
     o.dimScreen = slider(o, "dimScreen", 30, 31, true);
     o.dimScreenLabel = label("dimScreenLabel", kSliderLabelWidth);
-    o.dimScreenModePopupButton =
-        popUp("dimScreenModePopupButton",
-              {{"Dim the lock picture", 1}, {"Hide the lock picture", 2}, {"Dim the picture and switch the display off", 3}},
-              [&o](platform::Object* sender) { o.setDimScreenBehaviour(sender); });
+    o.dimScreenModePopupButton = popUp(
+        "dimScreenModePopupButton",
+        {{"Dim the lock picture", 1}, {"Hide the lock picture", 2}, {"Dim the picture and switch the display off", 3}},
+        [&o](platform::Object* sender) { o.setDimScreenBehaviour(sender); });
     o.threeWrongsPopupButton = popUp("threeWrongsPopupButton", {{"Stop sign", 1}, {"Peace sign", 2}, {"Rude sign", 3}},
                                      [&o](platform::Object* sender) { o.setThreeWrongsImage(sender); });
     o.fadingEnabled = checkBox(o, "fadingEnabled", "Fade the screen out and in");
@@ -226,9 +224,9 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     hotKeys->add(o.showLogOnUnlockAfterFailedUnlock);
 
     // Photos: when they are saved, and where.
-    o.saveImagesMode = popUp("saveImagesMode",
-                             {{"When a script or the event log needs them", 1}, {"As soon as they are taken", 2}},
-                             [&o](platform::Object* sender) { o.setSaveImagesType(sender); });
+    o.saveImagesMode =
+        popUp("saveImagesMode", {{"When a script or the event log needs them", 1}, {"As soon as they are taken", 2}},
+              [&o](platform::Object* sender) { o.setSaveImagesType(sender); });
     o.saveImagesTo = label("saveImagesTo", kFieldWidth);
     auto chooseFolder =
         pushButton("chooseSaveImagesPath", "Choose\u2026", [&o](Button& sender) { o.setSaveImagesPath(&sender); });
@@ -237,14 +235,14 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     folderRow->add(chooseFolder);
     o.videoPopupButton = popUp("videoPopupButton", {{"Don't take photos", 0}},
                                [&o](platform::Object* sender) { o.videoCaptureDeviceChanged(sender); });
-    o.videoSearchIndicator = named(std::make_shared<platform::ProgressIndicator>(platform::Rect{0, 0, 60, 0}),
-                                   "videoSearchIndicator");
+    o.videoSearchIndicator =
+        named(std::make_shared<platform::ProgressIndicator>(platform::Rect{0, 0, 60, 0}), "videoSearchIndicator");
     o.videoSearchIndicator->setDisplayedWhenStopped(false);
     o.videoSearchInfo = label("videoSearchInfo");
     o.videoSearchInfo->setStringValue("Looking for cameras\u2026");
     o.videoSearchInfo->setHidden(true);
-    o.updateVideoDevicesButton = pushButton("updateVideoDevicesButton", "Look Again",
-                                            [&o](Button& sender) { o.updateVideoDevices(&sender); });
+    o.updateVideoDevicesButton =
+        pushButton("updateVideoDevicesButton", "Look Again", [&o](Button& sender) { o.updateVideoDevices(&sender); });
     auto cameraRow = std::make_shared<StackView>(Orientation::Horizontal);
     cameraRow->add(o.videoPopupButton);
     cameraRow->add(o.updateVideoDevicesButton);

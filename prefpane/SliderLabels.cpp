@@ -19,8 +19,8 @@ std::string countLabel(int count, const std::string& unit) {
 
 std::int32_t inactivityMinutes(float position, double f) {
     const float base = position / 5;
-    const double power = std::min(std::pow(static_cast<double>(base), f),
-                                  static_cast<double>(std::numeric_limits<std::int32_t>::max()));
+    const double power =
+        std::min(std::pow(static_cast<double>(base), f), static_cast<double>(std::numeric_limits<std::int32_t>::max()));
     return static_cast<std::int32_t>(power) / 60 + 1;
 }
 

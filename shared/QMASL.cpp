@@ -74,26 +74,21 @@ std::string convert(const Conversion& c, const Argument& a) {
     const std::string spec = c.spec;
     switch (c.type) {
         case 'd':
-        case 'i':
-            std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), integerOf(a));
-            return buf;
+        case 'i': std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), integerOf(a)); return buf;
         case 'u':
         case 'x':
         case 'X':
         case 'o':
-            std::snprintf(buf, sizeof buf, (spec + "ll" + c.type).c_str(), static_cast<unsigned long long>(integerOf(a)));
+            std::snprintf(buf, sizeof buf, (spec + "ll" + c.type).c_str(),
+                          static_cast<unsigned long long>(integerOf(a)));
             return buf;
-        case 'c':
-            std::snprintf(buf, sizeof buf, (spec + "c").c_str(), static_cast<int>(integerOf(a)));
-            return buf;
+        case 'c': std::snprintf(buf, sizeof buf, (spec + "c").c_str(), static_cast<int>(integerOf(a))); return buf;
         case 'f':
         case 'F':
         case 'e':
         case 'E':
         case 'g':
-        case 'G':
-            std::snprintf(buf, sizeof buf, (spec + c.type).c_str(), realOf(a));
-            return buf;
+        case 'G': std::snprintf(buf, sizeof buf, (spec + c.type).c_str(), realOf(a)); return buf;
         case 'p':
             if (const auto* p = std::get_if<const void*>(&a.value)) {
                 std::snprintf(buf, sizeof buf, "%p", *p);
@@ -212,8 +207,7 @@ void write(const char* file, std::int32_t line, std::int16_t level, const std::s
     const std::int16_t current = logLevel.load(std::memory_order_relaxed);
     if (current == 7 || level <= 4) {
         const std::string prefix = std::to_string(ThreadNumber::current()) + ":" +
-                                   platform::paths::lastComponent(file ? file : "") + ":" + std::to_string(line) +
-                                   " ";
+                                   platform::paths::lastComponent(file ? file : "") + ":" + std::to_string(line) + " ";
         platform::LogSink::write(prefix + message);
     } else {
         platform::LogSink::write(message);

@@ -45,8 +45,8 @@ int wordIndex(int round, int i) {
 }
 
 md5_word_t littleEndianWord(const md5_byte_t* p) {
-    return static_cast<md5_word_t>(p[0]) | static_cast<md5_word_t>(p[1]) << 8 |
-           static_cast<md5_word_t>(p[2]) << 16 | static_cast<md5_word_t>(p[3]) << 24;
+    return static_cast<md5_word_t>(p[0]) | static_cast<md5_word_t>(p[1]) << 8 | static_cast<md5_word_t>(p[2]) << 16 |
+           static_cast<md5_word_t>(p[3]) << 24;
 }
 
 void processBlock(md5_word_t abcd[4], const md5_byte_t block[64]) {
@@ -124,7 +124,8 @@ std::string md5HexDigest(std::string_view bytes) {
     std::size_t offset = 0;
     do {
         const std::size_t piece = std::min<std::size_t>(bytes.size() - offset, INT32_MAX);
-        md5_append(&state, reinterpret_cast<const md5_byte_t*>(bytes.data() + offset), static_cast<std::int32_t>(piece));
+        md5_append(&state, reinterpret_cast<const md5_byte_t*>(bytes.data() + offset),
+                   static_cast<std::int32_t>(piece));
         offset += piece;
     } while (offset < bytes.size());
     md5_byte_t digest[16];

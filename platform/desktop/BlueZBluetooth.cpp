@@ -42,8 +42,8 @@ int adapterId() {
     const int control = ::socket(AF_BLUETOOTH, SOCK_RAW | SOCK_CLOEXEC, BTPROTO_HCI);
     if (control < 0) return -1;
     const std::size_t size = sizeof(hci_dev_list_req) + HCI_MAX_DEV * sizeof(hci_dev_req);
-    std::unique_ptr<hci_dev_list_req, decltype(&std::free)> list(
-        static_cast<hci_dev_list_req*>(std::calloc(1, size)), &std::free);
+    std::unique_ptr<hci_dev_list_req, decltype(&std::free)> list(static_cast<hci_dev_list_req*>(std::calloc(1, size)),
+                                                                 &std::free);
     int id = -1;
     if (list) {
         list->dev_num = HCI_MAX_DEV;
@@ -90,7 +90,8 @@ std::vector<BluetoothDeviceRef> searchNearbyDevices(int adapter, int seconds, in
     const int socket = hci_open_dev(adapter);
     for (int i = 0; i < count; ++i) {
         int status = 0;
-        const std::string name = socket >= 0 ? readRemoteName(socket, results[i].bdaddr, kSearchNameTimeoutMs, status) : "";
+        const std::string name =
+            socket >= 0 ? readRemoteName(socket, results[i].bdaddr, kSearchNameTimeoutMs, status) : "";
         found.push_back(std::make_shared<BluetoothDevice>(addressText(results[i].bdaddr), name));
     }
     if (socket >= 0) hci_close_dev(socket);

@@ -100,8 +100,9 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     QApplication::setQuitOnLastWindowClosed(false);
     s.session = std::make_unique<X11Session>(openDisplay());
     if (keymapBreaksGrabs(s.session->display()))
-        LogSink::write("Tarnwick: the keyboard map lets anyone at the keyboard break the lock's grab (XKB option "
-                       "grab:break_actions: XF86Ungrab, XF86ClearGrab); remove that option to keep the screen locked");
+        LogSink::write(
+            "Tarnwick: the keyboard map lets anyone at the keyboard break the lock's grab (XKB option "
+            "grab:break_actions: XF86Ungrab, XF86ClearGrab); remove that option to keep the screen locked");
 
     s.runLoop = makeInstalled<RunLoop, QtRunLoop>();
     s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();

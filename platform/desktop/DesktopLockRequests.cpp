@@ -104,7 +104,8 @@ void DesktopLockRequests::exportObjects() {
         return;
     }
     callers_ = new QDBusServiceWatcher(QString(), bus, QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(callers_, &QDBusServiceWatcher::serviceUnregistered, this, [this](const QString& name) { callerLeft(name); });
+    connect(callers_, &QDBusServiceWatcher::serviceUnregistered, this,
+            [this](const QString& name) { callerLeft(name); });
     for (const char* path : kObjectPaths) {
         auto adaptor = std::make_unique<ScreenSaverAdaptor>(*this);
         if (bus.registerObject(QString::fromLatin1(path), adaptor.get(),
@@ -119,9 +120,9 @@ void DesktopLockRequests::exportObjects() {
 void DesktopLockRequests::claimServiceName() {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     if (!bus) return;
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus->registerService(
-        QString::fromLatin1(kServiceName), QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus->registerService(QString::fromLatin1(kServiceName), QDBusConnectionInterface::DontQueueService,
+                             QDBusConnectionInterface::DontAllowReplacement);
     ownsServiceName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!ownsServiceName_)
         LogSink::write(std::string("Tarnwick: ") + kServiceName +
@@ -139,9 +140,9 @@ void DesktopLockRequests::inhibitionTaken(const QString& caller) {
     if (!callers_ || callers_->watchedServices().contains(caller)) return;
     callers_->addWatchedService(caller);
     // A caller that left before the watch was in place is seen by asking.
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
-                                                       QStringLiteral("/org/freedesktop/DBus"),
-                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     call << caller;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, caller](QDBusPendingCallWatcher* finished) {

@@ -49,10 +49,10 @@ std::string DesktopWorkspace::settingsHost() {
     // an install prefix's share folder), then on the PATH.
     const std::string app = Bundle::main().path();
     const std::string pane = paths::deletingLastComponent(app);
-    for (const std::string& folder : {paths::deletingLastComponent(pane),
-                                      paths::appendComponent(paths::deletingLastComponent(paths::deletingLastComponent(
-                                                                 paths::deletingLastComponent(pane))),
-                                                             "bin")}) {
+    for (const std::string& folder :
+         {paths::deletingLastComponent(pane),
+          paths::appendComponent(
+              paths::deletingLastComponent(paths::deletingLastComponent(paths::deletingLastComponent(pane))), "bin")}) {
         const std::string candidate = paths::appendComponent(folder, "tarnwick-settings");
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
@@ -110,9 +110,8 @@ void DesktopWorkspace::watchLogind() {
     }
     watching_ = true;
     QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected() ||
-        !bus.connect(kLogindService, kLogindPath, kLogindManager, QStringLiteral("PrepareForSleep"), this,
-                     SLOT(onPrepareForSleep(bool)))) {
+    if (!bus.isConnected() || !bus.connect(kLogindService, kLogindPath, kLogindManager,
+                                           QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)))) {
         LogSink::write("Tarnwick: no system bus; sleep and wake are not observed");
         return;
     }
@@ -122,7 +121,8 @@ void DesktopWorkspace::watchLogind() {
 void DesktopWorkspace::takeInhibitor() {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kLogindService, kLogindPath, kLogindManager, QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kLogindService, kLogindPath, kLogindManager, QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Tarnwick") << QStringLiteral("Locking the screen before sleep")
          << QStringLiteral("delay");
     const QDBusReply<QDBusUnixFileDescriptor> reply = bus.call(call);

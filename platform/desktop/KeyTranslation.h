@@ -26,12 +26,12 @@ std::string charactersForKeysym(KeySym keysym);
 
 // X modifier masks for the modifier bits of an X event state.
 struct ModifierMasks {
-    unsigned shift = 1u << 0;     // ShiftMask
-    unsigned lock = 1u << 1;      // LockMask
-    unsigned control = 1u << 2;   // ControlMask
-    unsigned alt = 1u << 3;       // Mod1Mask
-    unsigned numLock = 1u << 4;   // Mod2Mask on most keyboards
-    unsigned super = 1u << 6;     // Mod4Mask
+    unsigned shift = 1u << 0;    // ShiftMask
+    unsigned lock = 1u << 1;     // LockMask
+    unsigned control = 1u << 2;  // ControlMask
+    unsigned alt = 1u << 3;      // Mod1Mask
+    unsigned numLock = 1u << 4;  // Mod2Mask on most keyboards
+    unsigned super = 1u << 6;    // Mod4Mask
 };
 
 // Carbon modifier flags as hot-key combinations store them.

@@ -36,7 +36,8 @@ LockGuard::LockGuard(const std::string& displayName, const std::string& guardExe
       executable_(guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable) {
     if (displayName_.empty()) return;
     if (::access(executable_.c_str(), X_OK) != 0) {
-        log("the lock guard " + executable_ + " is missing: should Tarnwick die while locked, the session is left open");
+        log("the lock guard " + executable_ +
+            " is missing: should Tarnwick die while locked, the session is left open");
         executable_.clear();
         return;
     }
@@ -47,7 +48,7 @@ bool LockGuard::start() {
     // Everything the child needs is prepared before the fork.
     const std::string application = ownExecutable();
     const std::string channel = std::to_string(guard::kChannelDescriptor);
-    const char* const arguments[] = {executable_.c_str(), "--display",  displayName_.c_str(), "--application",
+    const char* const arguments[] = {executable_.c_str(), "--display", displayName_.c_str(), "--application",
                                      application.c_str(), "--channel", channel.c_str(),      nullptr};
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
@@ -56,8 +57,10 @@ bool LockGuard::start() {
     if (pid == 0) {
         // dup2 leaves the copy open across exec; a descriptor that already
         // has the number needs its close-on-exec flag cleared instead.
-        if (fds[0] == guard::kChannelDescriptor) ::fcntl(fds[0], F_SETFD, 0);
-        else ::dup2(fds[0], guard::kChannelDescriptor);
+        if (fds[0] == guard::kChannelDescriptor)
+            ::fcntl(fds[0], F_SETFD, 0);
+        else
+            ::dup2(fds[0], guard::kChannelDescriptor);
         ::execv(executable_.c_str(), const_cast<char* const*>(arguments));
         _exit(127);
     }

@@ -69,9 +69,9 @@ void LogindSessionLock::stop() {
 }
 
 void LogindSessionLock::askForOwner() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
     call << kLogindService;
     callAsync(this, call, [this](const QDBusMessage& reply) {
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
@@ -96,7 +96,8 @@ void LogindSessionLock::findSession() {
     const char* sessionId = std::getenv("XDG_SESSION_ID");
     QDBusMessage call;
     if (sessionId && *sessionId) {
-        call = QDBusMessage::createMethodCall(kLogindService, kLogindPath, kLogindManager, QStringLiteral("GetSession"));
+        call =
+            QDBusMessage::createMethodCall(kLogindService, kLogindPath, kLogindManager, QStringLiteral("GetSession"));
         call << QString::fromLocal8Bit(sessionId);
     } else {
         call = QDBusMessage::createMethodCall(kLogindService, kLogindPath, kLogindManager,
@@ -149,7 +150,8 @@ void LogindSessionLock::sendLockedHint() {
     call << *lockedHint_;
     callAsync(this, call, [this](const QDBusMessage& reply) {
         if (reply.type() == QDBusMessage::ErrorMessage)
-            logOnce(Problem::HintRefused, "logind refused the session's locked hint: " + reply.errorMessage().toStdString());
+            logOnce(Problem::HintRefused,
+                    "logind refused the session's locked hint: " + reply.errorMessage().toStdString());
     });
 }
 

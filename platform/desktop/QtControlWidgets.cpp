@@ -29,7 +29,7 @@ constexpr int kMostTickMarksDrawn = 12;
 
 int stepsOf(const Slider& slider) {
     return slider.allowsTickMarkValuesOnly() && slider.numberOfTickMarks() >= 2 ? slider.numberOfTickMarks() - 1
-                                                                               : kContinuousSteps;
+                                                                                : kContinuousSteps;
 }
 
 double valueAtStep(const Slider& slider, int step) {
@@ -79,7 +79,9 @@ void syncPopUp(const PopUpButton& model, QComboBox& box) {
     const QSignalBlocker quiet(box);
     const auto& items = model.items();
     // Qt counts a separator as an item too, so both lists keep the same indexes.
-    const auto isSeparator = [&box](int i) { return box.itemData(i, Qt::AccessibleDescriptionRole).toString() == QLatin1String("separator"); };
+    const auto isSeparator = [&box](int i) {
+        return box.itemData(i, Qt::AccessibleDescriptionRole).toString() == QLatin1String("separator");
+    };
     bool same = box.count() == static_cast<int>(items.size());
     for (int i = 0; same && i < box.count(); ++i)
         same = box.itemText(i).toStdString() == items[i]->title() && isSeparator(i) == items[i]->isSeparatorItem();
@@ -139,7 +141,8 @@ bool syncControlWidget(View& view, QWidget* widget) {
 }
 
 bool expandsInLayout(const View& view) {
-    if (dynamic_cast<const Slider*>(&view) || dynamic_cast<const TabView*>(&view) || dynamic_cast<const TableView*>(&view))
+    if (dynamic_cast<const Slider*>(&view) || dynamic_cast<const TabView*>(&view) ||
+        dynamic_cast<const TableView*>(&view))
         return true;
     const auto* field = dynamic_cast<const TextField*>(&view);
     return field && field->isEditable();

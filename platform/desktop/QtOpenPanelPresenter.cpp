@@ -14,8 +14,7 @@ QFileDialog::FileMode fileModeFor(const OpenPanel& panel) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> QtOpenPanelPresenter::present(const OpenPanel& panel,
-                                                                      const std::string& file) {
+std::optional<std::vector<std::string>> QtOpenPanelPresenter::present(const OpenPanel& panel, const std::string& file) {
     // The dialog has no room for a message of its own: a panel without a title says it there.
     const std::string& caption = panel.title.empty() ? panel.message : panel.title;
     QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(caption),

@@ -25,7 +25,8 @@ TimerRef QtRunLoop::scheduleTimer(double interval, bool repeats, Timer::Action a
     if (isMainThread())
         arm(timer);
     else
-        QMetaObject::invokeMethod(&context_, [this, timer] { arm(timer); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &context_, [this, timer] { arm(timer); }, Qt::QueuedConnection);
     return timer;
 }
 
@@ -54,7 +55,8 @@ void QtRunLoop::arm(const TimerRef& timer) {
         if (isMainThread())
             disarm(id);
         else
-            QMetaObject::invokeMethod(&context_, [this, id] { disarm(id); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &context_, [this, id] { disarm(id); }, Qt::QueuedConnection);
     });
     qtimer->start();
 }
@@ -85,7 +87,8 @@ void QtRunLoop::servicePendingPerforms() {
 void QtRunLoop::run() { QCoreApplication::exec(); }
 
 void QtRunLoop::stop() {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 }  // namespace platform::desktop

@@ -97,12 +97,8 @@ void QtTableWidget::syncCell(const TableColumn& column, int row, int columnIndex
             cell->setFlags(cell->flags() | Qt::ItemIsUserCheckable);
             cell->setCheckState(value.boolValue() ? Qt::Checked : Qt::Unchecked);
             break;
-        case TableCellKind::Image:
-            cell->setIcon(iconOf(value));
-            break;
-        case TableCellKind::Text:
-            cell->setText(textOf(value));
-            break;
+        case TableCellKind::Image: cell->setIcon(iconOf(value)); break;
+        case TableCellKind::Text: cell->setText(textOf(value)); break;
     }
 }
 

@@ -103,7 +103,8 @@ constexpr int kPageMargin = 12;
 QPalette paletteFor(const Color& colour) {
     QPalette palette;
     if (colour == Color::black()) return palette;
-    const QColor qcolour = QColor::fromRgbF(float(colour.red), float(colour.green), float(colour.blue), float(colour.alpha));
+    const QColor qcolour =
+        QColor::fromRgbF(float(colour.red), float(colour.green), float(colour.blue), float(colour.alpha));
     palette.setColor(QPalette::WindowText, qcolour);
     palette.setColor(QPalette::Text, qcolour);
     return palette;
@@ -133,9 +134,10 @@ QWidget* createLayoutWidget(View& view) {
     }
     if (auto* stack = dynamic_cast<StackView*>(&view)) {
         auto* widget = new QWidget;
-        auto* layout = new QBoxLayout(
-            stack->orientation() == StackView::Orientation::Vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight,
-            widget);
+        auto* layout =
+            new QBoxLayout(stack->orientation() == StackView::Orientation::Vertical ? QBoxLayout::TopToBottom
+                                                                                    : QBoxLayout::LeftToRight,
+                           widget);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(static_cast<int>(std::lround(stack->spacing())));
         // Room to spare goes to the end, until a subview that expands takes it.
@@ -154,7 +156,8 @@ bool isLayoutView(const View& view) {
 void arrange(View& container, QWidget* containerWidget, std::size_t index, View& child, QWidget* childWidget) {
     if (auto* tabs = dynamic_cast<TabView*>(&container)) {
         // A page keeps its content off the tab widget's frame.
-        if (QLayout* page = childWidget->layout()) page->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+        if (QLayout* page = childWidget->layout())
+            page->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
         static_cast<QTabWidget*>(containerWidget)
             ->addTab(childWidget, QString::fromStdString(tabs->labels().at(index)));
     } else if (auto* form = dynamic_cast<FormView*>(&container)) {
@@ -232,8 +235,9 @@ void QtViewPeer::createWidget() {
         if (field->isEditable() || field->isSecure()) {
             auto* edit = new QLineEdit;
             if (field->isSecure()) edit->setEchoMode(QLineEdit::Password);
-            QObject::connect(edit, &QLineEdit::textEdited,
-                             [this](const QString& text) { static_cast<TextField&>(view_).userEdited(text.toStdString()); });
+            QObject::connect(edit, &QLineEdit::textEdited, [this](const QString& text) {
+                static_cast<TextField&>(view_).userEdited(text.toStdString());
+            });
             widget_ = edit;
         } else {
             auto* label = new QLabel;
@@ -340,7 +344,8 @@ void QtViewPeer::syncSubviews() {
     const Rect& own = view_.frame();
     const bool fills = placement_ == Placement::Fills;
     const double height = fills ? fillSize_.height : own.height;
-    const Point offset = fills ? Point{(fillSize_.width - own.width) / 2, (fillSize_.height - own.height) / 2} : Point{};
+    const Point offset =
+        fills ? Point{(fillSize_.width - own.width) / 2, (fillSize_.height - own.height) / 2} : Point{};
     for (const ViewRef& child : view_.subviews()) attach(*child).placeIn(widget_, height, offset);
 }
 

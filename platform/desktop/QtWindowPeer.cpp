@@ -198,9 +198,9 @@ void QtWindowPeer::modelChanged() {
     const Color& background = window_.backgroundColor();
     QPalette palette = widget_->palette();
     // Without a compositor a clear window shows black, like the covers below it.
-    const QColor color = background.alpha <= 0.0 ? QColor(Qt::black)
-                                                 : QColor::fromRgbF(float(background.red), float(background.green),
-                                                                    float(background.blue));
+    const QColor color = background.alpha <= 0.0
+                             ? QColor(Qt::black)
+                             : QColor::fromRgbF(float(background.red), float(background.green), float(background.blue));
     palette.setColor(QPalette::Window, color);
     widget_->setPalette(palette);
     widget_->setWindowOpacity(window_.alphaValue());

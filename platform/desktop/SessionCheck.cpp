@@ -55,9 +55,9 @@ std::optional<SessionRefusal> checkSession(const SessionEnvironment& environment
                               "Tarnwick locks an X11 display and DISPLAY is not set: there is no screen to lock. "
                               "To run its in-memory backend instead, set TARNWICK_BACKEND=headless."};
     if (!displayAnswers(environment.display))
-        return SessionRefusal{SessionProblem::DisplayUnreachable, "Tarnwick cannot open the X display \"" +
-                                                                      environment.display +
-                                                                      "\": there is no screen to lock."};
+        return SessionRefusal{
+            SessionProblem::DisplayUnreachable,
+            "Tarnwick cannot open the X display \"" + environment.display + "\": there is no screen to lock."};
     return std::nullopt;
 }
 

@@ -11,10 +11,10 @@ namespace platform::desktop {
 // the X clients of the compositor, and without a display there is nothing to
 // lock. Either way it says so and does not start.
 struct SessionEnvironment {
-    std::string display;         // DISPLAY
-    std::string waylandDisplay;  // WAYLAND_DISPLAY
-    std::string sessionType;     // XDG_SESSION_TYPE
-    bool waylandAllowed = false; // TARNWICK_ALLOW_WAYLAND=1, for those who know what stays unprotected
+    std::string display;          // DISPLAY
+    std::string waylandDisplay;   // WAYLAND_DISPLAY
+    std::string sessionType;      // XDG_SESSION_TYPE
+    bool waylandAllowed = false;  // TARNWICK_ALLOW_WAYLAND=1, for those who know what stays unprotected
 
     static SessionEnvironment current();
 };

@@ -7,8 +7,8 @@ namespace platform::desktop {
 namespace {
 
 constexpr std::array kOptionsWithValue{
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry", "qwindowtitle",
-    "title",    "qwindowicon",        "icon",          "session", "display",        "name",     "visual",
+    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "geometry", "qwindowtitle",
+    "title",    "qwindowicon",        "icon",          "session", "display",         "name",     "visual",
     "style",    "stylesheet"};
 constexpr std::array kFlags{"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
 // Options that Qt also takes with their value after an equals sign.

@@ -77,8 +77,8 @@ std::vector<NodeInfo> scanCaptureNodes(const std::string& devDirectory) {
         node.displayName = reinterpret_cast<const char*>(capability.card);
         node.uniqueID = byIdName(devDirectory, path);
         if (node.uniqueID.empty())
-            node.uniqueID = std::string("v4l2:") + reinterpret_cast<const char*>(capability.bus_info) + ":" +
-                            node.displayName;
+            node.uniqueID =
+                std::string("v4l2:") + reinterpret_cast<const char*>(capability.bus_info) + ":" + node.displayName;
         // Two capture nodes of one camera share the bus; keep their identifiers apart.
         const auto sameID = std::count_if(nodes.begin(), nodes.end(), [&](const NodeInfo& other) {
             return other.uniqueID == node.uniqueID || other.uniqueID.rfind(node.uniqueID + "#", 0) == 0;

@@ -40,11 +40,11 @@ void ignoreWarning(j_common_ptr, int) {}
 
 }  // namespace
 
-bool yuyvToRGB(const std::uint8_t* data, std::size_t size, int width, int height, int bytesPerLine,
-               RGBFrame& frame) {
+bool yuyvToRGB(const std::uint8_t* data, std::size_t size, int width, int height, int bytesPerLine, RGBFrame& frame) {
     if (!data || width <= 0 || height <= 0 || width % 2 != 0) return false;
     if (bytesPerLine < width * 2) bytesPerLine = width * 2;
-    const std::size_t needed = static_cast<std::size_t>(bytesPerLine) * (height - 1) + static_cast<std::size_t>(width) * 2;
+    const std::size_t needed =
+        static_cast<std::size_t>(bytesPerLine) * (height - 1) + static_cast<std::size_t>(width) * 2;
     if (size < needed) return false;
     frame.width = width;
     frame.height = height;

@@ -34,10 +34,10 @@ void X11Covers::watchRoots(bool on) {
     attributes.background_pixel = BlackPixel(dpy, screen);
     // Its own structure events reach the lock wherever another client moves it.
     attributes.event_mask = VisibilityChangeMask | StructureNotifyMask;
-    const ::Window cover = XCreateWindow(
-        dpy, RootWindow(dpy, screen), area.x, area.y, static_cast<unsigned>(area.width),
-        static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-        CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    const ::Window cover =
+        XCreateWindow(dpy, RootWindow(dpy, screen), area.x, area.y, static_cast<unsigned>(area.width),
+                      static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
     XStoreName(dpy, cover, "Tarnwick cover");
     XClassHint hint{const_cast<char*>("tarnwick-cover"), const_cast<char*>("Tarnwick")};
     XSetClassHint(dpy, cover, &hint);
@@ -53,7 +53,8 @@ void X11Covers::cover(const std::vector<Monitor>& monitors) {
     for (const Monitor& monitor : monitors) wanted[static_cast<long>(monitor.id)] = {0, DefaultScreen(dpy), monitor};
     for (int screen = 0; screen < ScreenCount(dpy); ++screen)
         if (screen != DefaultScreen(dpy))
-            wanted[keyForScreen(screen)] = {0, screen, {0, 0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)}};
+            wanted[keyForScreen(screen)] = {
+                0, screen, {0, 0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)}};
 
     for (auto it = covers_.begin(); it != covers_.end();) {
         if (wanted.count(it->first)) {
@@ -162,8 +163,10 @@ bool X11Covers::stackIsRight(::Window root) const {
     bool seenOurs = false;
     for (unsigned i = 0; i < count; ++i) {
         const bool mine = ours.count(children[i]) > 0;
-        if (mine) seenOurs = true;
-        else if (seenOurs) right = false;
+        if (mine)
+            seenOurs = true;
+        else if (seenOurs)
+            right = false;
     }
     if (children) XFree(children);
     return right;

@@ -177,8 +177,6 @@ int X11Displays::fade(std::uint32_t token, double duration, double startBlend, d
                                                                                                   : kIllegalArgument;
 }
 
-int X11Displays::releaseFadeReservation(std::uint32_t token) {
-    return gamma_.release(token) ? 0 : kIllegalArgument;
-}
+int X11Displays::releaseFadeReservation(std::uint32_t token) { return gamma_.release(token) ? 0 : kIllegalArgument; }
 
 }  // namespace platform::desktop

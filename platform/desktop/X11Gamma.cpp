@@ -81,8 +81,8 @@ int X11Gamma::acquireReservation(double seconds, std::uint32_t& token, int busy,
     return 0;
 }
 
-int X11Gamma::fade(std::uint32_t token, double duration, double startBlend, double endBlend, double red,
-                   double green, double blue, bool synchronous) {
+int X11Gamma::fade(std::uint32_t token, double duration, double startBlend, double endBlend, double red, double green,
+                   double blue, bool synchronous) {
     if (!reservation_ || token != reservation_) return -1;
     const int steps = std::max(1, static_cast<int>(std::lround(duration * kFadeStepsPerSecond)));
     const auto pause = std::chrono::duration<double>(duration / steps);

@@ -71,8 +71,8 @@ bool X11Grabs::grabCorePair() {
     Display* dpy = session_.display();
     const int keyboard = XGrabKeyboard(dpy, session_.root(), False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (keyboard != GrabSuccess) return false;
-    const int pointer =
-        XGrabPointer(dpy, session_.root(), False, kPointerEvents, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    const int pointer = XGrabPointer(dpy, session_.root(), False, kPointerEvents, GrabModeAsync, GrabModeAsync, None,
+                                     None, CurrentTime);
     return pointer == GrabSuccess;
 }
 

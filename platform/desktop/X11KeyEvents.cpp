@@ -12,7 +12,8 @@ EventRef X11KeyEvents::translate(const XKeyEvent& event, const keys::ModifierMas
     const bool press = event.type == KeyPress;
     if (!press) {
         down_.erase(event.keycode);
-        return std::make_shared<Event>(Event::Type::KeyUp, keys::macKeyCode(baseKeysym(event.keycode)).value_or(kUnmappedKeyCode),
+        return std::make_shared<Event>(Event::Type::KeyUp,
+                                       keys::macKeyCode(baseKeysym(event.keycode)).value_or(kUnmappedKeyCode),
                                        std::string(), false, keys::eventModifiersForXState(event.state, masks));
     }
     const bool repeat = !down_.insert(event.keycode).second;

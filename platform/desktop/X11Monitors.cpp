@@ -25,7 +25,8 @@ std::vector<Monitor> queryMonitors(X11Session& session) {
     std::vector<Monitor> result = randrMonitors(session);
     if (result.empty()) {
         Display* dpy = session.display();
-        result.push_back({1, 0, 0, DisplayWidth(dpy, DefaultScreen(dpy)), DisplayHeight(dpy, DefaultScreen(dpy)), true});
+        result.push_back(
+            {1, 0, 0, DisplayWidth(dpy, DefaultScreen(dpy)), DisplayHeight(dpy, DefaultScreen(dpy)), true});
     }
     auto main = std::find_if(result.begin(), result.end(), [](const Monitor& m) { return m.primary; });
     if (main == result.end())

@@ -22,9 +22,9 @@ void XInputEventTap::destroy() {
 }
 
 void XInputEventTap::selectRawEvents(bool on) {
-    session_.selectRootXIEvents(XIAllMasterDevices,
-                                {XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease, XI_RawMotion},
-                                on);
+    session_.selectRootXIEvents(
+        XIAllMasterDevices, {XI_RawKeyPress, XI_RawKeyRelease, XI_RawButtonPress, XI_RawButtonRelease, XI_RawMotion},
+        on);
 }
 
 bool XInputEventTap::handle(XEvent& event) {

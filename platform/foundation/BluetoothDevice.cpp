@@ -28,8 +28,7 @@ Dictionary encodeDevice(const Object& object) {
 // A device without an address cannot be reached, so such an archive is no device.
 ObjectRef decodeDevice(const Dictionary& fields) {
     const auto address = fields.find("address");
-    if (address == fields.end() || !address->second.isString() || address->second.stringValue().empty())
-        return nullptr;
+    if (address == fields.end() || !address->second.isString() || address->second.stringValue().empty()) return nullptr;
     const auto name = fields.find("name");
     const std::string nameText = name != fields.end() && name->second.isString() ? name->second.stringValue() : "";
     return std::make_shared<BluetoothDevice>(address->second.stringValue(), nameText);

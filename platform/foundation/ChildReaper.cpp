@@ -17,8 +17,7 @@ int openProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pid
 
 void collect(pid_t pid, int options) {
     int status = 0;
-    while (::waitpid(pid, &status, options) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, options) < 0 && errno == EINTR) {}
 }
 
 }  // namespace

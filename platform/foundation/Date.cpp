@@ -14,8 +14,7 @@ Date Date::fromMilliseconds(std::int64_t ms) { return Date(ms); }
 
 Date Date::fromSeconds(double seconds) { return Date(static_cast<std::int64_t>(std::llround(seconds * 1000.0))); }
 
-Date Date::fromLocalComponents(int year, int month, int day, int hour, int minute, int second,
-                               int millisecond) {
+Date Date::fromLocalComponents(int year, int month, int day, int hour, int minute, int second, int millisecond) {
     std::tm parts{};
     parts.tm_year = year - 1900;
     parts.tm_mon = month - 1;

@@ -33,7 +33,10 @@ std::string unescapedString(const std::string& raw) {
             case 'r': out += '\r'; break;
             case '\\': out += '\\'; break;
             // Other escapes (the list separator "\;") belong to the value's own syntax.
-            default: out += '\\'; out += raw[i]; break;
+            default:
+                out += '\\';
+                out += raw[i];
+                break;
         }
     }
     return out;

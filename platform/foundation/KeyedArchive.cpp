@@ -225,7 +225,8 @@ private:
     std::optional<Value> decodeInstance(const Value& entry, const std::string& className, int depth) {
         if (className == "NSArray" || className == "NSMutableArray") return decodeArray(entry, depth);
         if (className == "NSDictionary" || className == "NSMutableDictionary") return decodeDictionary(entry, depth);
-        if (className == "NSString" || className == "NSMutableString") return typed(entry["NS.string"], &Value::isString);
+        if (className == "NSString" || className == "NSMutableString")
+            return typed(entry["NS.string"], &Value::isString);
         if (className == "NSData" || className == "NSMutableData") return typed(entry["NS.data"], &Value::isData);
         if (className == "NSDate") return decodeDate(entry);
         auto coder = coderForClassName(className);

@@ -67,7 +67,8 @@ void PreferencesDomain::reload(const FileStamp& stamp) {
     }
     corrupt_ = true;
     if (!alreadyReported)
-        LogSink::write("Preferences file " + path_ + " cannot be read; using no stored settings. It is kept aside before the next write.");
+        LogSink::write("Preferences file " + path_ +
+                       " cannot be read; using no stored settings. It is kept aside before the next write.");
 }
 
 // File times are coarse and inode numbers are reused, so a file replaced within

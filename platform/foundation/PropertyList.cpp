@@ -182,7 +182,8 @@ plist_t toNode(const Value& value) {
 }  // namespace
 
 std::optional<Value> parse(const Data& bytes) {
-    if (bytes.empty() || bytes.size() > UINT32_MAX || !nestingWithin(bytes.data(), bytes.size(), kMaximumNesting)) return std::nullopt;
+    if (bytes.empty() || bytes.size() > UINT32_MAX || !nestingWithin(bytes.data(), bytes.size(), kMaximumNesting))
+        return std::nullopt;
     NodeOwner root{nullptr};
     plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
                       &root.node);

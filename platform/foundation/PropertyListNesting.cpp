@@ -37,8 +37,10 @@ bool xmlNestingWithin(const Bytes& bytes, int maxDepth) {
         const bool closing = startsWith(bytes, i + 1, "/");
         const std::size_t name = i + (closing ? 2 : 1);
         std::size_t length = 0;
-        if (startsWith(bytes, name, "array")) length = 5;
-        else if (startsWith(bytes, name, "dict")) length = 4;
+        if (startsWith(bytes, name, "array"))
+            length = 5;
+        else if (startsWith(bytes, name, "dict"))
+            length = 4;
         if (!length) continue;
         std::size_t end = name + length;
         while (end < bytes.size() && bytes[end] != '>') ++end;

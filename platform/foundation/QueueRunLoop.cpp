@@ -9,8 +9,7 @@ namespace platform {
 QueueRunLoop::QueueRunLoop() : mainThread_(std::this_thread::get_id()) {}
 
 TimerRef QueueRunLoop::scheduleTimer(double interval, bool repeats, Timer::Action action) {
-    auto timer = std::make_shared<Timer>(interval, repeats, std::move(action),
-                                         Clock::current().now() + interval);
+    auto timer = std::make_shared<Timer>(interval, repeats, std::move(action), Clock::current().now() + interval);
     timer->setInvalidationHook([this](Timer&) { wake_.notify_all(); });
     {
         std::lock_guard<std::mutex> guard(lock_);

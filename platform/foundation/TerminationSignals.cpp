@@ -9,7 +9,7 @@ namespace platform {
 
 namespace {
 
-constexpr int kNamedSignals[] = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+constexpr int kNamedSignals[] = {SIGTERM,   SIGINT,  SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR,  SIGSTKFLT};
 
 void ignore(int) {}

@@ -18,8 +18,7 @@ bool textReadsYes(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     const std::string rest = text.substr(i);
-    if (rest == "YES" || rest == "yes" || rest == "Y" || rest == "y" || rest == "true" || rest == "TRUE")
-        return true;
+    if (rest == "YES" || rest == "yes" || rest == "Y" || rest == "y" || rest == "true" || rest == "TRUE") return true;
     return std::strtoll(rest.c_str(), nullptr, 10) == 1;
 }
 

@@ -39,8 +39,8 @@ public:
     Value(Dictionary d) : v_(std::make_shared<const Dictionary>(std::move(d))) {}
     Value(ObjectRef o) : v_(std::move(o)) {}
     template <class T>
-        requires std::is_base_of_v<Object, T>
-    Value(std::shared_ptr<T> o) : v_(std::static_pointer_cast<Object>(std::move(o))) {}
+    requires std::is_base_of_v<Object, T> Value(std::shared_ptr<T> o)
+        : v_(std::static_pointer_cast<Object>(std::move(o))) {}
 
     Kind kind() const { return static_cast<Kind>(v_.index()); }
     bool isNull() const { return kind() == Kind::Null; }
@@ -85,8 +85,8 @@ public:
     std::string description() const;
 
 private:
-    std::variant<std::monostate, bool, std::int64_t, double, std::string, Data, Date,
-                 std::shared_ptr<const Array>, std::shared_ptr<const Dictionary>, ObjectRef>
+    std::variant<std::monostate, bool, std::int64_t, double, std::string, Data, Date, std::shared_ptr<const Array>,
+                 std::shared_ptr<const Dictionary>, ObjectRef>
         v_;
 };
 

@@ -15,8 +15,8 @@ void HeadlessBluetooth::setController(Controller controller) {
     controller_ = controller;
 }
 
-BluetoothDeviceRef HeadlessBluetooth::addDevice(const std::string& address, const std::string& name,
-                                                Response response, double delay) {
+BluetoothDeviceRef HeadlessBluetooth::addDevice(const std::string& address, const std::string& name, Response response,
+                                                double delay) {
     std::lock_guard<std::mutex> guard(lock_);
     devices_[address] = Script{name, response, delay};
     return std::make_shared<BluetoothDevice>(address, name);
@@ -90,7 +90,8 @@ void HeadlessBluetooth::finishRequest(std::uint64_t ticket, const BluetoothDevic
 std::vector<BluetoothDeviceRef> HeadlessBluetooth::devicesInRange() const {
     std::vector<BluetoothDeviceRef> found;
     for (const auto& [address, script] : devices_)
-        if (script.response != Response::Silent) found.push_back(std::make_shared<BluetoothDevice>(address, script.name));
+        if (script.response != Response::Silent)
+            found.push_back(std::make_shared<BluetoothDevice>(address, script.name));
     return found;
 }
 

@@ -163,7 +163,8 @@ CaptureFrames HeadlessCamera::makeBatch() {
 
 CaptureFrames HeadlessCamera::waitForFrames(double timeoutSeconds) {
     std::unique_lock<std::mutex> guard(lock_);
-    const auto limit = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    const auto limit =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
     for (;;) {
         if (!connected_) return CaptureFrames::failed("The camera " + displayName_ + " was disconnected.");
         if (!held_ && Clock::now() >= nextBatch_) return makeBatch();

@@ -13,8 +13,16 @@ namespace platform::headless {
 // fade reservation with the fades made under it.
 class HeadlessDisplays final : public Displays {
 public:
-    enum class Call { OnlineDisplays, Capture, ReleaseAll, HideCursor, ShowCursor, AcquireFadeReservation, Fade,
-                      ReleaseFadeReservation };
+    enum class Call {
+        OnlineDisplays,
+        Capture,
+        ReleaseAll,
+        HideCursor,
+        ShowCursor,
+        AcquireFadeReservation,
+        Fade,
+        ReleaseFadeReservation
+    };
     explicit HeadlessDisplays(int displayCount = 2);
 
     int onlineDisplays(std::uint32_t maxDisplays, std::vector<DisplayID>& out) override;

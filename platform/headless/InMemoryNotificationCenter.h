@@ -11,8 +11,7 @@ public:
     ~InMemoryNotificationCenter() override;
 
     void post(const std::string& name, const std::string& object) override { bus_.post(name, object); }
-    void addObserver(const void* owner, const std::string& name, const std::string& object,
-                     Callback callback) override;
+    void addObserver(const void* owner, const std::string& name, const std::string& object, Callback callback) override;
     void removeObserver(const void* owner) override;
 
 private:

@@ -42,8 +42,8 @@ bool isUtf8(const std::string& text) {
 
 // Program-chosen text ends up in the log: one line per entry, whatever it holds.
 std::string withoutControlCharacters(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; },
-                    '?');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
     return text;
 }
 
@@ -86,8 +86,8 @@ std::size_t Inhibitions::callerLeft(const std::string& caller) {
 }
 
 std::size_t Inhibitions::countOf(const std::string& caller) const {
-    return static_cast<std::size_t>(
-        std::count_if(held_.begin(), held_.end(), [&caller](const auto& entry) { return entry.second.caller == caller; }));
+    return static_cast<std::size_t>(std::count_if(
+        held_.begin(), held_.end(), [&caller](const auto& entry) { return entry.second.caller == caller; }));
 }
 
 std::optional<std::string> Inhibitions::anyApplication() const {

@@ -76,7 +76,9 @@ std::string entryText(const std::string& bundlePath) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Tarnwick\n"
-           "Exec=" + escapeValue(quotedForExec(executableOfBundle(bundlePath))) + "\n"
+           "Exec=" +
+           escapeValue(quotedForExec(executableOfBundle(bundlePath))) +
+           "\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 

@@ -12,9 +12,18 @@ namespace platform {
 // virtual key code; the desktop backend translates X11 keys into these codes.
 class Event : public Object {
 public:
-    enum class Type { LeftMouseDown = 1, RightMouseDown = 3, MouseMoved = 5, MouseEntered = 8, MouseExited = 9,
-                      KeyDown = 10, KeyUp = 11,
-                      FlagsChanged = 12, ScrollWheel = 22, OtherMouseDown = 25 };
+    enum class Type {
+        LeftMouseDown = 1,
+        RightMouseDown = 3,
+        MouseMoved = 5,
+        MouseEntered = 8,
+        MouseExited = 9,
+        KeyDown = 10,
+        KeyUp = 11,
+        FlagsChanged = 12,
+        ScrollWheel = 22,
+        OtherMouseDown = 25
+    };
 
     // Modifier flags as the platform's events carry them.
     enum Modifier : std::uint32_t { Shift = 1u << 17, Control = 1u << 18, Option = 1u << 19, Command = 1u << 20 };

@@ -14,7 +14,8 @@ namespace platform {
 class PopUpItem : public Object {
 public:
     using Action = std::function<void(Object* sender)>;
-    PopUpItem(std::string title, int tag, Action action) : title_(std::move(title)), tag_(tag), action_(std::move(action)) {}
+    PopUpItem(std::string title, int tag, Action action)
+        : title_(std::move(title)), tag_(tag), action_(std::move(action)) {}
     // A line between groups of items; it cannot be chosen.
     static std::shared_ptr<PopUpItem> separatorItem();
     bool isSeparatorItem() const { return separator_; }

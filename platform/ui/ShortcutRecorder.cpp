@@ -23,7 +23,7 @@ constexpr std::array<std::pair<std::uint32_t, std::int32_t>, 4> kFlagPairs = {{
 }};
 
 // F1 to F20, which type nothing and may be recorded alone.
-constexpr std::array<std::uint16_t, 20> kFunctionKeys = {122, 120, 99, 118, 96, 97,  98,  100, 101, 109,
+constexpr std::array<std::uint16_t, 20> kFunctionKeys = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
                                                          103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
 constexpr std::uint16_t kForwardDelete = 117;
 

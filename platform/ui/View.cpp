@@ -46,8 +46,9 @@ void View::removeFromSuperview() {
     superview_ = nullptr;
     setNextResponder(nullptr);
     auto& siblings = parent->subviews_;
-    siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [this](const ViewRef& v) { return v.get() == this; }),
-                   siblings.end());
+    siblings.erase(
+        std::remove_if(siblings.begin(), siblings.end(), [this](const ViewRef& v) { return v.get() == this; }),
+        siblings.end());
     setWindow(nullptr);
     parent->changed();
 }

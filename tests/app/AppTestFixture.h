@@ -66,17 +66,16 @@ protected:
         setPassword(kPassword);
         finder = processes.front();
 
-        platform::NotificationCenter::defaultCenter().addObserver(this, "", {}, [this](const platform::NotificationRef& n) {
-            for (const char* event : {kScreenLockedEvent, kScreenUnlockedEvent, kWrongPasswordEvent,
-                                      kThreeWrongPasswordEvent, kPasswordTimeoutEvent})
-                if (n->name() == event) events.push_back({n->name(), n->userInfo()});
-        });
-        paneCenter.addObserver(this, kStartNotification, kBundleName, [this](const std::string& name, const std::string&) {
-            paneSaw.push_back(name);
-        });
-        paneCenter.addObserver(this, kStopNotification, kBundleName, [this](const std::string& name, const std::string&) {
-            paneSaw.push_back(name);
-        });
+        platform::NotificationCenter::defaultCenter().addObserver(
+            this, "", {}, [this](const platform::NotificationRef& n) {
+                for (const char* event : {kScreenLockedEvent, kScreenUnlockedEvent, kWrongPasswordEvent,
+                                          kThreeWrongPasswordEvent, kPasswordTimeoutEvent})
+                    if (n->name() == event) events.push_back({n->name(), n->userInfo()});
+            });
+        paneCenter.addObserver(this, kStartNotification, kBundleName,
+                               [this](const std::string& name, const std::string&) { paneSaw.push_back(name); });
+        paneCenter.addObserver(this, kStopNotification, kBundleName,
+                               [this](const std::string& name, const std::string&) { paneSaw.push_back(name); });
         paneCenter.addObserver(this, kVideoLockFailedNotification, kBundleName,
                                [this](const std::string& name, const std::string&) { paneSaw.push_back(name); });
     }
@@ -106,8 +105,9 @@ protected:
     }
 
     std::string paneBundlePath() const {
-        return platform::paths::appendComponent(platform::paths::libraryDirectories(platform::paths::Domain::User).front(),
-                                                "PreferencePanes/Tarnwick.prefPane");
+        return platform::paths::appendComponent(
+            platform::paths::libraryDirectories(platform::paths::Domain::User).front(),
+            "PreferencePanes/Tarnwick.prefPane");
     }
     void installPane() { platform::FileManager::createDirectory(paneBundlePath(), true); }
     void removePane() { platform::FileManager::removeItem(paneBundlePath()); }

@@ -12,7 +12,8 @@ TEST_F(DesktopEntryExceptionTest, ItsProgramInFrontKeepsTheInactivityLockAway) {
     const std::string folder = env.home() + "/.local/share/applications";
     platform::FileManager::createDirectory(folder, true);
     const std::string entry = folder + "/mpv.desktop";
-    const std::string text = "[Desktop Entry]\nName=mpv Media Player\nExec=/usr/bin/mpv --player-operation-mode=pseudo-gui -- %U\n";
+    const std::string text =
+        "[Desktop Entry]\nName=mpv Media Player\nExec=/usr/bin/mpv --player-operation-mode=pseudo-gui -- %U\n";
     platform::FileManager::writeAtomically(entry, platform::Data(text.begin(), text.end()));
     set(kPrefExceptions, platform::Array{entry});
     const auto player = processes.launch("mpv");

@@ -118,11 +118,14 @@ TEST_F(HeadlessExecutableTest, RunsUntilItIsAskedToQuit) {
 TEST_F(HeadlessExecutableTest, RefusesEverySignalThatWouldEndItWhileLocked) {
     if (!platform::FileManager::fileExists(executable())) GTEST_SKIP() << "the Tarnwick executable is not built";
     const std::pair<int, std::string> refused[] = {
-        {SIGTERM, "SIGTERM"},     {SIGINT, "SIGINT"},     {SIGHUP, "SIGHUP"},     {SIGQUIT, "SIGQUIT"},
-        {SIGUSR1, "SIGUSR1"},     {SIGUSR2, "SIGUSR2"},   {SIGALRM, "SIGALRM"},   {SIGVTALRM, "SIGVTALRM"},
-        {SIGPROF, "SIGPROF"},     {SIGXCPU, "SIGXCPU"},   {SIGXFSZ, "SIGXFSZ"},   {SIGIO, "SIGIO"},
-        {SIGPWR, "SIGPWR"},       {SIGSTKFLT, "SIGSTKFLT"}, {SIGRTMIN, "SIGRTMIN+0"},
-        {SIGRTMAX, "SIGRTMIN+" + std::to_string(SIGRTMAX - SIGRTMIN)}};
+        {SIGTERM, "SIGTERM"},     {SIGINT, "SIGINT"},
+        {SIGHUP, "SIGHUP"},       {SIGQUIT, "SIGQUIT"},
+        {SIGUSR1, "SIGUSR1"},     {SIGUSR2, "SIGUSR2"},
+        {SIGALRM, "SIGALRM"},     {SIGVTALRM, "SIGVTALRM"},
+        {SIGPROF, "SIGPROF"},     {SIGXCPU, "SIGXCPU"},
+        {SIGXFSZ, "SIGXFSZ"},     {SIGIO, "SIGIO"},
+        {SIGPWR, "SIGPWR"},       {SIGSTKFLT, "SIGSTKFLT"},
+        {SIGRTMIN, "SIGRTMIN+0"}, {SIGRTMAX, "SIGRTMIN+" + std::to_string(SIGRTMAX - SIGRTMIN)}};
     settings["lockOnStartup"] = true;
     start();
     ASSERT_EQ(exitStatusWithin(1.0), -1);
@@ -142,8 +145,10 @@ TEST_F(HeadlessExecutableTest, RefusesToStartWhereItCannotLockTheSession) {
         const char* says;
     };
     // Without DISPLAY a refused Wayland session shows no dialog.
-    const Variables desktop{{"TARNWICK_BACKEND", std::nullopt},     {"DISPLAY", std::nullopt},
-                            {"WAYLAND_DISPLAY", std::nullopt},      {"XDG_SESSION_TYPE", std::nullopt},
+    const Variables desktop{{"TARNWICK_BACKEND", std::nullopt},
+                            {"DISPLAY", std::nullopt},
+                            {"WAYLAND_DISPLAY", std::nullopt},
+                            {"XDG_SESSION_TYPE", std::nullopt},
                             {"TARNWICK_ALLOW_WAYLAND", std::nullopt}};
 #ifdef TARNWICK_TEST_DESKTOP_BACKEND
     const Case cases[] = {

@@ -294,8 +294,9 @@ TEST_F(LockingTest, MissingInputSourceRefusesTheLockAndLeavesTheSourceAlone) {
     EXPECT_EQ(alert.informativeText,
               "The input source in use when setting the password is not available anymore: "
               "com.apple.keylayout.German\n\nMake sure it is installed and selectable.");
-    EXPECT_TRUE(env.logged("The input source in use when setting the password is not available anymore: "
-                           "com.apple.keylayout.German"));
+    EXPECT_TRUE(
+        env.logged("The input source in use when setting the password is not available anymore: "
+                   "com.apple.keylayout.German"));
     expectAbandoned();
     EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US");
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0) << "the fade-out was undone";
@@ -387,8 +388,9 @@ TEST_F(LockingTest, CursorAndInterfaceModeFailuresAreLoggedAndIgnored) {
     app->unlockScreen();
     EXPECT_TRUE(env.logged("Error reenabling mouse cursor: 8"));
     EXPECT_TRUE(env.logged("Error releasing displays: 9"));
-    EXPECT_TRUE(env.logged("Error setting UI model to normal: headlessError-50; "
-                           "the headless interface mode refused the change (-50) (-50)"));
+    EXPECT_TRUE(
+        env.logged("Error setting UI model to normal: headlessError-50; "
+                   "the headless interface mode refused the change (-50) (-50)"));
     EXPECT_EQ(app->getLock_status(), 2);
     EXPECT_FALSE(app->lockWindow());
 }
@@ -469,8 +471,8 @@ class ExceptionsTest : public LockingTest {};
 
 TEST_F(ExceptionsTest, FrontmostExceptionByDisplayNameSkipsTheLock) {
     const std::string first = writeApplicationBundle("Mail", {{"CFBundleDisplayName", "Mail"}});
-    const std::string second = writeApplicationBundle("Keynote", {{"CFBundleDisplayName", "Keynote"},
-                                                                  {"CFBundleExecutable", "KeynoteX"}});
+    const std::string second =
+        writeApplicationBundle("Keynote", {{"CFBundleDisplayName", "Keynote"}, {"CFBundleExecutable", "KeynoteX"}});
     const std::string third = writeApplicationBundle("Safari", {{"CFBundleDisplayName", "Safari"}});
     set(kPrefExceptions, platform::Array{first, second, third});
     processes.bringToFront(processes.launch("Keynote"));

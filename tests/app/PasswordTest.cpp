@@ -73,8 +73,8 @@ TEST_F(PasswordTest, ThirdWrongPasswordPostsOnlyTheThreeWrongEvent) {
     enter("one");
     enter("two");
     enter("three");
-    EXPECT_EQ(eventNames(), (std::vector<std::string>{kWrongPasswordEvent, kWrongPasswordEvent,
-                                                      kThreeWrongPasswordEvent}));
+    EXPECT_EQ(eventNames(),
+              (std::vector<std::string>{kWrongPasswordEvent, kWrongPasswordEvent, kThreeWrongPasswordEvent}));
     EXPECT_EQ(events[2].userInfo.at("password"), platform::Value("three"));
 }
 
@@ -130,9 +130,9 @@ TEST_F(PasswordTest, TypingStopsAtTheLengthCap) {
 }
 
 TEST_F(PasswordTest, InputPausesThatAreNoDurationReadAsTheDefault) {
-    for (const platform::Value& pause : {platform::Value(-5), platform::Value(std::nan("")),
-                                         platform::Value(-std::numeric_limits<double>::infinity()),
-                                         platform::Value(std::numeric_limits<double>::infinity())}) {
+    for (const platform::Value& pause :
+         {platform::Value(-5), platform::Value(std::nan("")), platform::Value(-std::numeric_limits<double>::infinity()),
+          platform::Value(std::numeric_limits<double>::infinity())}) {
         set(kPrefInputPause, pause);
         press(platform::keycode::Escape, "\x1b");
         env.advance(30);
@@ -242,9 +242,8 @@ TEST_F(PasswordTest, EscapeDeleteAndKeysThatLeaveTheTextAlone) {
     EXPECT_EQ(fieldText(), "");
 
     type("z");
-    const std::uint16_t untouched[] = {48, 64, 71, 79, 80, 90, 96, 97, 98, 99, 100, 101, 103,
-                                       105, 106, 107, 109, 111, 113, 115, 116, 117, 118, 119, 120,
-                                       121, 122, 123, 124, 125, 126};
+    const std::uint16_t untouched[] = {48,  64,  71,  79,  80,  90,  96,  97,  98,  99,  100, 101, 103, 105, 106, 107,
+                                       109, 111, 113, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126};
     for (std::uint16_t code : untouched) press(code, "\xef\x9c\x80");
     EXPECT_EQ(fieldText(), "z");
     // Other codes type their characters, even function-key neighbours.

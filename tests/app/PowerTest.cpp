@@ -66,9 +66,9 @@ TEST_F(InactivityTest, LocksAfterTheConfiguredMinutes) {
 TEST_F(InactivityTest, EveryKindOfEventRestartsTheInterval) {
     set(kPrefAutoActivate, 1.0);
     launch();
-    for (auto type : {platform::Event::Type::KeyDown, platform::Event::Type::LeftMouseDown,
-                      platform::Event::Type::ScrollWheel, platform::Event::Type::FlagsChanged,
-                      platform::Event::Type::MouseMoved}) {
+    for (auto type :
+         {platform::Event::Type::KeyDown, platform::Event::Type::LeftMouseDown, platform::Event::Type::ScrollWheel,
+          platform::Event::Type::FlagsChanged, platform::Event::Type::MouseMoved}) {
         env.advance(50);
         deliverInput(type);
     }
@@ -96,8 +96,9 @@ TEST_F(InactivityTest, ExceptedApplicationSkipsTheLockOnlyWhileItIsInFront) {
     set(kPrefAutoActivate, 1.0);
     const std::string bundle = env.home() + "/Applications/Keynote.app";
     platform::FileManager::createDirectory(bundle + "/Contents", true);
-    platform::FileManager::writeAtomically(bundle + "/Contents/Info.plist",
-                                           platform::plist::serialize(platform::Dictionary{{"CFBundleExecutable", "Keynote"}}));
+    platform::FileManager::writeAtomically(
+        bundle + "/Contents/Info.plist",
+        platform::plist::serialize(platform::Dictionary{{"CFBundleExecutable", "Keynote"}}));
     set(kPrefExceptions, platform::Array{bundle});
     const auto keynote = processes.launch("Keynote");
     launch();
@@ -464,13 +465,12 @@ protected:
 TEST_F(RequestTest, RequestsFromAnotherThreadRunOnTheMainThreadInArrivalOrder) {
     std::vector<std::string> order;
     std::vector<bool> onMain;
-    platform::NotificationCenter::defaultCenter().addObserver(
-        &order, "", {}, [&](const platform::NotificationRef& n) {
-            if (n->name() == kScreenLockedEvent || n->name() == kScreenUnlockedEvent) {
-                order.push_back(n->name());
-                onMain.push_back(platform::RunLoop::main().isMainThread());
-            }
-        });
+    platform::NotificationCenter::defaultCenter().addObserver(&order, "", {}, [&](const platform::NotificationRef& n) {
+        if (n->name() == kScreenLockedEvent || n->name() == kScreenUnlockedEvent) {
+            order.push_back(n->name());
+            onMain.push_back(platform::RunLoop::main().isMainThread());
+        }
+    });
     // The monitor's thread hands both requests over and goes on at once.
     auto forwarded = std::async(std::launch::async, [this] {
         app->bluetoothNotification(std::make_shared<platform::Notification>(kLockRequest));

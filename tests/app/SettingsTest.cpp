@@ -20,9 +20,9 @@ TEST_F(SettingsTest, SliderCurveMatchesEverySampleValue) {
         std::int32_t minutes;
         std::int32_t bluetoothSeconds;
     };
-    const Sample samples[] = {{0.5f, 0, 30},     {1, 1, 60},        {25, 1, 60},       {50, 4, 240},
-                              {75, 10, 600},     {92, 15, 900},     {100, 18, 1080},   {150, 46, 2760},
-                              {200, 90, 5400},   {250, 151, 9060},  {270, 181, 10860}};
+    const Sample samples[] = {{0.5f, 0, 30},   {1, 1, 60},       {25, 1, 60},      {50, 4, 240},
+                              {75, 10, 600},   {92, 15, 900},    {100, 18, 1080},  {150, 46, 2760},
+                              {200, 90, 5400}, {250, 151, 9060}, {270, 181, 10860}};
     for (const Sample& s : samples) {
         set(kPrefAutoActivate, s.position);
         set(kPrefBluetoothTimeout, s.position);

@@ -11,9 +11,8 @@ class StartupTest : public AppTest {
 protected:
     std::size_t alertsTitled(const std::string& message) {
         const auto shown = env.alerts().shown();
-        return static_cast<std::size_t>(std::count_if(shown.begin(), shown.end(), [&](const platform::Alert& a) {
-            return a.messageText == message;
-        }));
+        return static_cast<std::size_t>(std::count_if(
+            shown.begin(), shown.end(), [&](const platform::Alert& a) { return a.messageText == message; }));
     }
     void expectStoppedAfterAlert() {
         EXPECT_TRUE(platform::Application::shared().isTerminated());

@@ -34,10 +34,9 @@ protected:
         Defaults::standard().setObject(true, kPrefLockViaBluetooth);
         start = env.clock().now();
         for (const char* name : {kLockRequest, kUnlockRequest}) {
-            NotificationCenter::defaultCenter().addObserver(
-                this, name, {}, [this](const platform::NotificationRef& n) {
-                    requests.push_back({env.clock().now() - start, n->name(), !n->object().isNull()});
-                });
+            NotificationCenter::defaultCenter().addObserver(this, name, {}, [this](const platform::NotificationRef& n) {
+                requests.push_back({env.clock().now() - start, n->name(), !n->object().isNull()});
+            });
         }
     }
 

@@ -39,10 +39,12 @@ TEST_F(HeadlessBluetoothTest, NameRequestCompletesOnTheMainRunLoopAndSetsTheName
     int status = -1;
     double at = 0;
     const double start = env.clock().now();
-    ASSERT_EQ(bluetooth.remoteNameRequest(device, this, [&](const BluetoothDeviceRef&, int s) {
-        status = s;
-        at = env.clock().now() - start;
-    }), 0);
+    ASSERT_EQ(bluetooth.remoteNameRequest(device, this,
+                                          [&](const BluetoothDeviceRef&, int s) {
+                                              status = s;
+                                              at = env.clock().now() - start;
+                                          }),
+              0);
     EXPECT_EQ(status, -1) << "never within the call";
     env.advance(5);
     EXPECT_EQ(status, 0);

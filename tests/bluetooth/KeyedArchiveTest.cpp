@@ -88,8 +88,10 @@ TEST(KeyedArchiveTest, CorruptOrForeignDataReadsAsNothing) {
         {"field reference out of range",
          archiveData(archiveWithObjects({Value(Dictionary{{"address", uid(40)}, {"$class", uid(2)}}), deviceClass()}))},
         {"address of the wrong kind",
-         archiveData(archiveWithObjects({Value(Dictionary{{"address", uid(3)}, {"$class", uid(2)}}), deviceClass(), Value(Data{1, 2, 3})}))},
-        {"device without address", archiveData(archiveWithObjects({Value(Dictionary{{"$class", uid(2)}}), deviceClass()}))},
+         archiveData(archiveWithObjects(
+             {Value(Dictionary{{"address", uid(3)}, {"$class", uid(2)}}), deviceClass(), Value(Data{1, 2, 3})}))},
+        {"device without address",
+         archiveData(archiveWithObjects({Value(Dictionary{{"$class", uid(2)}}), deviceClass()}))},
         {"root is a text", archiveData(archiveWithObjects({Value("Phone")}))},
         {"cycle",
          archiveData(archiveWithObjects({Value(Dictionary{{"address", uid(3)}, {"$class", uid(2)}}), deviceClass(),
@@ -184,7 +186,8 @@ TEST(KeyedArchiveTest, DeviceStoredInTheDefaultsReadsBackThroughTheAppPreference
     bluetooth_test::storeDevice(phone());
     const Value stored = preferences::copyAppValue("bluetoothDevice", "com.quillmere.Tarnwick");
     ASSERT_TRUE(stored.isData());
-    auto device = std::dynamic_pointer_cast<BluetoothDevice>(KeyedUnarchiver::unarchiveObjectWithData(stored.dataValue()));
+    auto device =
+        std::dynamic_pointer_cast<BluetoothDevice>(KeyedUnarchiver::unarchiveObjectWithData(stored.dataValue()));
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->getName(), "Phone");
 }

@@ -102,8 +102,9 @@ TEST_F(DBusScreenSaverTest, LockAsksAndGetActiveAndActiveChangedFollowTheAnnounc
     Program player(QStringLiteral("player"));
     ActiveChangedListener listener;
     for (const char* path : {"/org/freedesktop/ScreenSaver", "/ScreenSaver"})
-        ASSERT_TRUE(player.bus().connect(QString(), QString::fromLatin1(path), QStringLiteral("org.freedesktop.ScreenSaver"),
-                                         QStringLiteral("ActiveChanged"), &listener, SLOT(activeChanged(bool))));
+        ASSERT_TRUE(player.bus().connect(QString(), QString::fromLatin1(path),
+                                         QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("ActiveChanged"),
+                                         &listener, SLOT(activeChanged(bool))));
     const QString wellKnown = QString::fromLatin1(DesktopLockRequests::kServiceName);
     EXPECT_EQ(player.bus().interface()->serviceOwner(wellKnown).value(), QDBusConnection::sessionBus().baseService());
 
@@ -150,7 +151,9 @@ TEST_F(DBusScreenSaverTest, InhibitionsBelongToTheirCallerAndEndWhenItLeavesTheB
     } refusals[] = {
         {"another caller's cookie", {cookie}, "UnInhibit", "org.freedesktop.DBus.Error.AccessDenied"},
         {"an unknown cookie", {cookie + 1000}, "UnInhibit", "org.freedesktop.DBus.Error.InvalidArgs"},
-        {"a 1 MB application name", {QString(1 << 20, QLatin1Char('a')), QStringLiteral("r")}, "Inhibit",
+        {"a 1 MB application name",
+         {QString(1 << 20, QLatin1Char('a')), QStringLiteral("r")},
+         "Inhibit",
          "org.freedesktop.DBus.Error.InvalidArgs"},
     };
     for (const auto& r : refusals) {
@@ -160,7 +163,8 @@ TEST_F(DBusScreenSaverTest, InhibitionsBelongToTheirCallerAndEndWhenItLeavesTheB
     EXPECT_EQ(service->inhibitingApplication(), "mpv");
 
     player.leave();
-    EXPECT_TRUE(processEventsUntil([&] { return !service->inhibitingApplication(); }, 3000)) << "the player left the bus";
+    EXPECT_TRUE(processEventsUntil([&] { return !service->inhibitingApplication(); }, 3000))
+        << "the player left the bus";
     EXPECT_EQ(ended, 1);
 }
 

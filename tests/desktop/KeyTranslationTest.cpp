@@ -15,13 +15,12 @@ namespace {
 
 // The keys the lock screen gives a meaning to, with the X symbol of the key.
 const std::vector<std::pair<std::uint16_t, KeySym>> kLockScreenKeys = {
-    {36, XK_Return}, {76, XK_KP_Enter}, {51, XK_BackSpace}, {53, XK_Escape}, {48, XK_Tab},
-    {71, XK_Num_Lock}, {123, XK_Left},  {124, XK_Right},    {125, XK_Down},  {126, XK_Up},
-    {115, XK_Home},  {116, XK_Prior},   {117, XK_Delete},   {119, XK_End},   {121, XK_Next},
-    {122, XK_F1},    {120, XK_F2},      {99, XK_F3},        {118, XK_F4},    {96, XK_F5},
-    {97, XK_F6},     {98, XK_F7},       {100, XK_F8},       {101, XK_F9},    {109, XK_F10},
-    {103, XK_F11},   {111, XK_F12},     {105, XK_F13},      {107, XK_F14},   {113, XK_F15},
-    {106, XK_F16},   {64, XK_F17},      {79, XK_F18},       {80, XK_F19},    {90, XK_F20},
+    {36, XK_Return},  {76, XK_KP_Enter}, {51, XK_BackSpace}, {53, XK_Escape}, {48, XK_Tab},   {71, XK_Num_Lock},
+    {123, XK_Left},   {124, XK_Right},   {125, XK_Down},     {126, XK_Up},    {115, XK_Home}, {116, XK_Prior},
+    {117, XK_Delete}, {119, XK_End},     {121, XK_Next},     {122, XK_F1},    {120, XK_F2},   {99, XK_F3},
+    {118, XK_F4},     {96, XK_F5},       {97, XK_F6},        {98, XK_F7},     {100, XK_F8},   {101, XK_F9},
+    {109, XK_F10},    {103, XK_F11},     {111, XK_F12},      {105, XK_F13},   {107, XK_F14},  {113, XK_F15},
+    {106, XK_F16},    {64, XK_F17},      {79, XK_F18},       {80, XK_F19},    {90, XK_F20},
 };
 
 }  // namespace

@@ -152,8 +152,8 @@ protected:
     }
     static std::string xmlPlist(const std::string& passwordEntry, const std::string& key = "password") {
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-               "\t<key>lockOnStartup</key>\n\t<true/>\n\t<key>" + key + "</key>\n\t" +
-               passwordEntry + "\n</dict>\n</plist>\n";
+               "\t<key>lockOnStartup</key>\n\t<true/>\n\t<key>" +
+               key + "</key>\n\t" + passwordEntry + "\n</dict>\n</plist>\n";
     }
     static std::string binaryPlist(const std::string& password) {
         plist_t root = plist_new_dict();
@@ -187,18 +187,23 @@ TEST_F(PasswordDigestTest, OnlyA32DigitHexStringIsADigest) {
         {"not hexadecimal", xmlPlist("<string>900150983cd24fb0d6963f7d28e17f7g</string>"), false},
         {"an empty string", xmlPlist("<string></string>"), false},
         {"no password entry", xmlPlist("<string>" + digest + "</string>", "passwords"), false},
-        {"an array at the top", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>" + digest +
-                                    "</string></array></plist>", false},
+        {"an array at the top",
+         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>" + digest + "</string></array></plist>", false},
         {"no property list at all", "password = " + digest + "\n", false},
         {"an empty file", "", false},
-        {"nested past what the parser can take", xmlPlist("<string>" + digest + "</string><key>padding</key>" + [] {
-             std::string deep;
-             for (int i = 0; i < 65000; ++i) deep += "<array>";
-             for (int i = 0; i < 65000; ++i) deep += "</array>";
-             return deep;
-         }()), false},
-        {"a file over 1 MiB", xmlPlist("<string>" + digest + "</string>\n<key>padding</key><string>" +
-                                       std::string(1 << 20, 'x') + "</string>"), false},
+        {"nested past what the parser can take",
+         xmlPlist("<string>" + digest + "</string><key>padding</key>" +
+                  [] {
+                      std::string deep;
+                      for (int i = 0; i < 65000; ++i) deep += "<array>";
+                      for (int i = 0; i < 65000; ++i) deep += "</array>";
+                      return deep;
+                  }()),
+         false},
+        {"a file over 1 MiB",
+         xmlPlist("<string>" + digest + "</string>\n<key>padding</key><string>" + std::string(1 << 20, 'x') +
+                  "</string>"),
+         false},
     };
     for (const auto& c : cases) {
         const std::optional<std::string> read = readPasswordDigest(file("prefs.plist", c.contents));

@@ -175,8 +175,9 @@ TEST_F(X11DisplaysTest, CoversComeBackOnTopAfterTheStackIsCirculated) {
     OtherClient other;
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
-    const ::Window underneath = XCreateWindow(other.dpy, DefaultRootWindow(other.dpy), 0, 0, 300, 200, 0,
-                                              CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+    const ::Window underneath =
+        XCreateWindow(other.dpy, DefaultRootWindow(other.dpy), 0, 0, 300, 200, 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect, &attributes);
     XMapRaised(other.dpy, underneath);
     XSync(other.dpy, False);
     ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);

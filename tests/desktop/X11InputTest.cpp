@@ -80,7 +80,9 @@ protected:
         }
         return done();
     }
-    void settle() { pumpUntil([] { return false; }, 150); }
+    void settle() {
+        pumpUntil([] { return false; }, 150);
+    }
 
     Display* typist = nullptr;
 };
@@ -114,8 +116,8 @@ TEST_F(X11InputTest, AHotKeyHeldByAnotherApplicationCannotBeRegistered) {
     XGrabKey(typist, l, ControlMask | Mod1Mask, DefaultRootWindow(typist), False, GrabModeAsync, GrabModeAsync);
     XSync(typist, False);
     X11HotKeyCenter center(*session);
-    auto hotKey = std::make_shared<platform::HotKey>("lock", platform::KeyCombo{37, 0x1000 | 0x0800},
-                                                     [](platform::HotKey&) {});
+    auto hotKey =
+        std::make_shared<platform::HotKey>("lock", platform::KeyCombo{37, 0x1000 | 0x0800}, [](platform::HotKey&) {});
     EXPECT_FALSE(center.registerHotKey(hotKey));
     XUngrabKey(typist, l, ControlMask | Mod1Mask, DefaultRootWindow(typist));
     XSync(typist, False);
@@ -220,10 +222,10 @@ TEST_F(X11InputTest, TheFrontmostApplicationOwnsTheActiveWindow) {
     // A window that names its process.
     const ::Window named = XCreateSimpleWindow(dpy, root, 0, 0, 10, 10, 0, 0, 0);
     const unsigned long pid = 1;  // init: any process other than this one
-    XChangeProperty(dpy, named, pidAtom, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
-    XChangeProperty(dpy, root, active, XA_WINDOW, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&named), 1);
+    XChangeProperty(dpy, named, pidAtom, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&pid),
+                    1);
+    XChangeProperty(dpy, root, active, XA_WINDOW, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&named),
+                    1);
     XSync(dpy, False);
     ASSERT_EQ(processes.frontProcess(psn), 0);
     EXPECT_EQ(psn.lowLongOfPSN, 1u);

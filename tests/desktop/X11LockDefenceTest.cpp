@@ -38,8 +38,8 @@ protected:
         // as the lock window does.
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
-        shield = XCreateWindow(dpy, session->root(), 100, 100, 200, 100, 0, CopyFromParent, InputOutput,
-                               CopyFromParent, CWOverrideRedirect, &attributes);
+        shield = XCreateWindow(dpy, session->root(), 100, 100, 200, 100, 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWOverrideRedirect, &attributes);
         XMapRaised(dpy, shield);
         for (const Monitor& monitor : displays->monitors()) ASSERT_EQ(displays->capture(monitor.id, 0), 0);
         displays->addShieldWindow(shield, [this] { shieldLost = true; });
@@ -68,8 +68,10 @@ protected:
             const auto lowestOurs =
                 std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
             for (auto it = lowestOurs; it != order.end(); ++it) {
-                if (ours.count(*it)) atTheTop.insert(*it);
-                else if (other.viewable(*it)) return ::testing::AssertionFailure() << "a window shows above";
+                if (ours.count(*it))
+                    atTheTop.insert(*it);
+                else if (other.viewable(*it))
+                    return ::testing::AssertionFailure() << "a window shows above";
             }
         }
         for (::Window w : ours) {
@@ -120,7 +122,8 @@ TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
          [](OtherClient& other, const auto& lock, ::Window intruder) {
              for (::Window w : lock) XReparentWindow(other.dpy, w, intruder, 0, 0);
          }},
-        {"raise another window", [](OtherClient& other, const auto&, ::Window intruder) { XRaiseWindow(other.dpy, intruder); }},
+        {"raise another window",
+         [](OtherClient& other, const auto&, ::Window intruder) { XRaiseWindow(other.dpy, intruder); }},
         {"stack another window right above a cover",
          [](OtherClient& other, const auto& lock, ::Window intruder) {
              XWindowChanges changes{};
@@ -129,9 +132,13 @@ TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
              XConfigureWindow(other.dpy, intruder, CWSibling | CWStackMode, &changes);
          }},
         {"circulate the root's children down",
-         [](OtherClient& other, const auto&, ::Window) { XCirculateSubwindowsDown(other.dpy, DefaultRootWindow(other.dpy)); }},
+         [](OtherClient& other, const auto&, ::Window) {
+             XCirculateSubwindowsDown(other.dpy, DefaultRootWindow(other.dpy));
+         }},
         {"circulate the root's children up",
-         [](OtherClient& other, const auto&, ::Window) { XCirculateSubwindowsUp(other.dpy, DefaultRootWindow(other.dpy)); }},
+         [](OtherClient& other, const auto&, ::Window) {
+             XCirculateSubwindowsUp(other.dpy, DefaultRootWindow(other.dpy));
+         }},
     };
     OtherClient other;
     const ::Window intruder = other.mapOverrideRedirectWindow();

@@ -2,7 +2,6 @@
 
 #include "platform/desktop/XkbInputSources.h"
 
-
 using platform::desktop::XkbInputSources;
 
 TEST(XkbIdentifiers, OnePerGroupWithVariantsWhereGiven) {

@@ -113,8 +113,8 @@ TEST_F(EventChainTest, PhotosReachTheLogEntriesAndTheScript) {
     const double width = log->window().frame().width;
     EXPECT_EQ(log->window().frame(), (platform::Rect{(1440 - width) / 2, 540 - 30, width, 42 * 3 + 60}));
 
-    auto& thumbnail = static_cast<ImageView_MouseOver&>(
-        *log->collectionView().itemAtIndex(1)->viewWithIdentifier("image"));
+    auto& thumbnail =
+        static_cast<ImageView_MouseOver&>(*log->collectionView().itemAtIndex(1)->viewWithIdentifier("image"));
     thumbnail.mouseDown(platform::Event::ofType(platform::Event::Type::LeftMouseDown));
     const std::string cached = env.home() + "/.cache/com.quillmere.Tarnwick/20120131235959123.tiff";
     EXPECT_EQ(workspace.openedFiles(), std::vector<std::string>{cached});

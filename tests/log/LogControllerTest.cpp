@@ -38,7 +38,8 @@ protected:
         platform::Displays::install(&displays);
         platform::Workspace::install(&workspace);
         auto& defaults = Defaults::standard();
-        for (const char* stem : {"screenLocked", "screenUnlocked", "wrongPassword", "threeWrongPassword", "passwordTimeout"}) {
+        for (const char* stem :
+             {"screenLocked", "screenUnlocked", "wrongPassword", "threeWrongPassword", "passwordTimeout"}) {
             defaults.setObject(true, std::string(stem) + ".log");
             defaults.setObject(false, std::string(stem) + ".log.photo");
         }
@@ -84,10 +85,8 @@ TEST_F(LogControllerTest, EachEventGetsItsMessageAndTemplateIcon) {
 
     ASSERT_EQ(log->logEntryCount(), 5u);
     const std::vector<std::pair<std::string, std::string>> expected{
-        {"Screen locked", "NSLockLockedTemplate"},
-        {"Invalid password entered: ******", "hand 18x18"},
-        {"Invalid password entered: ******", "hand 18x18"},
-        {"Password was not entered in time", "clock"},
+        {"Screen locked", "NSLockLockedTemplate"},          {"Invalid password entered: ******", "hand 18x18"},
+        {"Invalid password entered: ******", "hand 18x18"}, {"Password was not entered in time", "clock"},
         {"Screen unlocked", "NSLockUnlockedTemplate"},
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -60,7 +60,8 @@ protected:
         photos = env.home() + "/photos";
         platform::FileManager::createDirectory(photos);
         auto& defaults = Defaults::standard();
-        for (const char* stem : {"screenLocked", "screenUnlocked", "wrongPassword", "threeWrongPassword", "passwordTimeout"}) {
+        for (const char* stem :
+             {"screenLocked", "screenUnlocked", "wrongPassword", "threeWrongPassword", "passwordTimeout"}) {
             defaults.setObject(false, std::string(stem) + ".script");
             defaults.setObject(false, std::string(stem) + ".script.photo");
             defaults.setObject(false, std::string(stem) + ".log");

@@ -20,11 +20,11 @@ protected:
         camera->setFrameSize(32, 24);
         set(kPrefVideoCaptureDevice, kCameraID);
         set(kPrefSaveImagesImmediately, true);
-        platform::NotificationCenter::defaultCenter().addObserver(
-            &photos, kPhotoReadyNotification, {}, [this](const platform::NotificationRef& n) {
-                std::lock_guard<std::mutex> guard(photosLock);
-                photos.push_back(n);
-            });
+        platform::NotificationCenter::defaultCenter().addObserver(&photos, kPhotoReadyNotification, {},
+                                                                  [this](const platform::NotificationRef& n) {
+                                                                      std::lock_guard<std::mutex> guard(photosLock);
+                                                                      photos.push_back(n);
+                                                                  });
         launch();
     }
     void TearDown() override {

@@ -41,11 +41,11 @@ public:
 class PhotoConsumer {
 public:
     PhotoConsumer() {
-        platform::NotificationCenter::defaultCenter().addObserver(
-            this, kPhotoReadyNotification, platform::Value(), [this](const platform::NotificationRef& n) {
-                std::lock_guard<std::mutex> guard(lock_);
-                received_.push_back(n);
-            });
+        platform::NotificationCenter::defaultCenter().addObserver(this, kPhotoReadyNotification, platform::Value(),
+                                                                  [this](const platform::NotificationRef& n) {
+                                                                      std::lock_guard<std::mutex> guard(lock_);
+                                                                      received_.push_back(n);
+                                                                  });
     }
     ~PhotoConsumer() { platform::NotificationCenter::defaultCenter().removeObserver(this); }
 

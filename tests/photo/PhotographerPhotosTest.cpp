@@ -62,7 +62,8 @@ TEST_F(PhotographerQueue, EventsWhileAsleepAreIgnored) {
     delegate.asleep = true;
     postEvent();
     EXPECT_EQ(photographer->queuedPhotoCount(), 0u);
-    EXPECT_TRUE(env.logged("PhotoHandler ignored event com.quillmere.Tarnwick.wrongPasswordEvent due to computer sleep"));
+    EXPECT_TRUE(
+        env.logged("PhotoHandler ignored event com.quillmere.Tarnwick.wrongPasswordEvent due to computer sleep"));
     delegate.asleep = false;
     postEvent();
     EXPECT_EQ(photographer->queuedPhotoCount(), 1u);

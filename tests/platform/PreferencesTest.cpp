@@ -48,8 +48,8 @@ protected:
         platform::FileManager::createDirectory(paths::preferencesDirectory());
         const auto bytes = platform::plist::serialize(Value(values));
         const std::string staged = domainFile() + ".staged";
-        std::ofstream(staged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(staged, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         platform::Task move("/bin/mv", {staged, domainFile()});
         ASSERT_TRUE(move.launch());
         ASSERT_EQ(move.waitUntilExit(), 0);

@@ -28,9 +28,18 @@ TEST_F(RunLoopTest, TimersFireInTimeOrderUnderTheManualClock) {
     std::vector<int> order;
     std::vector<double> times;
     const double start = clock.now();
-    loop.scheduleTimer(30, false, [&](Timer&) { order.push_back(3); times.push_back(clock.now() - start); });
-    loop.scheduleTimer(10, false, [&](Timer&) { order.push_back(1); times.push_back(clock.now() - start); });
-    loop.scheduleTimer(20, false, [&](Timer&) { order.push_back(2); times.push_back(clock.now() - start); });
+    loop.scheduleTimer(30, false, [&](Timer&) {
+        order.push_back(3);
+        times.push_back(clock.now() - start);
+    });
+    loop.scheduleTimer(10, false, [&](Timer&) {
+        order.push_back(1);
+        times.push_back(clock.now() - start);
+    });
+    loop.scheduleTimer(20, false, [&](Timer&) {
+        order.push_back(2);
+        times.push_back(clock.now() - start);
+    });
     loop.runFor(66);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(times, (std::vector<double>{10, 20, 30}));

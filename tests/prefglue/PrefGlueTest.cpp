@@ -88,14 +88,14 @@ TEST_F(PreferenceReaders, ObjectReaderUnarchivesTheStoredDataOrElseTheDefault) {
     ASSERT_FALSE(archived.empty());
     store("bluetoothDevice", Value(archived));
 
-    auto read = std::dynamic_pointer_cast<platform::BluetoothDevice>(
-        PreferencesObjectValue("bluetoothDevice", nullptr, kApp));
+    auto read =
+        std::dynamic_pointer_cast<platform::BluetoothDevice>(PreferencesObjectValue("bluetoothDevice", nullptr, kApp));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->getAddressString(), "00:1A:7D:DA:71:13");
     EXPECT_EQ(read->getName(), "Phone");
 
-    auto fallback = std::dynamic_pointer_cast<platform::BluetoothDevice>(
-        PreferencesObjectValue("missing", &archived, kApp));
+    auto fallback =
+        std::dynamic_pointer_cast<platform::BluetoothDevice>(PreferencesObjectValue("missing", &archived, kApp));
     ASSERT_TRUE(fallback);
     EXPECT_EQ(fallback->getAddressString(), "00:1A:7D:DA:71:13");
 

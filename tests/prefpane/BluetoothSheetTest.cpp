@@ -18,15 +18,16 @@ const char* const kTablet = "00:1A:7D:DA:71:30";
 
 TEST(BluetoothTimeoutTextTest, TheSliderIsWordedFromImmediatelyToHours) {
     const std::vector<std::pair<double, std::string>> cases = {
-        {0.4, "immediately"},      {0.7, "after \u00bd minute"},    {5, "after 1 minute"},
-        {50, "after 4 minutes"},   {100, "after 18 minutes"},        {200, "after 1 hour 30 mins"},
+        {0.4, "immediately"},           {0.7, "after \u00bd minute"},   {5, "after 1 minute"},
+        {50, "after 4 minutes"},        {100, "after 18 minutes"},      {200, "after 1 hour 30 mins"},
         {250, "after 2 hours 31 mins"}, {260, "after 2 hours 45 mins"}, {169, "after 1 hour 1 min"},
         {226.5, "after 2 hours"},
     };
     BluetoothDevicePanelController sheet;
     const auto panel = loadBluetoothPanelInterface(sheet);
     auto slider = std::dynamic_pointer_cast<platform::Slider>(panel->contentView()->viewWithIdentifier("timeToLock"));
-    auto label = std::dynamic_pointer_cast<platform::TextField>(panel->contentView()->viewWithIdentifier("timeToLockLabel"));
+    auto label =
+        std::dynamic_pointer_cast<platform::TextField>(panel->contentView()->viewWithIdentifier("timeToLockLabel"));
     ASSERT_TRUE(slider && label);
     for (const auto& [value, text] : cases) {
         slider->userMoved(value);
@@ -139,8 +140,7 @@ TEST_F(BluetoothSheetTest, OkStoresTheChoiceAndThePaneShowsItWithTheTimeout) {
     EXPECT_EQ(stored(kPrefBluetoothTimeout), platform::Value(50.0f));
     EXPECT_EQ(stored(kPrefBluetoothUnlockOnly), platform::Value(false));
     EXPECT_EQ(stored(kPrefLockViaBluetooth), platform::Value(true));
-    const auto device =
-        platform::KeyedUnarchiver::unarchiveObjectWithData(stored(kPrefBluetoothDevice).dataValue());
+    const auto device = platform::KeyedUnarchiver::unarchiveObjectWithData(stored(kPrefBluetoothDevice).dataValue());
     ASSERT_NE(std::dynamic_pointer_cast<platform::BluetoothDevice>(device), nullptr);
     EXPECT_EQ(std::dynamic_pointer_cast<platform::BluetoothDevice>(device)->getAddressString(), kWatch);
     EXPECT_GT(changeCount(), changesBefore);

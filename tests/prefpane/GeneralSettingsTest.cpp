@@ -120,9 +120,8 @@ float positionShowing(int minutes, double f) {
 TEST(SliderLabelsTest, InactivityIsWordedInMinutesThenHoursAndMinutes) {
     const double f = std::log10(10800.0) / std::log10(54.0);
     const std::vector<std::pair<int, std::string>> wording = {
-        {1, "1 minute"},   {2, "2 minutes"},          {59, "59 minutes"},        {60, "1 hour"},
-        {61, "1 hour 1 min"}, {90, "1 hour 30 mins"}, {120, "2 hours"},          {180, "3 hours"},
-        {182, "3 hours 2 mins"},
+        {1, "1 minute"},        {2, "2 minutes"}, {59, "59 minutes"}, {60, "1 hour"},          {61, "1 hour 1 min"},
+        {90, "1 hour 30 mins"}, {120, "2 hours"}, {180, "3 hours"},   {182, "3 hours 2 mins"},
     };
     for (const auto& [minutes, label] : wording) {
         const float position = positionShowing(minutes, f);
@@ -182,7 +181,8 @@ TEST_F(GeneralSettingsTest, ARecordedHotKeyIsStoredInTheCarbonEncodingAndShownAg
     recorder->beginRecording();
     recorder->recordKey(37, platform::Event::Control | platform::Event::Shift);  // Ctrl+Shift+L
     expectAnnounced(kPrefLockScreenHotKeyCode, 37);
-    EXPECT_EQ(stored(kPrefLockScreenHotKeyModifiers), platform::Value(platform::carbon::controlKey | platform::carbon::shiftKey));
+    EXPECT_EQ(stored(kPrefLockScreenHotKeyModifiers),
+              platform::Value(platform::carbon::controlKey | platform::carbon::shiftKey));
     env.advance(0);
     EXPECT_TRUE(hotKeys.press({37, platform::carbon::controlKey | platform::carbon::shiftKey}))
         << "the application took the new hot key";
@@ -206,7 +206,8 @@ TEST_F(GeneralSettingsTest, TheShowLogRecorderWritesItsOwnKeys) {
     recorder->beginRecording();
     recorder->recordKey(1, platform::Event::Command | platform::Event::Option);
     expectAnnounced(kPrefShowLogHotKeyCode, 1);
-    EXPECT_EQ(stored(kPrefShowLogHotKeyModifiers), platform::Value(platform::carbon::cmdKey | platform::carbon::optionKey));
+    EXPECT_EQ(stored(kPrefShowLogHotKeyModifiers),
+              platform::Value(platform::carbon::cmdKey | platform::carbon::optionKey));
     EXPECT_TRUE(stored(kPrefLockScreenHotKeyCode).isNull());
 }
 

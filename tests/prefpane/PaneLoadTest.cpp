@@ -16,9 +16,15 @@ protected:
         return item ? item->tag() : -1;
     }
     void expectFallbacks() {
-        expectCheckBoxes({{"showInDock", 1}, {"showInMenu", 1}, {"showLogOnUnlock", 1},
-                          {"showLogOnUnlockAfterFailedUnlock", 1}, {"fadingEnabled", 1}, {"whiteScreenDelay", 1},
-                          {"lockOnSleepComputer", 1}, {"ignoreFirstKey", 0}, {"lockOnStartup", 0},
+        expectCheckBoxes({{"showInDock", 1},
+                          {"showInMenu", 1},
+                          {"showLogOnUnlock", 1},
+                          {"showLogOnUnlockAfterFailedUnlock", 1},
+                          {"fadingEnabled", 1},
+                          {"whiteScreenDelay", 1},
+                          {"lockOnSleepComputer", 1},
+                          {"ignoreFirstKey", 0},
+                          {"lockOnStartup", 0},
                           {"lockViaBluetooth", 0}});
         EXPECT_FLOAT_EQ(control<platform::Slider>("autoActivate")->floatValue(), 92.0f);
         EXPECT_EQ(text("autoActivateLabel"), "15 minutes");

@@ -62,7 +62,8 @@ protected:
     void installApplication() {
         const std::string macos = paneBundlePath() + "/Tarnwick.app/Contents/MacOS";
         platform::FileManager::createDirectory(macos, true);
-        platform::FileManager::writeAtomically(macos + "/Tarnwick", platform::Data{'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}, 0755);
+        platform::FileManager::writeAtomically(macos + "/Tarnwick",
+                                               platform::Data{'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'}, 0755);
     }
 
     static void removeStored(const std::string& key) { platform::Defaults::standard().removeObject(key); }

@@ -21,7 +21,8 @@ protected:
         oldField = field("oldPassword");
         newField = field("newPassword");
         repeatField = field("newPasswordRepeat");
-        change = std::dynamic_pointer_cast<platform::Button>(sheet->contentView()->viewWithIdentifier("changePassword"));
+        change =
+            std::dynamic_pointer_cast<platform::Button>(sheet->contentView()->viewWithIdentifier("changePassword"));
     }
     void fill(const std::string& old, const std::string& typed, const std::string& repeated) {
         oldField->userEdited(old);

@@ -25,8 +25,10 @@ protected:
 };
 
 TEST_F(LogFacility, WithoutAStoredLevelOnlyLevelsUpToFourAreWrittenWithPrefix) {
-    QMLog(3, "failure %d", 42); const int line3 = __LINE__;
-    QMLog(4, "warning"); const int line4 = __LINE__;
+    QMLog(3, "failure %d", 42);
+    const int line3 = __LINE__;
+    QMLog(4, "warning");
+    const int line4 = __LINE__;
     QMLog(5, "notice");
     QMLog(7, "trace");
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line3) + "failure 42", prefix(line4) + "warning"}));
@@ -35,7 +37,8 @@ TEST_F(LogFacility, WithoutAStoredLevelOnlyLevelsUpToFourAreWrittenWithPrefix) {
 
 TEST_F(LogFacility, LevelSixPrefixesFailuresWritesNoticesBareAndDropsTracing) {
     storeLevel(6);
-    QMLog(3, "failed"); const int line = __LINE__;
+    QMLog(3, "failed");
+    const int line = __LINE__;
     QMLog(5, "five");
     QMLog(6, "notice");
     QMLog(7, "trace");
@@ -46,7 +49,8 @@ TEST_F(LogFacility, LevelSevenWritesEveryCallPrefixed) {
     storeLevel(7);
     int lines[8];
     for (int level = 0; level <= 7; ++level) {
-        QMLog(level, "level %d", level); lines[level] = __LINE__;
+        QMLog(level, "level %d", level);
+        lines[level] = __LINE__;
     }
     const auto written = env.logLines();
     ASSERT_EQ(written.size(), 8u);
@@ -56,7 +60,8 @@ TEST_F(LogFacility, LevelSevenWritesEveryCallPrefixed) {
 
 TEST_F(LogFacility, LevelZeroWritesOnlyEmergencies) {
     storeLevel(0);
-    QMLog(0, "emergency"); const int line = __LINE__;
+    QMLog(0, "emergency");
+    const int line = __LINE__;
     for (int level = 1; level <= 7; ++level) QMLog(level, "dropped");
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "emergency"}));
 }
@@ -70,7 +75,8 @@ TEST_F(LogFacility, StoredMinusOneWritesNothingAndIsReadAgainOnEveryCall) {
 
     // Still unsettled, so the next call sees the new value.
     storeLevel(3);
-    QMLog(3, "now"); const int line = __LINE__;
+    QMLog(3, "now");
+    const int line = __LINE__;
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "now"}));
     EXPECT_EQ(qmasl::currentLevel(), 3);
 }
@@ -91,7 +97,8 @@ TEST_F(LogFacility, StoredLevelCountsByItsLowSixteenBits) {
 }
 
 TEST_F(LogFacility, PercentSignsInArgumentsAreWrittenAsTheyStand) {
-    QMLog(3, "%@ then %s then %d%%", "100%d %@", std::string("%s%n"), 7); const int line = __LINE__;
+    QMLog(3, "%@ then %s then %d%%", "100%d %@", std::string("%s%n"), 7);
+    const int line = __LINE__;
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "100%d %@ then %s%n then 7%"}));
 }
 
@@ -100,14 +107,14 @@ TEST_F(LogFacility, BackgroundThreadsCarryTheirOwnNumber) {
     int line = 0;
     platform::Thread worker([&](platform::Thread&) {
         backgroundNumber = platform::Thread::currentNumber();
-        QMLog(3, "from the worker"); line = __LINE__;
+        QMLog(3, "from the worker");
+        line = __LINE__;
     });
     worker.start();
     worker.join();
     EXPECT_NE(backgroundNumber, platform::Thread::currentNumber());
-    EXPECT_EQ(env.logLines(),
-              (std::vector<std::string>{std::to_string(backgroundNumber) + ":LogTest.cpp:" + std::to_string(line) +
-                                        " from the worker"}));
+    EXPECT_EQ(env.logLines(), (std::vector<std::string>{std::to_string(backgroundNumber) +
+                                                        ":LogTest.cpp:" + std::to_string(line) + " from the worker"}));
 }
 
 // Every stored level (none, then 0 to 7) against every call level: written
@@ -122,7 +129,8 @@ TEST_F(LogFacility, EveryLevelAgainstEveryThreshold) {
             else
                 platform::Defaults::standard().removeObject("logLevel");
             env.clearLog();
-            QMLog(level, "message"); const int line = __LINE__;
+            QMLog(level, "message");
+            const int line = __LINE__;
             const int effective = stored >= 0 ? stored : 4;
             std::vector<std::string> expected;
             if (effective >= level)
@@ -148,7 +156,7 @@ TEST_F(LogFacility, ThePlainFunctionTakesCArgumentsLikeTheTemplate) {
                 static_cast<unsigned long>(3), "100%d", '!');
     _qm_asl_log("/src/Caller.m", 13, 7, "dropped %@", "text");
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{std::to_string(platform::Thread::currentNumber()) +
-                                                         ":Caller.m:12 pane has 50% of    7 in 2.2 s, 3 left, 100%d!"}));
+                                                        ":Caller.m:12 pane has 50% of    7 in 2.2 s, 3 left, 100%d!"}));
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ std::string md5InRuns(const std::string& bytes, const std::vector<int>& runs) {
     md5_init(&state);
     std::size_t offset = 0;
     for (std::size_t r = 0; offset < bytes.size(); ++r) {
-        const std::size_t run = std::min<std::size_t>(static_cast<std::size_t>(runs[r % runs.size()]), bytes.size() - offset);
+        const std::size_t run =
+            std::min<std::size_t>(static_cast<std::size_t>(runs[r % runs.size()]), bytes.size() - offset);
         md5_append(&state, reinterpret_cast<const md5_byte_t*>(bytes.data() + offset), static_cast<std::int32_t>(run));
         offset += run;
     }

@@ -116,7 +116,8 @@ int runCommand(const std::vector<std::string>& program, const WaitedSignals& wai
     for (;;) {
         const pid_t ended = waitpid(child, &childStatus, WNOHANG);
         if (ended == child) break;
-        if (ended < 0 && errno != EINTR) return fail(ExitStatus::CannotRun, "lost the command: " + std::string(std::strerror(errno)));
+        if (ended < 0 && errno != EINTR)
+            return fail(ExitStatus::CannotRun, "lost the command: " + std::string(std::strerror(errno)));
         const int signal = sigwaitinfo(&handled, nullptr);
         if (signal == SIGTERM || signal == SIGHUP) kill(child, signal);
     }
@@ -133,8 +134,8 @@ std::string baseName(const std::string& path) {
 int inhibit(RunningTarnwick& tarnwick, const ControlCommand& command, const WaitedSignals& waited) {
     const std::string application = baseName(command.program.front());
     const std::string reason = command.reason.empty() ? "tarnwick-ctl inhibit: " + application : command.reason;
-    const auto reply = tarnwick.call(QStringLiteral("Inhibit"),
-                                     {QString::fromStdString(application), QString::fromStdString(reason)});
+    const auto reply =
+        tarnwick.call(QStringLiteral("Inhibit"), {QString::fromStdString(application), QString::fromStdString(reason)});
     if (std::holds_alternative<int>(reply)) return std::get<int>(reply);
     const QVariantList arguments = std::get<QDBusMessage>(reply).arguments();
     if (arguments.isEmpty()) return fail(ExitStatus::BusFailure, "Inhibit gave no cookie");

@@ -51,8 +51,13 @@ void Guard::startAgainAfterLostConnection() {
     if (watch_ == Watch::Unlocked) _exit(0);
     const char* state = watch_ == Watch::TakenOver ? "taken-over" : "locked";
     const std::string channel = std::to_string(channel_);
-    std::vector<const char*> arguments = {options_.self.c_str(), "--display", options_.display.c_str(),
-                                          "--application", options_.application.c_str(), "--resume", state};
+    std::vector<const char*> arguments = {options_.self.c_str(),
+                                          "--display",
+                                          options_.display.c_str(),
+                                          "--application",
+                                          options_.application.c_str(),
+                                          "--resume",
+                                          state};
     if (channel_ >= 0) arguments.insert(arguments.end(), {"--channel", channel.c_str()});
     arguments.push_back(nullptr);
     ::execv(options_.self.c_str(), const_cast<char* const*>(arguments.data()));
@@ -201,12 +206,15 @@ void Guard::handleEvents() {
         XEvent event;
         XNextEvent(dpy, &event);
         if (XFilterEvent(&event, None)) continue;
-        if (watch_ == Watch::TakenOver && event.type == KeyPress) onKey(event.xkey);
+        if (watch_ == Watch::TakenOver && event.type == KeyPress)
+            onKey(event.xkey);
         else if (watch_ == Watch::TakenOver && event.type == Expose && event.xexpose.count == 0 &&
                  event.xexpose.window == shield_->mainCover())
             drawPrompt();
-        else if (watch_ == Watch::Stalled && restackedByTheApplication(event)) answered();
-        else shield_->keep(event);
+        else if (watch_ == Watch::Stalled && restackedByTheApplication(event))
+            answered();
+        else
+            shield_->keep(event);
     }
     if (watch_ == Watch::TakenOver) holdInput();
 }

@@ -23,7 +23,7 @@ enum class Watch {
 };
 
 struct Options {
-    std::string self;          // this executable
+    std::string self;  // this executable
     std::string display;
     std::string application;   // started again after an unlock
     pid_t applicationPid = 0;  // the guard's parent

@@ -40,14 +40,16 @@ std::vector<Shield::Cover> Shield::monitorLayout() const {
     XRRMonitorInfo* monitors = randrEventBase_ >= 0 ? XRRGetMonitors(dpy_, root_, True, &count) : nullptr;
     for (int i = 0; i < count; ++i) {
         const XRRMonitorInfo& m = monitors[i];
-        layout.push_back({0, DefaultScreen(dpy_),
+        layout.push_back({0,
+                          DefaultScreen(dpy_),
                           {m.x, m.y, static_cast<unsigned>(m.width), static_cast<unsigned>(m.height)},
                           m.primary != 0});
     }
     if (monitors) XRRFreeMonitors(monitors);
     if (layout.empty())
         for (int screen = 0; screen < ScreenCount(dpy_); ++screen)
-            layout.push_back({0, screen,
+            layout.push_back({0,
+                              screen,
                               {0, 0, static_cast<unsigned>(DisplayWidth(dpy_, screen)),
                                static_cast<unsigned>(DisplayHeight(dpy_, screen))},
                               false});
@@ -174,8 +176,8 @@ pid_t Shield::ownerOf(::Window window) const {
 
 bool Shield::holdInput() {
     const int keyboard = XGrabKeyboard(dpy_, root_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    const int pointer = XGrabPointer(dpy_, root_, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
-                                     CurrentTime);
+    const int pointer =
+        XGrabPointer(dpy_, root_, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
     inputHeld_ = keyboard == GrabSuccess && pointer == GrabSuccess;
     return inputHeld_;
 }

@@ -25,12 +25,18 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     options.applicationPid = ::getppid();
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i], value = argv[i + 1];
-        if (name == "--display") options.display = value;
-        else if (name == "--application") options.application = value;
-        else if (name == "--channel") options.channel = std::atoi(value.c_str());
-        else if (name == "--resume" && value == "locked") options.resume = Watch::Locked;
-        else if (name == "--resume" && value == "taken-over") options.resume = Watch::TakenOver;
-        else return std::nullopt;
+        if (name == "--display")
+            options.display = value;
+        else if (name == "--application")
+            options.application = value;
+        else if (name == "--channel")
+            options.channel = std::atoi(value.c_str());
+        else if (name == "--resume" && value == "locked")
+            options.resume = Watch::Locked;
+        else if (name == "--resume" && value == "taken-over")
+            options.resume = Watch::TakenOver;
+        else
+            return std::nullopt;
     }
     if (options.display.empty()) return std::nullopt;
     return options;

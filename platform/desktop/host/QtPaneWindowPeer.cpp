@@ -36,9 +36,7 @@ private:
 // The dialog of a sheet.
 class SheetDialog final : public QDialog {
 public:
-    SheetDialog(Window* model, QWidget* parent) : QDialog(parent), model_(model) {
-        setWindowModality(Qt::WindowModal);
-    }
+    SheetDialog(Window* model, QWidget* parent) : QDialog(parent), model_(model) { setWindowModality(Qt::WindowModal); }
     void detach() { model_ = nullptr; }
     void reject() override {
         if (model_) model_->performClose();
@@ -64,8 +62,7 @@ QtPaneWindowPeer::QtPaneWindowPeer(Window& window) : window_(window) {
         widget_ = new PaneWindowWidget(&window);
     auto* layout = new QVBoxLayout(widget_);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-    QObject::connect(qApp, &QApplication::focusChanged, widget_,
-                     [this](QWidget*, QWidget* now) { followFocus(now); });
+    QObject::connect(qApp, &QApplication::focusChanged, widget_, [this](QWidget*, QWidget* now) { followFocus(now); });
 }
 
 QtPaneWindowPeer::~QtPaneWindowPeer() {
@@ -105,8 +102,8 @@ void QtPaneWindowPeer::sizeOnFirstShow() {
     if (shownBefore_) return;
     shownBefore_ = true;
     // Everything fits, and the window fits the screen.
-    const QSize wanted = widget_->sizeHint().expandedTo(
-        QSize(static_cast<int>(std::lround(window_.frame().width)), static_cast<int>(std::lround(window_.frame().height))));
+    const QSize wanted = widget_->sizeHint().expandedTo(QSize(static_cast<int>(std::lround(window_.frame().width)),
+                                                              static_cast<int>(std::lround(window_.frame().height))));
     const QScreen* screen = widget_->screen() ? widget_->screen() : QGuiApplication::primaryScreen();
     const QSize room = screen ? screen->availableGeometry().size() : wanted;
     widget_->resize(wanted.boundedTo(room));

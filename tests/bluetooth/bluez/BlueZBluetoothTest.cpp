@@ -33,7 +33,8 @@ TEST_F(BlueZBluetoothTest, WithoutAdapterThereIsNoControllerAndNoMonitor) {
     EXPECT_NE(bluez.localDevicePowerState(), platform::Bluetooth::PowerOn);
     auto device = std::make_shared<platform::BluetoothDevice>("00:1A:7D:DA:71:13", "Phone");
     bool heard = false;
-    EXPECT_NE(bluez.remoteNameRequest(device, this, [&](const platform::BluetoothDeviceRef&, int) { heard = true; }), 0);
+    EXPECT_NE(bluez.remoteNameRequest(device, this, [&](const platform::BluetoothDeviceRef&, int) { heard = true; }),
+              0);
     auto inquiry = platform::BluetoothDeviceInquiry::create([](platform::BluetoothDeviceInquiry&, int, bool) {});
     EXPECT_NE(inquiry->start(), 0);
     EXPECT_FALSE(inquiry->isRunning());

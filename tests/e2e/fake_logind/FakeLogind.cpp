@@ -69,9 +69,9 @@ void FakeLogind::released() {
 }
 
 static void announce(bool start) {
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                                     QStringLiteral("org.freedesktop.login1.Manager"),
-                                                     QStringLiteral("PrepareForSleep"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
     signal << start;
     QDBusConnection::systemBus().send(signal);
 }
@@ -101,14 +101,17 @@ int main(int argc, char** argv) {
         std::string line;
         while (std::getline(std::cin, line)) {
             if (line.starts_with("lock") || line.starts_with("unlock")) {
-                QMetaObject::invokeMethod(&application, [line] { announceSession(line); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    &application, [line] { announceSession(line); }, Qt::QueuedConnection);
                 continue;
             }
             const bool start = line == "sleep";
             if (!start && line != "wake") continue;
-            QMetaObject::invokeMethod(&application, [start] { announce(start); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &application, [start] { announce(start); }, Qt::QueuedConnection);
         }
-        QMetaObject::invokeMethod(&application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &application, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     }).detach();
     std::printf("ready\n");
     std::fflush(stdout);

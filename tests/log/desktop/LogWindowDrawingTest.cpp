@@ -113,7 +113,8 @@ protected:
     }
 
     ImageView_MouseOver& thumbnail(std::size_t row) {
-        return dynamic_cast<ImageView_MouseOver&>(*log_->collectionView().itemAtIndex(row)->viewWithIdentifier("image"));
+        return dynamic_cast<ImageView_MouseOver&>(
+            *log_->collectionView().itemAtIndex(row)->viewWithIdentifier("image"));
     }
 
     void movePointerTo(QPoint point) {

@@ -34,9 +34,9 @@ void putMacroPixel(std::vector<std::uint8_t>& yuyv, std::size_t offset, int y0, 
 TEST(YuyvConversion, KnownColoursOfAPaddedFrame) {
     const int width = 4, height = 2, bytesPerLine = 12;  // 4 bytes of padding per row
     std::vector<std::uint8_t> yuyv(bytesPerLine * height, 0xEE);
-    putMacroPixel(yuyv, 0, 16, 128, 235, 128);             // black, white
-    putMacroPixel(yuyv, 4, 81, 90, 81, 240);               // red, red
-    putMacroPixel(yuyv, bytesPerLine, 145, 54, 145, 34);   // green, green
+    putMacroPixel(yuyv, 0, 16, 128, 235, 128);                  // black, white
+    putMacroPixel(yuyv, 4, 81, 90, 81, 240);                    // red, red
+    putMacroPixel(yuyv, bytesPerLine, 145, 54, 145, 34);        // green, green
     putMacroPixel(yuyv, bytesPerLine + 4, 126, 128, 126, 128);  // mid grey, mid grey
     RGBFrame frame;
     ASSERT_TRUE(platform::v4l2::yuyvToRGB(yuyv.data(), yuyv.size(), width, height, bytesPerLine, frame));
