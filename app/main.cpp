@@ -20,7 +20,7 @@
 #ifdef TARNWICK_HAVE_DESKTOP
 #include "platform/desktop/DesktopBackend.h"
 #include "platform/desktop/SessionCheck.h"
-#include "platform/desktop/ToolkitOptions.h"
+#include "platform/desktop/qt/ToolkitOptions.h"
 #endif
 
 namespace {

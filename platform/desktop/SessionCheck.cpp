@@ -2,7 +2,7 @@
 
 #include "platform/desktop/SessionCheck.h"
 
-#include "platform/desktop/QtAlertPresenter.h"
+#include "platform/desktop/qt/QtAlertPresenter.h"
 #include "platform/foundation/LogSink.h"
 
 #include <X11/XKBlib.h>

@@ -7,8 +7,8 @@
 #include <QElapsedTimer>
 
 #include "QtTestApplication.h"
-#include "platform/desktop/DBusConnectionService.h"
-#include "platform/desktop/DBusNotificationCenter.h"
+#include "platform/desktop/dbus/DBusConnectionService.h"
+#include "platform/desktop/dbus/DBusNotificationCenter.h"
 
 #include <cstdlib>
 #include <functional>

@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 
 #include "QtTestApplication.h"
-#include "platform/desktop/DesktopLockRequests.h"
+#include "platform/desktop/dbus/DesktopLockRequests.h"
 #include "platform/foundation/LogSink.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/DesktopWorkspace.h"
+#include "platform/desktop/dbus/DesktopWorkspace.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/HotKeyRule.h"
+#include "platform/desktop/x11/HotKeyRule.h"
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>

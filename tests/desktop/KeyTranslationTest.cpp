@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/KeyTranslation.h"
+#include "platform/desktop/xkb/KeyTranslation.h"
 #include "platform/ui/Event.h"
 
 #include <X11/X.h>

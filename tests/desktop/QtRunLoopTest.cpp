@@ -3,7 +3,7 @@
 #include "QtTestApplication.h"
 #include "desktop/X11TestClients.h"
 
-#include "platform/desktop/QtRunLoop.h"
+#include "platform/desktop/qt/QtRunLoop.h"
 
 #include <limits>
 

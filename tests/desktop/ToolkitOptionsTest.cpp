@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/ToolkitOptions.h"
+#include "platform/desktop/qt/ToolkitOptions.h"
 
 #include <optional>
 #include <string_view>

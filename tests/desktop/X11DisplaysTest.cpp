@@ -10,8 +10,8 @@
 #include "QtTestApplication.h"
 
 #include "platform/desktop/LockGuard.h"
-#include "platform/desktop/X11Displays.h"
-#include "platform/desktop/X11Session.h"
+#include "platform/desktop/x11/X11Displays.h"
+#include "platform/desktop/x11/X11Session.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>

@@ -2,7 +2,7 @@
 
 #include "desktop/X11SessionTest.h"
 
-#include "platform/desktop/X11IdleTime.h"
+#include "platform/desktop/x11/X11IdleTime.h"
 
 #include <chrono>
 #include <thread>

@@ -8,12 +8,12 @@
 #include "QtTestApplication.h"
 
 #include "platform/desktop/LockGuard.h"
-#include "platform/desktop/X11Displays.h"
-#include "platform/desktop/X11HotKeyCenter.h"
-#include "platform/desktop/X11Processes.h"
-#include "platform/desktop/X11Session.h"
-#include "platform/desktop/XInputEventTap.h"
-#include "platform/desktop/XkbInputSources.h"
+#include "platform/desktop/x11/X11Displays.h"
+#include "platform/desktop/x11/X11HotKeyCenter.h"
+#include "platform/desktop/x11/X11Processes.h"
+#include "platform/desktop/x11/X11Session.h"
+#include "platform/desktop/x11/XInputEventTap.h"
+#include "platform/desktop/x11/XkbInputSources.h"
 #include "platform/ui/Window.h"
 
 #include <X11/Xatom.h>

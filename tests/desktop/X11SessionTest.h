@@ -5,7 +5,7 @@
 #include "desktop/PrivateDisplay.h"
 #include "QtTestApplication.h"
 
-#include "platform/desktop/X11Session.h"
+#include "platform/desktop/x11/X11Session.h"
 
 #include <gtest/gtest.h>
 

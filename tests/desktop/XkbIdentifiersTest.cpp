@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/desktop/XkbInputSources.h"
+#include "platform/desktop/x11/XkbInputSources.h"
 
 using platform::desktop::XkbInputSources;
 

@@ -6,7 +6,7 @@
 
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 
-#include "platform/desktop/QtViewPeer.h"
+#include "platform/desktop/qt/QtViewPeer.h"
 
 #include <algorithm>
 #include <cmath>

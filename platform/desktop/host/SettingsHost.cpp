@@ -2,19 +2,19 @@
 
 // Before any X11 header, whose macros clash with its names.
 #ifdef TARNWICK_HAVE_V4L2
-#include "platform/desktop/V4L2Capture.h"
+#include "platform/desktop/v4l2/V4L2Capture.h"
 #endif
 
 #include "platform/desktop/host/SettingsHost.h"
 
-#include "platform/desktop/DBusConnectionService.h"
-#include "platform/desktop/DBusNotificationCenter.h"
-#include "platform/desktop/DesktopWorkspace.h"
-#include "platform/desktop/QtAlertPresenter.h"
-#include "platform/desktop/QtOpenPanelPresenter.h"
-#include "platform/desktop/QtRunLoop.h"
-#include "platform/desktop/X11Session.h"
-#include "platform/desktop/XkbInputSources.h"
+#include "platform/desktop/dbus/DBusConnectionService.h"
+#include "platform/desktop/dbus/DBusNotificationCenter.h"
+#include "platform/desktop/dbus/DesktopWorkspace.h"
+#include "platform/desktop/qt/QtAlertPresenter.h"
+#include "platform/desktop/qt/QtOpenPanelPresenter.h"
+#include "platform/desktop/qt/QtRunLoop.h"
+#include "platform/desktop/x11/X11Session.h"
+#include "platform/desktop/x11/XkbInputSources.h"
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 #include "platform/desktop/host/WidgetMap.h"
 #include "platform/services/Services.h"

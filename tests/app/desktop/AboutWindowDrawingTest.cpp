@@ -7,10 +7,10 @@
 
 #include "app/AboutPanel.h"
 #include "platform/desktop/LockGuard.h"
-#include "platform/desktop/QtRunLoop.h"
-#include "platform/desktop/QtWindowPeer.h"
-#include "platform/desktop/X11Displays.h"
-#include "platform/desktop/X11Session.h"
+#include "platform/desktop/qt/QtRunLoop.h"
+#include "platform/desktop/qt/QtWindowPeer.h"
+#include "platform/desktop/x11/X11Displays.h"
+#include "platform/desktop/x11/X11Session.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

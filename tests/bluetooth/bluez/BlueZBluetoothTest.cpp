@@ -1,5 +1,5 @@
 #include "app/BluetoothController.h"
-#include "platform/desktop/BlueZBluetooth.h"
+#include "platform/desktop/bluez/BlueZBluetooth.h"
 #include "platform/headless/HeadlessEnvironment.h"
 #include "shared/QMASL.h"
 

@@ -1,6 +1,6 @@
-#include "platform/desktop/V4L2Camera.h"
-#include "platform/desktop/V4L2Capture.h"
-#include "platform/desktop/V4L2FrameConversion.h"
+#include "platform/desktop/v4l2/V4L2Camera.h"
+#include "platform/desktop/v4l2/V4L2Capture.h"
+#include "platform/desktop/v4l2/V4L2FrameConversion.h"
 #include "platform/foundation/FileManager.h"
 
 #include <gtest/gtest.h>

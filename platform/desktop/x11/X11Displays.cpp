@@ -1,0 +1,182 @@
+#include "platform/desktop/x11/X11Displays.h"
+
+#include "platform/foundation/LogSink.h"
+
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
+#include <algorithm>
+#include <malloc.h>
+
+namespace platform::desktop {
+
+X11Displays::X11Displays(X11Session& session, LockGuard& guard)
+    : session_(session),
+      guard_(guard),
+      keyEvents_(session.display()),
+      covers_(session),
+      grabs_(session),
+      gamma_(session, guard) {
+    if (session_.randrEventBase() >= 0)
+        XRRSelectInput(session_.display(), session_.root(),
+                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+    listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
+    heartbeat_.setInterval(guard::kHeartbeatMilliseconds);
+    QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
+}
+
+X11Displays::~X11Displays() {
+    session_.removeListener(listener_);
+    releaseAll();
+}
+
+std::vector<Monitor> X11Displays::monitors() { return queryMonitors(session_); }
+
+int X11Displays::onlineDisplays(std::uint32_t maxDisplays, std::vector<DisplayID>& out) {
+    out.clear();
+    for (const Monitor& monitor : monitors()) {
+        if (out.size() >= maxDisplays) break;
+        out.push_back(monitor.id);
+    }
+    return 0;
+}
+
+DisplayID X11Displays::mainDisplay() { return monitors().front().id; }
+
+Rect X11Displays::fromRoot(const Rect& frame) {
+    const Monitor main = monitors().front();
+    return {frame.x - main.x, (main.y + main.height) - (frame.y + frame.height), frame.width, frame.height};
+}
+
+Rect X11Displays::toRoot(const Rect& frame) {
+    const Monitor main = monitors().front();
+    return {frame.x + main.x, main.y + main.height - (frame.y + frame.height), frame.width, frame.height};
+}
+
+std::vector<Rect> X11Displays::screenFrames() {
+    std::vector<Rect> frames;
+    for (const Monitor& m : monitors())
+        frames.push_back(fromRoot({double(m.x), double(m.y), double(m.width), double(m.height)}));
+    return frames;
+}
+
+// ---- capture ------------------------------------------------------------
+
+int X11Displays::capture(DisplayID display, std::uint32_t) {
+    const std::vector<Monitor> all = monitors();
+    if (std::none_of(all.begin(), all.end(), [display](const Monitor& m) { return m.id == display; }))
+        return kIllegalArgument;
+    // Never a lock without the keyboard: nothing is covered unless the
+    // grabs hold.
+    if (!grabs_.held()) {
+        // The guard stands by before the grab: should the application die
+        // between the two, the session is locked all the same.
+        guard_.lockEngaged();
+        if (!grabs_.take()) {
+            guard_.lockReleased();
+            return kCannotComplete;
+        }
+        startDefending();
+    }
+    // Every monitor and screen is covered at the first capture; later ones
+    // only follow changes.
+    coveredMonitors_ = all;
+    covers_.cover(all);
+    XSync(session_.display(), False);
+    return 0;
+}
+
+void X11Displays::startDefending() {
+    keyEvents_.reset();
+    // A lost keyboard grab shows as the root losing the focus; a new master
+    // device as a hierarchy change; a monitor defined without an output
+    // change (a RandR 1.5 virtual monitor) sends no RandR event, only a new
+    // configuration of the root window.
+    session_.selectInput(session_.root(), FocusChangeMask | StructureNotifyMask, true);
+    session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, true);
+    beatsSinceCheck_ = 0;
+    heartbeat_.start();
+}
+
+void X11Displays::beat() {
+    // Each check costs several round trips to the server, each a wakeup of
+    // the application; the heartbeat itself costs one.
+    constexpr int kBeatsPerCheck = 3;
+    guard_.heartbeat();
+    if (++beatsSinceCheck_ < kBeatsPerCheck) return;
+    beatsSinceCheck_ = 0;
+    grabs_.reassert();
+    covers_.keepOnTop();
+}
+
+void X11Displays::stopDefending() {
+    heartbeat_.stop();
+    session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, false);
+    session_.selectInput(session_.root(), FocusChangeMask | StructureNotifyMask, false);
+}
+
+int X11Displays::releaseAll() {
+    if (grabs_.held()) {
+        stopDefending();
+        grabs_.release();
+        guard_.lockReleased();
+    }
+    covers_.uncoverAll();
+    XSync(session_.display(), False);
+    returnFreedMemoryLater();
+    return 0;
+}
+
+// A lock cycle builds and drops windows, images and a photographer with its
+// thread; once the unlock has settled, the freed memory goes back to the
+// system, so that many cycles leave the process as small as one.
+void X11Displays::returnFreedMemoryLater() {
+    constexpr int kSettleMilliseconds = 2000;
+    QTimer::singleShot(kSettleMilliseconds, &heartbeat_, [] { ::malloc_trim(0); });
+}
+
+void X11Displays::addShieldWindow(unsigned long window, std::function<void()> lost) {
+    covers_.addShield(window, std::move(lost));
+}
+
+void X11Displays::removeShieldWindow(unsigned long window) { covers_.removeShield(window); }
+
+void X11Displays::followMonitors() {
+    coveredMonitors_ = monitors();
+    covers_.cover(coveredMonitors_);
+}
+
+// ---- cursor -------------------------------------------------------------
+
+int X11Displays::hideCursor(DisplayID) {
+    if (cursorHidden_) return 0;
+    X11Session::ErrorTrap trap(session_);
+    XFixesHideCursor(session_.display(), session_.root());
+    if (trap.finish() != 0) return kFailure;
+    cursorHidden_ = true;
+    return 0;
+}
+
+int X11Displays::showCursor(DisplayID) {
+    if (!cursorHidden_) return 0;
+    XFixesShowCursor(session_.display(), session_.root());
+    XSync(session_.display(), False);
+    cursorHidden_ = false;
+    return 0;
+}
+
+// ---- fades --------------------------------------------------------------
+
+int X11Displays::acquireFadeReservation(double seconds, std::uint32_t& token) {
+    return gamma_.acquireReservation(seconds, token, kNoneAvailable, kIllegalArgument);
+}
+
+int X11Displays::fade(std::uint32_t token, double duration, double startBlend, double endBlend, double red,
+                      double green, double blue, bool synchronous) {
+    return gamma_.fade(token, duration, startBlend, endBlend, red, green, blue, synchronous) == 0 ? 0
+                                                                                                  : kIllegalArgument;
+}
+
+int X11Displays::releaseFadeReservation(std::uint32_t token) { return gamma_.release(token) ? 0 : kIllegalArgument; }
+
+}  // namespace platform::desktop
