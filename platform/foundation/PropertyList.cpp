@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyListNesting.h"
+#include "platform/foundation/libplist/Libplist.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -35,20 +36,17 @@ std::optional<Value> fromNode(plist_t node);
 // the exact number: "bplist00", then the date marker 0x33 and a big-endian double.
 double referenceSecondsOfDate(plist_t node) {
     NodeOwner copy{plist_copy(node)};
-    char* bytes = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(copy.node, &bytes, &length);
+    const Data bytes = libplist::toBinary(copy.node);
     double seconds = 0;
-    if (bytes && length >= 17 && static_cast<unsigned char>(bytes[8]) == 0x33) {
+    if (bytes.size() >= 17 && bytes[8] == 0x33) {
         std::uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[9 + i]);
+        for (int i = 0; i < 8; ++i) bits = bits << 8 | bytes[9 + i];
         std::memcpy(&seconds, &bits, sizeof seconds);
     } else {
         std::int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
         seconds = sec + (sec < 0 ? -usec : usec) / 1e6;
     }
-    if (bytes) plist_to_bin_free(bytes);
     return seconds;
 }
 
@@ -184,9 +182,8 @@ plist_t toNode(const Value& value) {
 std::optional<Value> parse(const Data& bytes) {
     if (bytes.empty() || bytes.size() > UINT32_MAX || !nestingWithin(bytes.data(), bytes.size(), kMaximumNesting))
         return std::nullopt;
-    NodeOwner root{nullptr};
-    plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
-                      &root.node);
+    NodeOwner root{
+        libplist::fromMemory(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()))};
     if (!root.node) return std::nullopt;
     return fromNode(root.node);
 }
@@ -200,19 +197,7 @@ std::optional<Value> readFile(const std::string& path) {
 Data serialize(const Value& value, Format format) {
     NodeOwner root{toNode(value)};
     if (!root.node) root.node = plist_new_dict();
-    char* out = nullptr;
-    std::uint32_t length = 0;
-    if (format == Format::Binary) {
-        plist_to_bin(root.node, &out, &length);
-    } else {
-        plist_to_xml(root.node, &out, &length);
-    }
-    Data result(reinterpret_cast<std::uint8_t*>(out), reinterpret_cast<std::uint8_t*>(out) + length);
-    if (format == Format::Binary)
-        plist_to_bin_free(out);
-    else
-        plist_to_xml_free(out);
-    return result;
+    return format == Format::Binary ? libplist::toBinary(root.node) : libplist::toXml(root.node);
 }
 
 }  // namespace platform::plist
