@@ -1,7 +1,7 @@
 # What a package adds to the installation, and the Debian package itself:
 # `cpack -G DEB` in a build folder (or scripts/package) makes
-# tarnwick_<version>_<architecture>.deb of everything `cmake --install` puts
-# under /usr.
+# tarnwick_<version>_<release>_<architecture>.deb of everything
+# `cmake --install` puts under /usr.
 
 # The man pages of the executables.
 file(GLOB TARNWICK_MAN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/*.1)
@@ -51,7 +51,18 @@ own, can log lock-screen events with a camera photo and run scripts on
 them. tarnwick-settings changes its settings and starts and stops it.")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# One package per release: dpkg-shlibdeps names the libraries of the release
+# that built it (libplist3 on Debian 12, libplist-2.0-4 on Debian 13), so the
+# release is in the file name, tarnwick_<version>_<release>_<architecture>.deb.
+cmake_host_system_information(RESULT TARNWICK_RELEASE_ID QUERY DISTRIB_ID)
+cmake_host_system_information(RESULT TARNWICK_RELEASE_VERSION QUERY DISTRIB_VERSION_ID)
+execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE TARNWICK_PACKAGE_ARCHITECTURE
+                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT TARNWICK_PACKAGE_ARCHITECTURE)
+  set(TARNWICK_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(CPACK_DEBIAN_FILE_NAME
+    "tarnwick_${PROJECT_VERSION}_${TARNWICK_RELEASE_ID}${TARNWICK_RELEASE_VERSION}_${TARNWICK_PACKAGE_ARCHITECTURE}.deb")
 # The libraries come from what the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A session bus carries the lock requests and the settings' messages.
