@@ -147,7 +147,7 @@ private:
         auto coder = coderForObject(*object);
         if (!coder || !coder->encode) return std::nullopt;
         const std::int64_t index = static_cast<std::int64_t>(objects_.size());
-        objects_.push_back(Value());
+        objects_.emplace_back();
         objectUIDs_[object.get()] = index;
         Dictionary fields;
         for (const auto& [key, member] : coder->encode(*object)) {
