@@ -60,7 +60,7 @@ void Tarnwick::restartIdleTimer() {
     if (idleTimer) idleTimer->invalidate();
     idleTimer.reset();
     if (::autoActivateMinutes > 0) {
-        const double interval = static_cast<double>(::autoActivateMinutes) * 60;
+        const double interval = static_cast<double>(::autoActivateMinutes) * platform::Clock::secondsPerMinute();
         scheduleIdleTimer(interval, interval);
     }
 }

@@ -20,6 +20,12 @@ public:
 
     // Whole seconds since the epoch, as time() gives them.
     static std::int64_t seconds();
+
+    // The length of a minute of the inactivity settings: 60 seconds. Only a
+    // build with test hooks (never a package) lets the end-to-end tests
+    // shorten it through TARNWICK_TEST_SECONDS_PER_MINUTE, so that they need
+    // not wait out real minutes.
+    static double secondsPerMinute();
 };
 
 class SystemClock final : public Clock {

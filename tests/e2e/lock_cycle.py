@@ -35,6 +35,10 @@ HOTKEY_XDOTOOL = "ctrl+alt+l"
 GRAB_SUCCESS = 0
 ALREADY_GRABBED = 1
 
+# How long a minute of the inactivity settings lasts in the application under
+# test: a build with test hooks honours this variable (the tests' CMake sets it).
+MINUTE = float(os.environ.get("TARNWICK_TEST_SECONDS_PER_MINUTE", "60"))
+
 
 class Failure(Exception):
     pass

@@ -15,7 +15,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lock_cycle  # noqa: E402
-from lock_cycle import check, wait_for  # noqa: E402
+from lock_cycle import MINUTE, check, wait_for  # noqa: E402
 
 # The slider's lowest position that locks: one minute without input.
 ONE_MINUTE = 1.0
@@ -35,14 +35,14 @@ def run(session):
             return '"startNotification"' in bus.read()
 
     wait_for(started_up, 20, "the start-up")
-    time.sleep(max(0.0, started + 40 - time.monotonic()))
+    time.sleep(max(0.0, started + MINUTE * 2 / 3 - time.monotonic()))
     subprocess.run(["xset", "s", "reset"], env=session.env, check=True)
     reset = time.monotonic()
-    time.sleep(max(0.0, started + 70 - time.monotonic()))
+    time.sleep(max(0.0, started + MINUTE * 7 / 6 - time.monotonic()))
     check(not x.keyboard_is_grabbed_by_another(), "no lock a minute after start-up: the reset counted as activity")
-    wait_for(x.keyboard_is_grabbed_by_another, 45, "the inactivity lock after the reset", interval=0.2)
+    wait_for(x.keyboard_is_grabbed_by_another, MINUTE * 3 / 4, "the inactivity lock after the reset", interval=0.2)
     waited = time.monotonic() - reset
-    check(waited >= 58, "the screen locks a minute after the last reset (%.1f s)" % waited)
+    check(waited >= MINUTE - 2, "the screen locks a minute after the last reset (%.1f s)" % waited)
     x.close()
 
 

@@ -92,9 +92,21 @@ def check_control(package, version):
     check("md5sums" in info, "no md5sums in the control archive:\n" + info)
 
 
-def check_contents(package, root, version):
+HOOK = b"TARNWICK_TEST_SECONDS_PER_MINUTE"
+
+
+def check_test_hooks(root, hooks_built):
+    """Only a build with test hooks may honour them; scripts/package builds
+    without, and its packages are checked the same way."""
+    program = open(os.path.join(root, APP, "MacOS/Tarnwick"), "rb").read()
+    check((HOOK in program) == hooks_built,
+          f"the packaged Tarnwick {'lacks' if hooks_built else 'honours'} the test hook {HOOK.decode()}")
+
+
+def check_contents(package, root, version, hooks_built):
     """The files name where they are installed, not where they were built."""
     subprocess.run(["dpkg-deb", "-x", package, root], check=True)
+    check_test_hooks(root, hooks_built)
     entry = open(os.path.join(root, "usr/share/applications/tarnwick-settings.desktop")).read()
     check("\nExec=/usr/bin/tarnwick-settings\n" in entry, "the desktop entry's Exec:\n" + entry)
     icon = next(line for line in entry.splitlines() if line.startswith("Icon="))[5:]
@@ -159,6 +171,7 @@ def main():
     parser.add_argument("--version", required=True)
     parser.add_argument("--expect-ctl", default="0")
     parser.add_argument("--work", required=True)
+    parser.add_argument("--test-hooks", default="OFF")
     args = parser.parse_args()
     missing = [tool for tool in ("dpkg-deb", "dpkg-shlibdeps", "file", "readelf") if not shutil.which(tool)]
     if missing:
@@ -170,7 +183,8 @@ def main():
     package = build_package(args.cpack, args.build, args.work)
     modes = check_file_list(package, args.expect_ctl in ("1", "ON", "TRUE"))
     check_control(package, args.version)
-    check_contents(package, os.path.join(args.work, "root"), args.version)
+    check_contents(package, os.path.join(args.work, "root"), args.version,
+                   args.test_hooks.upper() in ("1", "ON", "TRUE", "YES"))
     print(f"{os.path.basename(package)}: {len(modes)} entries, control data and files as expected")
 
     if os.environ.get("TARNWICK_TEST_DPKG_INSTALL") == "1":
@@ -184,7 +198,22 @@ def main():
     return 0
 
 
+def check_package_without_hooks(package, work):
+    """scripts/package: the package it made must not honour the test hooks."""
+    shutil.rmtree(work, ignore_errors=True)
+    subprocess.run(["dpkg-deb", "-x", package, work], check=True)
+    check_test_hooks(work, False)
+    shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
 if __name__ == "__main__":
+    if len(sys.argv) == 4 and sys.argv[1] == "--check-no-hooks":
+        try:
+            sys.exit(check_package_without_hooks(sys.argv[2], sys.argv[3]))
+        except AssertionError as failure:
+            print(f"FAILED: {failure}")
+            sys.exit(1)
     try:
         sys.exit(main())
     except AssertionError as failure:
