@@ -64,6 +64,12 @@ void KeyDecoder::updateMask(std::uint32_t depressed, std::uint32_t latched, std:
 // latched and locked, so they all count as held here.
 void KeyDecoder::updateMaskFromCoreState(unsigned state) { updateMask(state & 0xFFu, 0, 0, (state >> 13) & 0x3u); }
 
+xkb_keysym_t KeyDecoder::baseKeysym(xkb_keycode_t keycode) const {
+    const xkb_keysym_t* symbols = nullptr;
+    if (!keymap_ || xkb_keymap_key_get_syms_by_level(keymap_, keycode, 0, 0, &symbols) < 1) return XKB_KEY_NoSymbol;
+    return symbols[0];
+}
+
 void KeyDecoder::resetCompose() {
     if (compose_) xkb_compose_state_reset(compose_);
 }
@@ -88,10 +94,10 @@ KeyDecoder::Key KeyDecoder::composed(xkb_keysym_t keysym, xkb_keycode_t keycode)
             return key;
         }
         case XKB_COMPOSE_CANCELLED:
-            // The key that broke the sequence is dropped with it, as the X
-            // input method and the toolkits do.
+            // The key that broke the sequence types what it types alone, as
+            // in the toolkits' fields where the password was set.
             xkb_compose_state_reset(compose_);
-            return {keysym, {}, false};
+            break;
         case XKB_COMPOSE_NOTHING: break;
     }
     return {keysym, utf8Of(state_, keycode), false};

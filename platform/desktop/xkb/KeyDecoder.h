@@ -32,13 +32,16 @@ public:
 
     struct Key {
         xkb_keysym_t keysym = 0;
-        // UTF-8; empty while a sequence is being composed, when it was
-        // cancelled, and for keys that type nothing.
+        // UTF-8; empty while a sequence is being composed and for keys
+        // that type nothing. A key that cancels a sequence types its own.
         std::string text;
         bool composing = false;
     };
     Key press(xkb_keycode_t keycode);
     void release(xkb_keycode_t keycode);
+    // The symbol of the key's first level in the first group: the name of
+    // the key whatever the modifiers, the group or the compose state.
+    xkb_keysym_t baseKeysym(xkb_keycode_t keycode) const;
     // Drops an unfinished compose sequence.
     void resetCompose();
 

@@ -44,7 +44,7 @@ const std::vector<Case> kCases = {
      "<Multi_key> <o> <c> : \"©\" copyright\n",
      {{kRightAlt}, {kO}, {kC}, {kE}},
      "©e"},
-    {"cancelled sequence drops the breaking key", "us", "intl", "", "", {{kApostrophe}, {kQ}, {kE}}, "e"},
+    {"a cancelled sequence leaves the breaking key", "us", "intl", "", "", {{kApostrophe}, {kQ}, {kE}}, "qe"},
     {"sequence of a Compose file that includes the locale's",
      "us",
      "intl",
