@@ -59,6 +59,9 @@ bool X11Keyboard::onEvent(XEvent& event) {
 
 void X11Keyboard::keymapAnnounced(std::uint32_t time) {
     announced_ = announced_.next(time);
+    // With no key waiting, every key to come is decoded with this keymap or
+    // a later one.
+    if (watch_ && waiting_.empty()) watch_->forgetBefore(announced_);
     // Without a watch the keymap is read now, which is as late as the
     // event loop came round to the change.
     if (!watch_) useKeymapOf(announced_, true);
@@ -80,6 +83,7 @@ void X11Keyboard::decodeWaiting() {
         decode(event);
     }
     behind_.stop();
+    if (watch_) watch_->forgetBefore(decoding_);
 }
 
 // False while the watch has not read the keymap of `stamp`.

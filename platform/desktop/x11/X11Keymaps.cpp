@@ -14,9 +14,10 @@ namespace platform::desktop {
 
 namespace {
 
-// Far more changes than any typing program makes between two turns of a
-// busy event loop; older ones can no longer precede an unread key.
-constexpr std::size_t kHistoryLength = 512;
+// More changes than a typing program makes while a busy event loop does not
+// turn (xdotool makes two per letter); the reader lets go of those it has
+// passed, so the history is this long only while keys wait.
+constexpr std::size_t kHistoryLength = 128;
 
 void unrefKeymap(xkb_keymap* keymap) { xkb_keymap_unref(keymap); }
 
@@ -137,6 +138,13 @@ bool X11KeymapWatch::keymapAt(const KeymapStamp& stamp, KeymapRef& keymap) const
     }
     keymap = history_.front().keymap;
     return true;
+}
+
+void X11KeymapWatch::forgetBefore(const KeymapStamp& stamp) {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::size_t inUse = 0;
+    for (std::size_t i = 0; i < history_.size() && history_[i].stamp.notAfter(stamp); ++i) inUse = i;
+    history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(inUse));
 }
 
 }  // namespace platform::desktop

@@ -57,6 +57,9 @@ public:
     // watch has not read that far. The keymap may be none when it could
     // not be read.
     bool keymapAt(const KeymapStamp& stamp, KeymapRef& keymap) const;
+    // Lets go of the keymaps that no key to come can need: those replaced
+    // by the last change at or before `stamp`.
+    void forgetBefore(const KeymapStamp& stamp);
 
 private:
     struct Entry {
@@ -74,7 +77,7 @@ private:
     xkb_context* context_;
     int stopFd_ = -1;
     mutable std::mutex lock_;
-    std::vector<Entry> history_;  // oldest first, a bounded number
+    std::vector<Entry> history_;  // oldest first, at most 128 of about 130 KiB each
     std::thread thread_;
 };
 
