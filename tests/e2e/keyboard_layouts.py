@@ -44,6 +44,12 @@ class LayoutSession(settings_pane.PaneSession):
     opened afresh for each layout, with no password stored, so that the
     sheet asks only for the new one."""
 
+    def __init__(self, arguments):
+        super().__init__(arguments)
+        # Dead keys and compose sequences come from the locale's Compose
+        # file: the same one for every run, whatever the machine's locale.
+        self.extra_env = {"LANG": "C.UTF-8", "LC_ALL": "", "LC_CTYPE": ""}
+
     def write_preferences(self, home):
         config, data = lock_cycle.Session.write_preferences(self, home)
         self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
