@@ -1,6 +1,7 @@
 #include "prefpane/PreferenceController.h"
 
 #include "app/TarnwickConstants.h"
+#include "platform/services/LayoutCharacters.h"
 #include "platform/services/Processes.h"
 #include "platform/ui/Alert.h"
 #include "prefpane/BluetoothDevicePanelController.h"
@@ -10,6 +11,16 @@ namespace {
 
 void showPasswordAlert(const std::string& message, const std::string& informative) {
     platform::Alert::withMessage(message, "Ok", "", "", informative).runModal();
+}
+
+// The characters of `password` that the keyboard cannot type at the lock
+// screen, separated by spaces; empty when it can type them all.
+std::string untypableCharacters(const std::string& password) {
+    if (!platform::LayoutCharacters::isInstalled()) return {};
+    std::string list;
+    for (const std::string& character : platform::LayoutCharacters::shared().untypable(password))
+        list += (list.empty() ? "" : " ") + character;
+    return list;
 }
 
 }  // namespace
@@ -68,6 +79,15 @@ void PreferenceController::passwordEntered(platform::Object*) {
     }
     if (newPassword->stringValue().empty()) {
         showPasswordAlert("Password empty", "You did not provide a new password.");
+        passwordPanel->makeFirstResponder(newPassword.get());
+        return;
+    }
+    if (const std::string missing = untypableCharacters(newPassword->stringValue()); !missing.empty()) {
+        showPasswordAlert("Password cannot be typed",
+                          "The keyboard layout in use cannot type these characters at the lock screen: " + missing +
+                              ". Choose a password without them, or switch to a layout that has them.");
+        newPassword->setStringValue("");
+        newPasswordRepeat->setStringValue("");
         passwordPanel->makeFirstResponder(newPassword.get());
         return;
     }

@@ -282,6 +282,9 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.oldPassword = passwordField(o, "oldPassword");
     o.newPassword = passwordField(o, "newPassword");
     o.newPasswordRepeat = passwordField(o, "newPasswordRepeat");
+    // A new password is typed, never pasted: the lock screen takes only keys.
+    o.newPassword->setAcceptsPaste(false);
+    o.newPasswordRepeat->setAcceptsPaste(false);
     o.changePassword =
         pushButton("changePassword", "Change Password", [&o](Button& sender) { o.passwordEntered(&sender); });
     auto cancel = pushButton("cancelPassword", "Cancel", [&o](Button& sender) { o.closePasswordWindow(&sender); });

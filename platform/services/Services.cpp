@@ -6,6 +6,7 @@
 #include "platform/services/Channel.h"
 #include "platform/services/Displays.h"
 #include "platform/services/Input.h"
+#include "platform/services/LayoutCharacters.h"
 #include "platform/services/LockRequests.h"
 #include "platform/services/Processes.h"
 #include "platform/services/Workspace.h"
@@ -25,6 +26,7 @@ void uninstallAllServices() {
     HotKeyCenter::install(nullptr);
     EventTap::install(nullptr);
     InputSources::install(nullptr);
+    LayoutCharacters::install(nullptr);
     Processes::install(nullptr);
     SystemUIMode::install(nullptr);
     DisplayPower::install(nullptr);

@@ -53,4 +53,9 @@ void TextField::textDidChange() {}
 
 SecureTextField::SecureTextField(Rect frame) : TextField(frame) { setEditable(true); }
 
+void SecureTextField::setAcceptsPaste(bool accepts) {
+    acceptsPaste_ = accepts;
+    changed();
+}
+
 }  // namespace platform

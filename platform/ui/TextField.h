@@ -65,6 +65,14 @@ class SecureTextField : public TextField {
 public:
     explicit SecureTextField(Rect frame = {});
     bool isSecure() const override { return true; }
+
+    // Whether text may be pasted or dropped into the field; what was never
+    // typed may be what the keyboard cannot type.
+    bool acceptsPaste() const { return acceptsPaste_; }
+    void setAcceptsPaste(bool accepts);
+
+private:
+    bool acceptsPaste_ = true;
 };
 
 }  // namespace platform

@@ -75,6 +75,8 @@ protected:
         while (timer.elapsed() < milliseconds) {
             XSync(session->display(), False);
             session->pump();
+            // Keys that waited for their keymap are decoded from the run loop.
+            QCoreApplication::processEvents();
             if (done()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -167,6 +169,58 @@ TEST_F(X11InputTest, KeysUnderTheGrabReachTheLockWindowWithMacKeyCodes) {
     EXPECT_FALSE(keys[8]->isARepeat());
     EXPECT_TRUE(keys[9]->isARepeat());
     window.orderOut();
+}
+
+// xdotool and VNC servers type a letter the keymap lacks by mapping it onto
+// a spare key code, pressing that key and mapping it back. A lock that reads
+// its events late must still decode each key with the keymap of its moment.
+TEST_F(X11InputTest, LettersTypedOnASpareKeyWhileTheLockIsBusyAllArrive) {
+    LockGuard guard("");
+    X11Displays displays(*session, guard);
+    RecordingWindow window;
+    window.orderFront();
+    ASSERT_EQ(displays.capture(displays.mainDisplay(), 0), 0);
+    settle();
+    int first = 0, last = 0;
+    XDisplayKeycodes(typist, &first, &last);
+    KeyCode spare = 0;
+    for (int code = last; code >= first && !spare; --code) {
+        int perCode = 0;
+        KeySym* symbols = XGetKeyboardMapping(typist, static_cast<KeyCode>(code), 1, &perCode);
+        bool empty = true;
+        for (int i = 0; i < perCode; ++i) empty = empty && symbols[i] == NoSymbol;
+        XFree(symbols);
+        if (empty) spare = static_cast<KeyCode>(code);
+    }
+    ASSERT_NE(spare, 0) << "no spare key code";
+
+    // The lock reads nothing while the letters are typed.
+    const std::vector<KeySym> letters = {XK_eacute, XK_ssharp, XK_odiaeresis, XK_ntilde, XK_ccedilla,
+                                         XK_agrave, XK_egrave, XK_udiaeresis, XK_aring,  XK_oslash};
+    for (KeySym letter : letters) {
+        KeySym mapped[2] = {letter, letter};
+        XChangeKeyboardMapping(typist, spare, 2, mapped, 1);
+        XSync(typist, False);
+        XTestFakeKeyEvent(typist, spare, True, CurrentTime);
+        XTestFakeKeyEvent(typist, spare, False, CurrentTime);
+        XSync(typist, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // about xdotool's pause
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(typist, spare, 2, none, 1);
+        XSync(typist, False);
+    }
+    std::string typed;
+    pumpUntil(
+        [&] {
+            typed.clear();
+            for (const auto& event : window.events)
+                if (event->type() == platform::Event::Type::KeyDown) typed += event->characters();
+            return typed.size() >= 20;
+        },
+        5000);
+    displays.releaseAll();
+    window.orderOut();
+    EXPECT_EQ(typed, "\u00e9\u00df\u00f6\u00f1\u00e7\u00e0\u00e8\u00fc\u00e5\u00f8");
 }
 
 TEST_F(X11InputTest, TheEventTapHearsRawInputOfEveryKind) {

@@ -245,6 +245,35 @@ def guard_takes_over_after(g, number, name, preferences="kept"):
     check(True, "the new Tarnwick takes the keyboard: the guard's grab is gone")
 
 
+def guesses_to_the_guard_are_slowed(g):
+    """Killing the application buys no guesses: after three wrong passwords
+    the guard checks no password until the lock screen's wait is over
+    ("penalty" 0 here: six seconds), not even the right one."""
+    g.wait_until_locked()
+    g.kill(signal.SIGKILL)
+    wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
+             "the guard to take over before the guesses")
+    log = g.session.log
+    refused = log().count("tarnwick-guard: wrong password")
+    for guess in ("guess1", "guess2", "guess3"):
+        g.type_password(guess)
+    wait_for(lambda: log().count("tarnwick-guard: wrong password") == refused + 3, 5, "three refusals")
+    check("no password is checked for 6 seconds" in log(), "the third wrong password starts the wait")
+    swallowed = "tarnwick-guard: a password typed during the wait was not checked"
+    before = log().count(swallowed)
+    for guess in ("guess4", lock_cycle.PASSWORD):
+        g.type_password(guess)
+    wait_for(lambda: log().count(swallowed) == before + 2, 5, "the guard to swallow the guesses")
+    check(log().count("tarnwick-guard: wrong password") == refused + 3, "no guess typed during the wait is checked")
+    check(g.x.keyboard_is_grabbed_by_another() and g.stack.guard_on_top(),
+          "the right password typed during the wait does not unlock")
+    wait_for(lambda: g.session.logged("tarnwick-guard: the wait after three wrong passwords is over"), 10,
+             "the end of the wait")
+    g.unlock_the_guard()
+    check(True, "after the wait the right password unlocks")
+    g.wait_until_locked()
+
+
 def a_killed_guard_is_started_again(g):
     """Another program kills the guard while the screen is unlocked: the next
     lock starts a new one, which takes over when the application dies."""
@@ -282,7 +311,9 @@ def a_stopped_application_is_covered_until_it_answers(g):
     check(g.x.keyboard_is_grabbed_by_another() and g.stack.named(APPLICATION_COVER_NAME, viewable=True),
           "after SIGCONT the application's own lock is still there")
     g.unlock_the_application()
-    check(not g.stack.named(GUARD_NAME), "the guard stands down when the application unlocks")
+    # The keyboard is free before the guard has heard of the unlock.
+    wait_for(lambda: not g.stack.named(GUARD_NAME), 5, "the guard to stand down")
+    check(True, "the guard stands down when the application unlocks")
 
 
 def run(session):
@@ -293,6 +324,7 @@ def run(session):
     try:
         g.start()
         guard_takes_over_after(g, signal.SIGKILL, "SIGKILL")
+        guesses_to_the_guard_are_slowed(g)
         guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences="gone")
         guard_takes_over_after(g, signal.SIGABRT, "SIGABRT", preferences="rewritten")
         a_killed_guard_is_started_again(g)
@@ -303,7 +335,7 @@ def run(session):
 
 
 def main():
-    return lock_cycle.run_script(run, preferences={"showInMenu": False}, log_lines=30)
+    return lock_cycle.run_script(run, preferences={"showInMenu": False, "penalty": 0}, log_lines=30)
 
 if __name__ == "__main__":
     sys.exit(main())

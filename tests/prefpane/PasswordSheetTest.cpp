@@ -1,4 +1,5 @@
 #include "PaneTestFixture.h"
+#include "platform/headless/HeadlessLayoutCharacters.h"
 
 namespace panetest {
 namespace {
@@ -111,6 +112,33 @@ TEST_F(PasswordSheetTest, TwoEmptyNewPasswordsAreAnEmptyPassword) {
     change->performClick();
     expectAlert("Password empty", "You did not provide a new password.");
     expectRefused(newField.get());
+}
+
+TEST_F(PasswordSheetTest, APasswordTheKeyboardCannotTypeIsRefusedNamingItsCharacters) {
+    platform::headless::HeadlessLayoutCharacters keyboard;
+    keyboard.setMissing({"\u00e9", "\u0416"});
+    platform::LayoutCharacters::install(&keyboard);
+    struct Uninstall {
+        ~Uninstall() { platform::LayoutCharacters::install(nullptr); }
+    } uninstall;
+    openPane();
+    openSheet();
+    EXPECT_FALSE(newField->acceptsPaste());
+    EXPECT_FALSE(repeatField->acceptsPaste());
+    remember();
+    fill("", "caf\u00e9 \u0416\u00e9", "caf\u00e9 \u0416\u00e9");
+    change->performClick();
+    expectAlert("Password cannot be typed",
+                "The keyboard layout in use cannot type these characters at the lock screen: \u00e9 \u0416. Choose "
+                "a password without them, or switch to a layout that has them.");
+    expectRefused(newField.get());
+    EXPECT_EQ(newField->stringValue(), "");
+    EXPECT_EQ(repeatField->stringValue(), "");
+    env.alerts().clear();
+    fill("", "cafe", "cafe");
+    change->performClick();
+    EXPECT_EQ(env.alerts().shownCount(), 0u);
+    EXPECT_EQ(stored(kPrefPassword), platform::Value(digestOf("cafe")));
 }
 
 TEST_F(PasswordSheetTest, TheSecondChangeNeedsTheNewPasswordAsTheCurrentOne) {

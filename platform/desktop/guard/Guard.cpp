@@ -3,6 +3,7 @@
 #include "platform/desktop/guard/PasswordDigest.h"
 #include "platform/desktop/guard/Process.h"
 
+#include <X11/keysym.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(kHeartbeatToleranceMilliseconds);
 constexpr int kGrabRetryMilliseconds = 20;
+constexpr int kCountdownMilliseconds = 250;
 const char* const kNoPassword = "No password is stored: the screen stays locked.";
 
 }  // namespace
@@ -73,14 +75,22 @@ int Guard::timeoutMilliseconds() const {
             const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
             return static_cast<int>(std::max<decltype(milliseconds)>(0, milliseconds));
         }
-        case Watch::TakenOver: return shield_->inputHeld() ? -1 : kGrabRetryMilliseconds;
+        case Watch::TakenOver: {
+            int timeout = shield_->inputHeld() ? -1 : kGrabRetryMilliseconds;
+            // The countdown of a wait is drawn every second.
+            if (attempts_.waiting()) timeout = timeout < 0 ? kCountdownMilliseconds : timeout;
+            return timeout;
+        }
         default: return -1;
     }
 }
 
 void Guard::onTimeout() {
     if (watch_ == Watch::Locked && Clock::now() - lastHeartbeat_ >= kHeartbeatTolerance) stall();
-    if (watch_ == Watch::TakenOver) holdInput();
+    if (watch_ == Watch::TakenOver) {
+        holdInput();
+        tickWait();
+    }
 }
 
 void Guard::onChannelReadable() {
@@ -178,6 +188,7 @@ void Guard::takeOver() {
     // program may have rewritten the file since. Only a lock that began
     // without a readable one falls back on what the file holds now.
     digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
+    attempts_ = Attempts(std::chrono::minutes(readPenaltyMinutes(preferencesFile()).value_or(1)));
     if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
     prompt_->say(digest_ ? "" : kNoPassword);
     note("the application died while the screen was locked; the guard keeps it locked");
@@ -205,7 +216,7 @@ void Guard::handleEvents() {
     for (int pending = XEventsQueued(dpy, QueuedAfterReading); pending > 0 && listening(); --pending) {
         XEvent event;
         XNextEvent(dpy, &event);
-        if (XFilterEvent(&event, None)) continue;
+        if (prompt_ && prompt_->followKeymap(event)) continue;
         if (watch_ == Watch::TakenOver && event.type == KeyPress)
             onKey(event.xkey);
         else if (watch_ == Watch::TakenOver && event.type == Expose && event.xexpose.count == 0 &&
@@ -230,6 +241,13 @@ bool Guard::restackedByTheApplication(const XEvent& event) const {
 }
 
 void Guard::onKey(XKeyEvent& event) {
+    tickWait();
+    // While waiting after three wrong passwords no password is checked:
+    // the keys go nowhere, as at the lock screen.
+    if (attempts_.waiting()) {
+        if (XLookupKeysym(&event, 0) == XK_Return) note("a password typed during the wait was not checked");
+        return;
+    }
     const Prompt::Outcome outcome = prompt_->type(event);
     if (outcome == Prompt::Outcome::Ignored) return;
     if (outcome == Prompt::Outcome::Submitted) {
@@ -246,9 +264,31 @@ void Guard::check(const std::string& password) {
         return note("a password was typed, but none is stored: the screen stays locked");
     }
     if (passwordMatches(password, *digest_)) unlockAndRestart();
-    ++wrongAttempts_;
-    note("wrong password (attempt " + std::to_string(wrongAttempts_) + ")");
-    prompt_->say("Wrong password (" + std::to_string(wrongAttempts_) + "). Try again.");
+    const bool startsWaiting = attempts_.wrong(Clock::now());
+    note("wrong password (attempt " + std::to_string(attempts_.total()) + ")");
+    if (startsWaiting) return startWaiting();
+    prompt_->say("Wrong password (" + std::to_string(attempts_.total()) + "). Try again.");
+}
+
+void Guard::startWaiting() {
+    prompt_->clear();
+    const long seconds = attempts_.secondsLeft(Clock::now());
+    note("three wrong passwords: no password is checked for " + std::to_string(seconds) + " seconds");
+    prompt_->say("Three wrong passwords. Wait " + std::to_string(seconds) + " seconds.");
+}
+
+// One step of the wait: the countdown redrawn, and the prompt given back
+// when it is over.
+void Guard::tickWait() {
+    if (!attempts_.waiting() || !prompt_) return;
+    const auto now = Clock::now();
+    if (attempts_.endWaitIfOver(now)) {
+        note("the wait after three wrong passwords is over");
+        prompt_->say("Please enter your password.");
+    } else {
+        prompt_->say("Three wrong passwords. Wait " + std::to_string(attempts_.secondsLeft(now)) + " seconds.");
+    }
+    drawPrompt();
 }
 
 void Guard::unlockAndRestart() {

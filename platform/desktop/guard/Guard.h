@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/guard/Attempts.h"
 #include "platform/desktop/guard/Prompt.h"
 #include "platform/desktop/guard/Protocol.h"
 #include "platform/desktop/guard/Shield.h"
@@ -63,6 +64,8 @@ private:
     bool restackedByTheApplication(const XEvent& event) const;
     void onKey(XKeyEvent& event);
     void check(const std::string& password);
+    void startWaiting();
+    void tickWait();
     [[noreturn]] void unlockAndRestart();
     void drawPrompt();
 
@@ -77,7 +80,7 @@ private:
     std::unique_ptr<Prompt> prompt_;  // after shield_: goes first, while the display is open
     double takeOverStart_ = 0;
     bool inputReported_ = false;
-    int wrongAttempts_ = 0;
+    Attempts attempts_{std::chrono::minutes(1)};
 };
 
 }  // namespace platform::desktop::guard

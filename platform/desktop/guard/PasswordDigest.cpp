@@ -82,6 +82,31 @@ std::optional<std::string> readPasswordDigest(const std::string& path) {
     return digest;
 }
 
+std::optional<long> readPenaltyMinutes(const std::string& path) {
+    const std::optional<std::vector<char>> bytes = readSmallRegularFile(path);
+    if (!bytes || bytes->empty()) return std::nullopt;
+    if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
+                                        kDeepestNesting))
+        return std::nullopt;
+    plist_t root = nullptr;
+    plist_from_memory(bytes->data(), static_cast<std::uint32_t>(bytes->size()), &root);
+    std::optional<long> minutes;
+    const plist_t entry =
+        root && plist_get_node_type(root) == PLIST_DICT ? plist_dict_get_item(root, "penalty") : nullptr;
+    const plist_type type = entry ? plist_get_node_type(entry) : PLIST_NONE;
+    if (type == PLIST_UINT) {
+        std::uint64_t value = 0;
+        plist_get_uint_val(entry, &value);
+        minutes = static_cast<long>(static_cast<std::int64_t>(value));
+    } else if (type == PLIST_REAL) {
+        double value = 0;
+        plist_get_real_val(entry, &value);
+        minutes = static_cast<long>(value);  // toward zero, as the application's integer reading
+    }
+    if (root) plist_free(root);
+    return minutes;
+}
+
 bool passwordMatches(const std::string& password, const std::string& digest) {
     const std::string typed = md5HexDigest(password);
     if (typed.size() != digest.size()) return false;

@@ -14,6 +14,10 @@ std::string preferencesFile();
 // deeply nested, is not a property list, or holds no digest there.
 std::optional<std::string> readPasswordDigest(const std::string& path);
 
+// The "penalty" after three wrong passwords, in whole minutes; none when
+// the file holds no number there (the application's default is 1).
+std::optional<long> readPenaltyMinutes(const std::string& path);
+
 // Whether `password` has the digest `digest`, in time that does not depend
 // on where the two differ.
 bool passwordMatches(const std::string& password, const std::string& digest);

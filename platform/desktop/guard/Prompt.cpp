@@ -1,7 +1,9 @@
 #include "platform/desktop/guard/Prompt.h"
 
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
+#include "platform/desktop/x11/X11Keymaps.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib-xcb.h>
 #include <algorithm>
 #include <cstring>
 
@@ -21,18 +23,8 @@ std::size_t characterCount(const std::string& utf8) {
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return !isContinuationByte(c); }));
 }
 
-std::string utf8FromLatin1(const char* text, int length) {
-    std::string utf8;
-    for (int i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            utf8 += static_cast<char>(byte);
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
+bool isControl(const std::string& text) {
+    return text.empty() || static_cast<unsigned char>(text[0]) < 0x20 || text[0] == 0x7F;
 }
 
 }  // namespace
@@ -42,54 +34,62 @@ void wipe(std::string& secret) {
     secret.clear();
 }
 
-Prompt::Prompt(Display* dpy) : dpy_(dpy) {
+Prompt::Prompt(Display* dpy) : dpy_(dpy), context_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)) {
     typed_.reserve(kTypedReserve);
     font_ = XLoadQueryFont(dpy_, "fixed");
-    // Without an input method the keys are still read, without composition.
-    inputMethod_ = XOpenIM(dpy_, nullptr, nullptr, nullptr);
-    if (inputMethod_) {
-        const ::Window root = DefaultRootWindow(dpy_);
-        inputContext_ = XCreateIC(inputMethod_, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
-                                  root, XNFocusWindow, root, nullptr);
-        if (inputContext_) XSetICFocus(inputContext_);
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(dpy_, &opcode, &xkbEventBase_, &error, &major, &minor)) {
+        const unsigned long events = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+        XkbSelectEvents(dpy_, XkbUseCoreKbd, events, events);
+    } else {
+        xkbEventBase_ = -1;
     }
+    readKeymap();
 }
 
 Prompt::~Prompt() {
     wipe(typed_);
-    if (inputContext_) XDestroyIC(inputContext_);
-    if (inputMethod_) XCloseIM(inputMethod_);
     if (gc_) XFreeGC(dpy_, gc_);
     if (font_) XFreeFont(dpy_, font_);
+    xkb_context_unref(context_);
 }
 
-Prompt::Outcome Prompt::type(XKeyEvent& event) {
-    char text[64];
-    KeySym keysym = NoSymbol;
-    std::string typed;
-    if (inputContext_) {
-        Status status = XLookupNone;
-        const int length = Xutf8LookupString(inputContext_, &event, text, sizeof text, &keysym, &status);
-        if (status == XLookupChars || status == XLookupBoth) typed.assign(text, static_cast<std::size_t>(length));
-    } else {
-        const int length = XLookupString(&event, text, sizeof text, &keysym, nullptr);
-        typed = utf8FromLatin1(text, length);
-    }
-    ::explicit_bzero(text, sizeof text);
-    switch (keysym) {
-        case XK_Return:
-        case XK_KP_Enter: return Outcome::Submitted;
-        case XK_Escape: wipe(typed_); return Outcome::Edited;
-        case XK_BackSpace:
+// The guard reads its events as they come and does nothing else between
+// them, so the keymap read now is the one the change announced.
+void Prompt::readKeymap() {
+    if (const KeymapRef keymap = fetchCoreKeymap(XGetXCBConnection(dpy_), context_)) decoder_.setKeymap(keymap.get());
+}
+
+bool Prompt::followKeymap(const XEvent& event) {
+    if (xkbEventBase_ < 0 || event.type != xkbEventBase_) return false;
+    const auto& any = reinterpret_cast<const XkbAnyEvent&>(event);
+    if (any.xkb_type != XkbNewKeyboardNotify && any.xkb_type != XkbMapNotify) return false;
+    readKeymap();
+    return true;
+}
+
+Prompt::Outcome Prompt::type(const XKeyEvent& event) {
+    decoder_.updateMaskFromCoreState(event.state);
+    KeyDecoder::Key key = decoder_.press(static_cast<xkb_keycode_t>(event.keycode));
+    switch (key.keysym) {
+        case XKB_KEY_Return:
+        case XKB_KEY_KP_Enter: wipe(key.text); return Outcome::Submitted;
+        case XKB_KEY_Escape: clear(); return Outcome::Edited;
+        case XKB_KEY_BackSpace:
             while (!typed_.empty() && isContinuationByte(typed_.back())) typed_.pop_back();
             if (!typed_.empty()) typed_.pop_back();
             return Outcome::Edited;
         default: break;
     }
-    const bool control = typed.empty() || static_cast<unsigned char>(typed[0]) < 0x20 || typed[0] == 0x7F;
-    if (!control) typed_ += typed;
-    wipe(typed);
+    const bool control = isControl(key.text);
+    if (!control) typed_ += key.text;
+    wipe(key.text);
     return control ? Outcome::Ignored : Outcome::Edited;
+}
+
+void Prompt::clear() {
+    wipe(typed_);
+    decoder_.resetCompose();
 }
 
 std::string Prompt::takePassword() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/guard/Shield.h"
+#include "platform/desktop/xkb/KeyDecoder.h"
 
 #include <X11/Xlib.h>
 #include <string>
@@ -9,8 +10,9 @@ namespace platform::desktop::guard {
 
 // The guard's password prompt: a few lines of text in the server's built-in
 // font on the main monitor's cover, the typed characters shown as bullets.
-// Keys are read with the current keyboard layout, composed characters
-// included.
+// Keys are read as the lock screen reads them: through the server's keymap
+// and the locale's compose table, dead keys and compose sequences included,
+// each key with the keymap of the last change announced before it.
 class Prompt {
 public:
     enum class Outcome { Edited, Submitted, Ignored };
@@ -20,10 +22,14 @@ public:
     Prompt(const Prompt&) = delete;
     Prompt& operator=(const Prompt&) = delete;
 
+    // Takes the new keymap when `event` announces one; true when it did.
+    bool followKeymap(const XEvent& event);
     // Return submits, Escape clears, BackSpace removes the last character.
-    Outcome type(XKeyEvent& event);
+    Outcome type(const XKeyEvent& event);
     // The typed password; the prompt is empty afterwards.
     std::string takePassword();
+    // Forgets what was typed, an unfinished compose sequence included.
+    void clear();
     void say(const std::string& status) { status_ = status; }
     void draw(::Window cover, const Area& area);
 
@@ -31,9 +37,12 @@ private:
     void drawCentred(::Window cover, int centre, int baseline, const std::string& text);
     void drawBullets(::Window cover, const Area& area, int middle);
 
+    void readKeymap();
+
     Display* dpy_;
-    XIM inputMethod_ = nullptr;
-    XIC inputContext_ = nullptr;
+    int xkbEventBase_ = -1;
+    xkb_context* context_;
+    KeyDecoder decoder_;
     XFontStruct* font_ = nullptr;
     GC gc_ = nullptr;
     std::string typed_;

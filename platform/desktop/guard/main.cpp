@@ -6,7 +6,6 @@
 #include "platform/desktop/guard/Process.h"
 
 #include <X11/Xlib.h>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -62,11 +61,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     detachFromSession(options->resume == Watch::TakenOver ? -1 : options->channel);
-    // Typed text follows the user's layout and compose sequences, with no
-    // input method server in the way.
-    std::setlocale(LC_CTYPE, "");
-    if (!XSupportsLocale()) std::setlocale(LC_CTYPE, "C");
-    XSetLocaleModifiers("@im=none");
     XSetErrorHandler(ignoreProtocolError);
     XSetIOErrorHandler(onConnectionLost);
     Guard guard(*options);

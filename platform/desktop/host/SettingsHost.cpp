@@ -15,6 +15,7 @@
 #include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/desktop/x11/XkbInputSources.h"
+#include "platform/desktop/x11/XkbLayoutCharacters.h"
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 #include "platform/desktop/host/WidgetMap.h"
 #include "platform/services/Services.h"
@@ -52,6 +53,7 @@ struct SettingsHost::Services {
     std::unique_ptr<QtAlertPresenter> alerts;
     std::unique_ptr<QtOpenPanelPresenter> openPanels;
     std::unique_ptr<XkbInputSources> inputSources;
+    std::unique_ptr<XkbLayoutCharacters> layoutCharacters;
     std::unique_ptr<DesktopWorkspace> workspace;
     std::unique_ptr<DBusNotificationCenter> notifications;
     std::unique_ptr<DBusConnectionService> connections;
@@ -80,6 +82,7 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();
     s.openPanels = makeInstalled<OpenPanelPresenter, QtOpenPanelPresenter>();
     s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
+    s.layoutCharacters = makeInstalled<LayoutCharacters, XkbLayoutCharacters>(*s.session);
     s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
     s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
     s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
@@ -104,6 +107,7 @@ SettingsHost::~SettingsHost() {
     s.connections.reset();
     s.notifications.reset();
     s.workspace.reset();
+    s.layoutCharacters.reset();
     s.inputSources.reset();
     s.openPanels.reset();
     s.alerts.reset();

@@ -8,6 +8,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -171,6 +172,11 @@ void arrange(View& container, QWidget* containerWidget, std::size_t index, View&
     }
 }
 
+bool refusesPaste(const View& view) {
+    const auto* secure = dynamic_cast<const SecureTextField*>(&view);
+    return secure && !secure->acceptsPaste();
+}
+
 }  // namespace
 
 QtViewPeer::QtViewPeer(View& view) : view_(view) {
@@ -188,10 +194,13 @@ bool QtViewPeer::InputFilter::eventFilter(QObject* watched, QEvent* event) {
             if (!view_.trackingRects().empty()) view_.mouseExited(Event::ofType(Event::Type::MouseExited));
             return false;
         case QEvent::MouseButtonPress:
+            // The middle button pastes the X selection.
+            if (refusesPaste(view_) && static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton) return true;
             if (isControl || !view_.acceptsFirstResponder()) return false;
             view_.mouseDown(Event::ofType(Event::Type::LeftMouseDown));
             return true;
         case QEvent::KeyPress: {
+            if (refusesPaste(view_) && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) return true;
             // Return goes to the field's own action, and to nothing else: a
             // dialog would press its default button as well.
             auto* field = dynamic_cast<TextField*>(&view_);
@@ -293,6 +302,10 @@ void QtViewPeer::syncText(const TextField& field) {
         edit->setFrame(field.isBordered());
         edit->setReadOnly(!field.isEditable());
         if (!field.isEditable()) edit->setEnabled(false);
+        const auto* secure = dynamic_cast<const SecureTextField*>(&field);
+        const bool refusesPaste = secure && !secure->acceptsPaste();
+        edit->setAcceptDrops(!refusesPaste);
+        edit->setContextMenuPolicy(refusesPaste ? Qt::NoContextMenu : Qt::DefaultContextMenu);
     } else if (auto* label = qobject_cast<QLabel*>(widget_)) {
         label->setText(text);
         label->setAlignment(alignmentFor(field.alignment()));

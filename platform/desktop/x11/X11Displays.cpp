@@ -13,7 +13,12 @@ namespace platform::desktop {
 X11Displays::X11Displays(X11Session& session, LockGuard& guard)
     : session_(session),
       guard_(guard),
-      keyEvents_(session.display()),
+      keyboard_(session,
+                [this](const XKeyEvent& event, const KeyDecoder::Key& key, xkb_keysym_t baseKeysym) {
+                    if (auto translated = keyEvents_.translate(event, key, baseKeysym, session_.modifierMasks());
+                        translated && event.type == KeyPress)
+                        deliver(translated);
+                }),
       covers_(session),
       grabs_(session),
       gamma_(session, guard) {
@@ -88,6 +93,7 @@ int X11Displays::capture(DisplayID display, std::uint32_t) {
 
 void X11Displays::startDefending() {
     keyEvents_.reset();
+    keyboard_.reset();
     // A lost keyboard grab shows as the root losing the focus; a new master
     // device as a hierarchy change; a monitor defined without an output
     // change (a RandR 1.5 virtual monitor) sends no RandR event, only a new
@@ -111,6 +117,8 @@ void X11Displays::beat() {
 
 void X11Displays::stopDefending() {
     heartbeat_.stop();
+    // Keys still waiting for their keymap were typed at the lock.
+    keyboard_.reset();
     session_.selectRootXIEvents(XIAllDevices, {XI_HierarchyChanged}, false);
     session_.selectInput(session_.root(), FocusChangeMask | StructureNotifyMask, false);
 }

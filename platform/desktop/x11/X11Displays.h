@@ -7,6 +7,7 @@
 #include "platform/desktop/x11/X11Gamma.h"
 #include "platform/desktop/x11/X11Grabs.h"
 #include "platform/desktop/x11/X11KeyEvents.h"
+#include "platform/desktop/x11/X11Keyboard.h"
 #include "platform/desktop/x11/X11Monitors.h"
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/services/Displays.h"
@@ -76,6 +77,7 @@ private:
     X11Session& session_;
     LockGuard& guard_;
     X11KeyEvents keyEvents_;
+    X11Keyboard keyboard_;
     X11Covers covers_;
     X11Grabs grabs_;
     X11Gamma gamma_;

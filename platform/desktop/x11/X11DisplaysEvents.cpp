@@ -40,11 +40,7 @@ bool X11Displays::handleInput(XEvent& event) {
     // ours alone while captured.
     switch (event.type) {
         case KeyPress:
-        case KeyRelease:
-            if (auto translated = keyEvents_.translate(event.xkey, session_.modifierMasks());
-                translated && event.type == KeyPress)
-                deliver(translated);
-            return true;
+        case KeyRelease: keyboard_.take(event.xkey); return true;
         case ButtonPress: {
             if (event.xbutton.button >= 4 && event.xbutton.button <= 7) {
                 deliver(Event::ofType(Event::Type::ScrollWheel));

@@ -1,32 +1,25 @@
 #include "platform/desktop/x11/X11KeyEvents.h"
 
-#include <X11/XKBlib.h>
-
 namespace platform::desktop {
 
-unsigned long X11KeyEvents::baseKeysym(unsigned keycode) const {
-    return XkbKeycodeToKeysym(display_, static_cast<KeyCode>(keycode), 0, 0);
-}
-
-EventRef X11KeyEvents::translate(const XKeyEvent& event, const keys::ModifierMasks& masks) {
-    const bool press = event.type == KeyPress;
-    if (!press) {
+EventRef X11KeyEvents::translate(const XKeyEvent& event, const KeyDecoder::Key& key, xkb_keysym_t baseKeysym,
+                                 const keys::ModifierMasks& masks) {
+    const auto code = keys::macKeyCode(baseKeysym);
+    const std::uint32_t modifiers = keys::eventModifiersForXState(event.state, masks);
+    if (event.type != KeyPress) {
         down_.erase(event.keycode);
-        return std::make_shared<Event>(Event::Type::KeyUp,
-                                       keys::macKeyCode(baseKeysym(event.keycode)).value_or(kUnmappedKeyCode),
-                                       std::string(), false, keys::eventModifiersForXState(event.state, masks));
+        return std::make_shared<Event>(Event::Type::KeyUp, code.value_or(kUnmappedKeyCode), std::string(), false,
+                                       modifiers);
     }
     const bool repeat = !down_.insert(event.keycode).second;
-    KeySym typed = NoSymbol;
-    unsigned int consumed = 0;
-    XkbLookupKeySym(display_, static_cast<KeyCode>(event.keycode), event.state, &consumed, &typed);
-    const auto code = keys::macKeyCode(baseKeysym(event.keycode));
-    std::string characters = keys::charactersForKeysym(typed);
-    if (!code && characters.empty()) return nullptr;
+    // Return, Escape and BackSpace deliver their control characters, as the
+    // platform's key events do.
+    std::string characters = key.text;
+    if (!code && characters.empty() && !key.composing) return nullptr;
     // Keys of other layouts without an ANSI position (dead keys, national
     // letters) get a code that means "type the characters".
     return std::make_shared<Event>(Event::Type::KeyDown, code.value_or(kUnmappedKeyCode), std::move(characters), repeat,
-                                   keys::eventModifiersForXState(event.state, masks));
+                                   modifiers);
 }
 
 }  // namespace platform::desktop
