@@ -12,6 +12,7 @@
 #include "prefpane/SliderLabels.h"
 #include "shared/QMASL.h"
 
+#include <cerrno>
 #include <cmath>
 #include <utility>
 
@@ -29,6 +30,18 @@ platform::ImageRef stopImage() {
 
 platform::BluetoothDeviceRef deviceOf(const platform::PopUpItemRef& item) {
     return item ? std::dynamic_pointer_cast<platform::BluetoothDevice>(item->representedObjectRef()) : nullptr;
+}
+
+// What the sheet says after a search that ended with `error`, instead of
+// leaving the user to guess from an empty list; empty when the list says it.
+std::string searchOutcome(int error, bool listedNothing) {
+    if (!platform::Bluetooth::isInstalled()) return "This program cannot use Bluetooth.";
+    if (error == EPERM || error == EACCES) return "Tarnwick is not allowed to use the Bluetooth adapter.";
+    platform::Bluetooth& radio = platform::Bluetooth::shared();
+    if (!radio.localDeviceAvailable()) return "No Bluetooth adapter was found.";
+    if (radio.localDevicePowerState() != platform::Bluetooth::PowerOn) return "Bluetooth is switched off.";
+    if (error != 0) return "The search for devices failed.";
+    return listedNothing ? "No devices were found nearby." : "";
 }
 
 }  // namespace
@@ -114,6 +127,7 @@ void BluetoothDevicePanelController::startSearch() {
     okButton->setEnabled(false);
     refreshButton->setImage(stopImage());
     showSearching(true);
+    showSearchOutcome("");
     popupButton->removeAllItems();
     listStoredDevice();
     platform::Thread::detach([weak = weak_from_this()] {
@@ -149,23 +163,33 @@ void BluetoothDevicePanelController::beginInquiry(const platform::BluetoothDevic
     // The search was stopped, or another one began, before this one could start.
     if (!scanning || deviceInquiry) return;
     deviceInquiry = inquiry;
-    const int status = platform::Bluetooth::isInstalled() ? inquiry->start() : -1;
+    const int status = platform::Bluetooth::isInstalled() ? inquiry->start() : ENODEV;
     // Without a radio the search never runs: it ends at once, having found nothing.
     if (status != 0) deviceInquiryComplete(*inquiry, status, false);
 }
 
-void BluetoothDevicePanelController::deviceInquiryComplete(platform::BluetoothDeviceInquiry& inquiry, int, bool) {
+void BluetoothDevicePanelController::deviceInquiryComplete(platform::BluetoothDeviceInquiry& inquiry, int error,
+                                                           bool aborted) {
     scanning = false;
     QMLog(7, "FINISHED BT QUERY");
     listFoundDevices(inquiry.foundDevices());
     inquiry.clearFoundDevices();
     deviceInquiry.reset();
-    if (popupButton->numberOfItems() > 0) {
+    const bool listed = popupButton->numberOfItems() > 0;
+    if (listed) {
         okButton->setEnabled(true);
         popupButton->setEnabled(true);
     }
     showSearching(false);
+    // A search the user stopped needs no explanation.
+    if (!aborted) showSearchOutcome(searchOutcome(error, !listed));
     refreshButton->setImage(platform::Image::named(kRefreshImage));
+}
+
+void BluetoothDevicePanelController::showSearchOutcome(const std::string& text) {
+    if (!searchOutcomeLabel) return;
+    searchOutcomeLabel->setStringValue(text);
+    searchOutcomeLabel->setHidden(text.empty());
 }
 
 void BluetoothDevicePanelController::listFoundDevices(const std::vector<platform::BluetoothDeviceRef>& found) {
@@ -189,10 +213,8 @@ void BluetoothDevicePanelController::ok(platform::Object*) {
     if (!device) return;
     platform::preferences::setAppValue(kPrefBluetoothTimeout, timeToLock->floatValue(), appID());
     platform::preferences::setAppValue(kPrefBluetoothUnlockOnly, unlockOnly->state() == 1, appID());
-    if (preferencesController_) {
-        preferencesController_->setBluetoothDevice(device);
-        preferencesController_->synchronizeWithApplication();
-    }
+    // The pane's controller writes the device and announces all three.
+    if (preferencesController_) preferencesController_->setBluetoothDevice(device);
     closeSheet();
 }
 

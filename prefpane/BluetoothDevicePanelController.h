@@ -62,6 +62,7 @@ private:
     void listStoredDevice();
     void listFoundDevices(const std::vector<platform::BluetoothDeviceRef>& found);
     void showSearching(bool searching);
+    void showSearchOutcome(const std::string& text);
     void closeSheet();
     const std::string& appID() const;
 
@@ -71,6 +72,8 @@ private:
     std::shared_ptr<platform::Button> refreshButton;
     std::shared_ptr<platform::TextField> refreshLabel;
     std::shared_ptr<platform::ProgressIndicator> progressIndicator;
+    // Why a search listed nothing (no adapter, no permission, switched off).
+    std::shared_ptr<platform::TextField> searchOutcomeLabel;
     std::shared_ptr<platform::Slider> timeToLock;
     std::shared_ptr<platform::TextField> timeToLockLabel;
     std::shared_ptr<platform::Button> unlockOnly;

@@ -9,6 +9,7 @@
 
 namespace {
 
+using interface_building::addLabelledRow;
 using interface_building::label;
 using interface_building::named;
 using interface_building::pushButton;
@@ -54,7 +55,7 @@ std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePan
 
     auto form = std::make_shared<platform::FormView>();
     form->addRow("Device:", deviceRow);
-    form->addRow("Lock when it is away:", timeoutRow);
+    addLabelledRow(*form, "Lock when it is away:", timeoutRow, *o.timeToLock);
 
     o.cancelButton = pushButton("cancelButton", "Cancel", [&o](Button& sender) { o.cancel(&sender); });
     o.okButton = pushButton("okButton", "OK", [&o](Button& sender) { o.ok(&sender); });
@@ -63,8 +64,12 @@ std::shared_ptr<platform::Window> loadBluetoothPanelInterface(BluetoothDevicePan
     buttons->add(o.cancelButton);
     buttons->add(o.okButton);
 
+    o.searchOutcomeLabel = label("searchOutcomeLabel", 0);
+    o.searchOutcomeLabel->setHidden(true);
+
     auto content = named(std::make_shared<platform::StackView>(Orientation::Vertical, 12), "bluetoothPanel");
     content->add(form);
+    content->add(o.searchOutcomeLabel);
     content->add(o.unlockOnly);
     content->add(buttons);
     auto sheet = std::make_shared<platform::Window>(platform::Rect{0, 0, 520, 150});

@@ -59,7 +59,10 @@ void ExceptionsPanelController::removeApplicationBundle(platform::Object*) {
 void ExceptionsPanelController::storeExceptions() {
     const std::string& appID = PreferenceController::appIDOf(preferencesController_);
     platform::preferences::setAppValue(kPrefExceptions, exceptions, appID);
-    platform::preferences::appSynchronize(appID);
+    // The list stays as shown, and pending: the next write that works saves it.
+    const bool saved =
+        preferencesController_ ? preferencesController_->flushSettings() : platform::preferences::appSynchronize(appID);
+    if (!saved) PreferenceController::alertSettingsNotSaved(appID);
 }
 
 std::string ExceptionsPanelController::applicationsFolder() {

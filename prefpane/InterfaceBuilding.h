@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Layout.h"
 #include "platform/ui/TextField.h"
 
 #include <memory>
@@ -29,6 +30,14 @@ inline std::shared_ptr<platform::Button> pushButton(const std::string& identifie
     auto button = named(std::make_shared<platform::Button>(platform::Rect{}, title), identifier);
     button->setAction(std::move(action));
     return button;
+}
+
+// A form row whose caption is also what a screen reader calls `control`,
+// which the row holds (alone, or beside a label that shows its value).
+inline void addLabelledRow(platform::FormView& form, const std::string& caption, const platform::ViewRef& row,
+                           platform::View& control) {
+    form.addRow(caption, row);
+    control.setAccessibilityLabel(caption.ends_with(':') ? caption.substr(0, caption.size() - 1) : caption);
 }
 
 }  // namespace interface_building

@@ -4,9 +4,11 @@
 #include "platform/foundation/BluetoothDevice.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/PreferencesDomain.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/services/Capture.h"
 #include "platform/services/Channel.h"
+#include "platform/ui/Alert.h"
 #include "prefglue/PrefGlue.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "prefpane/ExceptionsPanelController.h"
@@ -21,6 +23,13 @@
 namespace {
 
 const platform::Color kRed{1, 0, 0, 1};
+
+constexpr const char* kWhyNotWritten = " (the disk may be full, or the folder read-only).";
+
+// The settings file as the user finds it: the home folder as a tilde.
+std::string settingsFileShown(const std::string& appID) {
+    return platform::paths::abbreviateWithTilde(platform::PreferencesDomain::pathForIdentifier(appID));
+}
 
 // The photo folder the application uses while none is stored.
 std::string defaultSaveImagesPath() {
@@ -39,10 +48,11 @@ PreferenceController::PreferenceController(platform::Bundle bundle) : platform::
 
 PreferenceController::~PreferenceController() {
     alive_->store(false);
-    for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
-    if (videoSearchPoll_) videoSearchPoll_->invalidate();
     // The listener lives as long as the pane; the pane goes now.
     if (platform::DistributedNotificationCenter::isInstalled()) stopApplicationListener();
+    waitForStopThreads();
+    for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
+    if (videoSearchPoll_) videoSearchPoll_->invalidate();
     if (platform::Capture::isInstalled()) platform::Capture::shared().removeDeviceObserver(this);
     if (passwordPanel) passwordPanel->setDelegate(nullptr);
     // A search's thread may hold the Bluetooth sheet's controller a moment
@@ -99,11 +109,16 @@ void PreferenceController::mainViewDidLoad() {
     if (startOnLoginCheckbox)
         startOnLoginCheckbox->setState(TarnwickPaths::shouldLaunchAtLogin(TarnwickPaths::pathToApplication()) ? 1 : 0);
     readPasswordState();
+    // Writing back what was read fails only where every write would: said once.
+    loading_ = true;
     readSettingsIntoControls();
+    loading_ = false;
     for (const auto& table : {events, actions})
         if (table) table->reloadData();
     if (lockScreenHotKeyInput) readHotKeyDefaultsFor(*lockScreenHotKeyInput);
     if (showLogHotKeyInput) readHotKeyDefaultsFor(*showLogHotKeyInput);
+    // Said once the window is up.
+    if (unsavedSettings_) performOnMainThread([this] { alertSettingsNotSaved(appID_); });
 }
 
 void PreferenceController::readPasswordState() {
@@ -192,9 +207,47 @@ void PreferenceController::writeCheckBox(const std::string& key, const platform:
     writeValue(key, box.state() == 1);
 }
 
-void PreferenceController::synchronizeWithApplication() {
-    platform::preferences::appSynchronize(appID_);
+bool PreferenceController::flushSettings() {
+    unsavedSettings_ = !platform::preferences::appSynchronize(appID_);
+    return !unsavedSettings_;
+}
+
+bool PreferenceController::synchronizeWithApplication() {
+    // The application would only read again what it already has.
+    if (!flushSettings()) {
+        if (!loading_) alertSettingsNotSaved(appID_);
+        return false;
+    }
     platform::DistributedNotificationCenter::shared().post(kChangeNotification, kPreferencesObject);
+    return true;
+}
+
+void PreferenceController::alertSettingsNotSaved(const std::string& appID) {
+    platform::Alert::withMessage("Settings not saved", "Ok", "", "",
+                                 "The settings file " + settingsFileShown(appID) + " could not be written" +
+                                     kWhyNotWritten +
+                                     " Tarnwick goes on with the settings it had. The change is kept in this "
+                                     "window and saved with the next one, or when the window closes.")
+        .runModal();
+}
+
+platform::PreferencePane::UnselectReply PreferenceController::shouldUnselect() {
+    while (unsavedSettings_) {
+        if (synchronizeWithoutAlert()) break;
+        const int answer =
+            platform::Alert::withMessage("Settings not saved", "Try Again", "Close Without Saving", "",
+                                         "The settings file " + settingsFileShown(appID_) + " still cannot be written" +
+                                             kWhyNotWritten + " Closing the window now loses the changes made since.")
+                .runModal();
+        if (answer != platform::Alert::DefaultReturn) break;
+    }
+    return UnselectReply::Now;
+}
+
+bool PreferenceController::synchronizeWithoutAlert() {
+    if (!flushSettings()) return false;
+    platform::DistributedNotificationCenter::shared().post(kChangeNotification, kPreferencesObject);
+    return true;
 }
 
 void PreferenceController::performOnMainThread(std::function<void()> fn) {

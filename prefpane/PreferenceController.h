@@ -2,7 +2,9 @@
 
 #include "platform/foundation/Notification.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/Value.h"
+#include "platform/services/Workspace.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/PopUpButton.h"
 #include "platform/ui/PreferencePane.h"
@@ -62,7 +64,17 @@ public:
     void applicationDidStart(const platform::Notification& notification);
     void applicationDidStop(const platform::Notification& notification);
     void videoLockFailed(const platform::Notification& notification);
-    void synchronizeWithApplication();
+    // Writes the pending settings to the disk and tells the application;
+    // false, with an alert saying so, when they could not be written.
+    bool synchronizeWithApplication();
+    // Writes the pending settings to the disk only; false when they could
+    // not be written, in which case they stay pending for the next try.
+    bool flushSettings();
+    // The alert for settings that did not reach the disk.
+    static void alertSettingsNotSaved(const std::string& appID);
+    // Settings that could not be written are tried once more; while they
+    // still cannot be, the user decides whether the window closes.
+    UnselectReply shouldUnselect() override;
 
     // Password change (PreferenceControllerPassword.cpp).
     void openPasswordWindow(platform::Object* sender);
@@ -136,7 +148,7 @@ public:
     const std::string& currentPasswordDigest() const { return currentPasswordMd5; }
     double sliderExponent() const { return f; }
     // Stop requests still on their way to the application.
-    int stopsUnderWay() const { return stopsUnderWay_->load(); }
+    int stopsUnderWay() const;
 
 protected:
     platform::ViewRef assignMainView() override;
@@ -162,14 +174,24 @@ private:
     static const std::vector<SliderSetting>& sliderSettings();
     std::string sliderLabel(const SliderSetting& setting) const;
 
+    bool synchronizeWithoutAlert();
+
     enum class ApplicationButtonState { Stopped, Running, Waiting };
     void showApplicationState(ApplicationButtonState state);
     bool launchApplication();
     void stopApplicationOnItsOwnThread();
+    void waitForStopThreads();
+    // The process of launch number `launch` has ended.
+    void applicationExited(int launch, const platform::Workspace::ApplicationExit& exit);
+    static std::string applicationEndText(const platform::Workspace::ApplicationExit& exit, bool starting);
+    void showApplicationEnd(const std::string& text);
 
     void performOnMainThread(std::function<void()> fn);
     void readSettingsIntoControls();
     void readPasswordState();
+    // Writes the password's digest and layout through to the disk; false,
+    // with nothing left pending, when they could not be written.
+    bool storePassword(const std::string& digest);
     void showPasswordState(const std::string& text, const platform::Color& colour, bool passwordSet);
     void readBluetoothRow();
     void showBluetoothDevice(const platform::ObjectRef& device);
@@ -208,6 +230,10 @@ private:
     std::shared_ptr<platform::TextField> passwordSet;
     bool passwordDidChange = false;
     std::string currentPasswordMd5;
+    // A write did not reach the disk and no later one has.
+    bool unsavedSettings_ = false;
+    // The controls are being filled from the stored settings.
+    bool loading_ = false;
 
     std::shared_ptr<platform::Button> showInDock;
     std::shared_ptr<platform::Button> showInMenu;
@@ -234,6 +260,13 @@ private:
     std::shared_ptr<platform::PopUpButton> threeWrongsPopupButton;
 
     std::shared_ptr<platform::Button> startStopButton;
+    // Why the application ended when the pane did not ask it to.
+    std::shared_ptr<platform::TextField> applicationStatus;
+    ApplicationButtonState applicationState_ = ApplicationButtonState::Stopped;
+    // The launches made so far; only the newest one's end is shown.
+    int launches_ = 0;
+    // The pane asked the application to quit since its last launch.
+    bool quitRequested_ = false;
     std::shared_ptr<platform::Button> startOnLoginCheckbox;
     std::optional<std::string> thePathToTarnwickInfo;
     bool wantRestart = false;
@@ -267,7 +300,7 @@ private:
 
     // Work handed to the main thread must not outlive the controller.
     std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
-    // Stop requests whose thread has not ended yet.
-    std::shared_ptr<std::atomic<int>> stopsUnderWay_ = std::make_shared<std::atomic<int>>(0);
+    // The threads of stop requests; the pane waits for them as it goes.
+    std::vector<std::shared_ptr<platform::Thread>> stopThreads_;
     std::vector<platform::TimerRef> pendingPerforms_;
 };

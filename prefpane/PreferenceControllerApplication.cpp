@@ -11,11 +11,14 @@
 #include "shared/QMASL.h"
 #include "shared/TarnwickPaths.h"
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 
 namespace {
 
 constexpr double kRestartDelaySeconds = 1.0;
+constexpr double kStopThreadPollSeconds = 0.01;
 
 }  // namespace
 
@@ -40,6 +43,7 @@ bool PreferenceController::applicationIsRunning() const {
 }
 
 void PreferenceController::showApplicationState(ApplicationButtonState state) {
+    applicationState_ = state;
     if (!startStopButton) return;
     switch (state) {
         case ApplicationButtonState::Stopped:
@@ -65,6 +69,7 @@ void PreferenceController::setupStartStopButton() {
 }
 
 void PreferenceController::startStopApplication(platform::Object*) {
+    showApplicationEnd("");
     showApplicationState(ApplicationButtonState::Waiting);
     if (startStopButton && startStopButton->tag() == 1) {
         stopApplicationOnItsOwnThread();
@@ -79,18 +84,66 @@ bool PreferenceController::launchApplication() {
     const std::optional<std::string> info = pathToTarnwickInfo();
     if (!info) return false;
     const std::string bundle = platform::paths::deletingLastComponent(platform::paths::deletingLastComponent(*info));
-    const bool launched = platform::Workspace::shared().launchApplication(bundle);
+    const int launch = ++launches_;
+    quitRequested_ = false;
+    const bool launched = platform::Workspace::shared().launchApplication(
+        bundle, [this, alive = alive_, launch](const platform::Workspace::ApplicationExit& exit) {
+            if (alive->load()) applicationExited(launch, exit);
+        });
     if (!launched) QMLog(3, "Cannot launch %@", bundle);
     platform::Application::shared().activateIgnoringOtherApps();
     return launched;
 }
 
+// The pane waits for the thread as it goes (waitForStopThreads), so the
+// thread never outlives it.
 void PreferenceController::stopApplicationOnItsOwnThread() {
-    stopsUnderWay_->fetch_add(1);
-    platform::Thread::detach([this, alive = alive_, underWay = stopsUnderWay_] {
-        if (alive->load()) stopApplication();
-        underWay->fetch_sub(1);
+    quitRequested_ = true;
+    std::erase_if(stopThreads_, [](const std::shared_ptr<platform::Thread>& t) { return !t->isExecuting(); });
+    auto thread = std::make_shared<platform::Thread>([this](platform::Thread& self) {
+        if (!self.isCancelled()) stopApplication();
     });
+    stopThreads_.push_back(thread);
+    thread->start();
+}
+
+int PreferenceController::stopsUnderWay() const {
+    return static_cast<int>(std::count_if(stopThreads_.begin(), stopThreads_.end(),
+                                          [](const std::shared_ptr<platform::Thread>& t) { return t->isExecuting(); }));
+}
+
+// A request to the application ends within its time-out; meanwhile the
+// main run loop's work from other threads (the request itself, headless)
+// goes on, and what it would do for the pane is dropped.
+void PreferenceController::waitForStopThreads() {
+    for (const auto& thread : stopThreads_) {
+        thread->cancel();
+        while (!thread->waitUntilFinished(kStopThreadPollSeconds))
+            if (platform::RunLoop::isInstalled()) platform::RunLoop::main().servicePendingPerforms();
+    }
+    stopThreads_.clear();
+}
+
+void PreferenceController::applicationExited(int launch, const platform::Workspace::ApplicationExit& exit) {
+    // An older launch, one the pane asked to quit, or one that has said it stopped.
+    if (launch != launches_ || quitRequested_ || applicationState_ == ApplicationButtonState::Stopped) return;
+    const bool starting = applicationState_ == ApplicationButtonState::Waiting;
+    showApplicationState(ApplicationButtonState::Stopped);
+    showApplicationEnd(applicationEndText(exit, starting));
+}
+
+std::string PreferenceController::applicationEndText(const platform::Workspace::ApplicationExit& exit, bool starting) {
+    if (exit.signal != 0) return std::string("Tarnwick ended unexpectedly (") + ::strsignal(exit.signal) + ").";
+    if (exit.status != 0)
+        return (starting ? "Tarnwick could not start (exit status " : "Tarnwick ended (exit status ") +
+               std::to_string(exit.status) + "); its log says why.";
+    return starting ? "Tarnwick ended as it started; its log says why." : "";
+}
+
+void PreferenceController::showApplicationEnd(const std::string& text) {
+    if (!applicationStatus) return;
+    applicationStatus->setStringValue(text);
+    applicationStatus->setHidden(text.empty());
 }
 
 void PreferenceController::stopApplication() {

@@ -1,6 +1,7 @@
 #include "prefpane/PreferenceController.h"
 
 #include "app/TarnwickConstants.h"
+#include "platform/foundation/Defaults.h"
 #include "platform/services/LayoutCharacters.h"
 #include "platform/services/Processes.h"
 #include "platform/ui/Alert.h"
@@ -92,11 +93,30 @@ void PreferenceController::passwordEntered(platform::Object*) {
         return;
     }
     const std::string digest = newPassword->md5String();
-    writeValue(kPrefPassword, digest);
-    writeValue(kPrefPasswordInputSource, platform::InputSources::shared().current());
+    if (!storePassword(digest)) {
+        showPasswordAlert("Password not changed",
+                          std::string("The new password could not be written to the settings file (the disk may be "
+                                      "full, or the folder read-only). ") +
+                              (currentPasswordMd5.empty() ? "Tarnwick still has no password."
+                                                          : "The old password still unlocks the screen."));
+        return;
+    }
     currentPasswordMd5 = digest;
     passwordDidChange = true;
     showPasswordState("Password changed.", platform::Color::black(), true);
     closePasswordWindow(this);
     synchronizeWithApplication();
+}
+
+bool PreferenceController::storePassword(const std::string& digest) {
+    const platform::Value previousPassword = platform::preferences::copyAppValue(kPrefPassword, appID_);
+    const platform::Value previousSource = platform::preferences::copyAppValue(kPrefPasswordInputSource, appID_);
+    writeValue(kPrefPassword, digest);
+    writeValue(kPrefPasswordInputSource, platform::InputSources::shared().current());
+    if (flushSettings()) return true;
+    // A password the user was told is unchanged must not reach the file
+    // later, with some other change.
+    writeValue(kPrefPassword, previousPassword);
+    writeValue(kPrefPasswordInputSource, previousSource);
+    return false;
 }

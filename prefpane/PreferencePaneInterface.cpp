@@ -15,6 +15,7 @@
 
 namespace {
 
+using interface_building::addLabelledRow;
 using interface_building::label;
 using interface_building::named;
 using interface_building::pushButton;
@@ -151,6 +152,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     bar->add(o.passwordSet);
     bar->add(setPassword);
     bar->add(o.startOnLoginCheckbox);
+    o.applicationStatus = label("applicationStatus");
+    o.applicationStatus->setHidden(true);
 
     // General: when the screen locks, and where Tarnwick shows itself.
     o.autoActivate = slider(o, "autoActivate", 270, 0, false);
@@ -171,7 +174,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto exceptions = pushButton("openExceptionsPanel", "Applications\u2026",
                                  [&o](Button& sender) { o.openExceptionsPanel(&sender); });
     auto generalForm = std::make_shared<FormView>();
-    generalForm->addRow("Lock after inactivity:", sliderRow(o.autoActivate, o.autoActivateLabel));
+    addLabelledRow(*generalForm, "Lock after inactivity:", sliderRow(o.autoActivate, o.autoActivateLabel),
+                   *o.autoActivate);
     generalForm->addRow("Never lock by itself while in front:", exceptions);
     generalForm->addRow("Unlock without password after a wake within:", o.lockScreenDelayPopupButton);
     auto general = page();
@@ -198,10 +202,10 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     o.whiteScreenDelay = checkBox(o, "whiteScreenDelay", "Keep the screen white for 3 seconds while locking");
     o.ignoreFirstKey = checkBox(o, "ignoreFirstKey", "The key that wakes the dimmed lock screen is not typed");
     auto lockForm = std::make_shared<FormView>();
-    lockForm->addRow("Time to type the password:", sliderRow(o.inputPause, o.inputPauseLabel));
-    lockForm->addRow("Wait after three wrong passwords:", sliderRow(o.penalty, o.penaltyLabel));
+    addLabelledRow(*lockForm, "Time to type the password:", sliderRow(o.inputPause, o.inputPauseLabel), *o.inputPause);
+    addLabelledRow(*lockForm, "Wait after three wrong passwords:", sliderRow(o.penalty, o.penaltyLabel), *o.penalty);
     lockForm->addRow("Picture while waiting:", o.threeWrongsPopupButton);
-    lockForm->addRow("Dim the lock screen after:", sliderRow(o.dimScreen, o.dimScreenLabel));
+    addLabelledRow(*lockForm, "Dim the lock screen after:", sliderRow(o.dimScreen, o.dimScreenLabel), *o.dimScreen);
     lockForm->addRow("Dimming:", o.dimScreenModePopupButton);
     auto lockScreen = page();
     lockScreen->add(lockForm);
@@ -218,6 +222,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto hotKeyForm = std::make_shared<FormView>();
     hotKeyForm->addRow("Lock the screen:", o.lockScreenHotKeyInput);
     hotKeyForm->addRow("Show the event log:", o.showLogHotKeyInput);
+    o.lockScreenHotKeyInput->setAccessibilityLabel("Hot key that locks the screen");
+    o.showLogHotKeyInput->setAccessibilityLabel("Hot key that shows the event log");
     auto hotKeys = page();
     hotKeys->add(hotKeyForm);
     hotKeys->add(o.showLogOnUnlock);
@@ -276,6 +282,7 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
 
     auto main = named(std::make_shared<StackView>(Orientation::Vertical, 12), "mainView");
     main->add(bar);
+    main->add(o.applicationStatus);
     main->add(tabs);
 
     // The password sheet.

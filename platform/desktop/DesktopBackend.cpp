@@ -1,19 +1,11 @@
-// The camera service comes before Xlib, whose Status macro would clash with it.
-#ifdef TARNWICK_HAVE_V4L2
-#include "platform/desktop/v4l2/V4L2Capture.h"
-#endif
-
 #include <QApplication>
 #include <QKeyEvent>
 
 #include "platform/desktop/DesktopBackend.h"
 #include "platform/services/Services.h"
 
-#include "platform/desktop/bluez/BlueZBluetooth.h"
-#include "platform/desktop/dbus/DBusConnectionService.h"
-#include "platform/desktop/dbus/DBusNotificationCenter.h"
+#include "platform/desktop/CommonServices.h"
 #include "platform/desktop/dbus/DesktopLockRequests.h"
-#include "platform/desktop/dbus/DesktopWorkspace.h"
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/qt/QtAlertPresenter.h"
 #include "platform/desktop/qt/QtKeyModifiers.h"
@@ -71,15 +63,9 @@ struct DesktopBackend::Services {
     std::unique_ptr<XkbInputSources> inputSources;
     std::unique_ptr<XInputEventTap> eventTap;
     std::unique_ptr<X11HotKeyCenter> hotKeys;
-    std::unique_ptr<DesktopWorkspace> workspace;
-    std::unique_ptr<DBusNotificationCenter> notifications;
-    std::unique_ptr<DBusConnectionService> connections;
-    std::unique_ptr<BlueZBluetooth> bluetooth;
+    std::unique_ptr<CommonServices> common;
     std::unique_ptr<DesktopLockRequests> lockRequests;
     std::unique_ptr<X11IdleTime> idleTime;
-#ifdef TARNWICK_HAVE_V4L2
-    std::unique_ptr<v4l2::V4L2Capture> capture;
-#endif
 
     EventRef translateQtKey(QKeyEvent* event) const {
         const auto keysym = XkbKeycodeToKeysym(session->display(), static_cast<KeyCode>(event->nativeScanCode()), 0, 0);
@@ -113,15 +99,9 @@ DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_uni
     s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
     s.eventTap = makeInstalled<EventTap, XInputEventTap>(*s.session);
     s.hotKeys = makeInstalled<HotKeyCenter, X11HotKeyCenter>(*s.session);
-    s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
-    s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
-    s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
-    s.bluetooth = makeInstalled<Bluetooth, BlueZBluetooth>();
+    s.common = std::make_unique<CommonServices>();
     s.lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(s.session.get());
     s.idleTime = makeInstalled<IdleTime, X11IdleTime>(*s.session);
-#ifdef TARNWICK_HAVE_V4L2
-    s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
-#endif
 
     Window::setPeerProvider([&s](Window& window) {
         window.setPeer(std::make_shared<QtWindowPeer>(window, *s.displays,
@@ -143,15 +123,9 @@ DesktopBackend::~DesktopBackend() {
     StatusBar::system().setListener(nullptr);
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
-#ifdef TARNWICK_HAVE_V4L2
-    s.capture.reset();
-#endif
     s.idleTime.reset();
     s.lockRequests.reset();
-    s.bluetooth.reset();
-    s.connections.reset();
-    s.notifications.reset();
-    s.workspace.reset();
+    s.common.reset();
     s.hotKeys.reset();
     s.eventTap.reset();
     s.inputSources.reset();

@@ -15,9 +15,12 @@ namespace {
 
 int openProcessDescriptor(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
-void collect(pid_t pid, int options) {
+// The child's wait status; that of a plain exit when someone else collected it.
+int collect(pid_t pid, int options) {
     int status = 0;
-    while (::waitpid(pid, &status, options) < 0 && errno == EINTR) {}
+    pid_t rc;
+    while ((rc = ::waitpid(pid, &status, options)) < 0 && errno == EINTR) {}
+    return rc == pid ? status : 0;
 }
 
 }  // namespace
@@ -38,9 +41,9 @@ ChildReaper::~ChildReaper() {
     if (thread_.joinable()) thread_.join();
 }
 
-void ChildReaper::adopt(pid_t pid) {
+void ChildReaper::adopt(pid_t pid, Collected collected) {
     std::lock_guard<std::mutex> guard(lock_);
-    incoming_.push_back(pid);
+    incoming_.push_back({pid, std::move(collected)});
     ++pending_;
     if (running_) {
         wake();
@@ -64,22 +67,28 @@ void ChildReaper::wake() {
 }
 
 void ChildReaper::run() {
-    std::map<int, pid_t> children;  // process descriptor -> child
+    std::map<int, Child> children;  // process descriptor -> child
     for (;;) {
         {
-            std::lock_guard<std::mutex> guard(lock_);
-            for (pid_t pid : incoming_) {
-                const int fd = openProcessDescriptor(pid);
-                if (fd >= 0) {
-                    children[fd] = pid;
-                } else {
+            std::unique_lock<std::mutex> guard(lock_);
+            while (!incoming_.empty()) {
+                std::vector<Child> arrived;
+                arrived.swap(incoming_);
+                for (Child& child : arrived) {
+                    const int fd = openProcessDescriptor(child.pid);
+                    if (fd >= 0) {
+                        children[fd] = std::move(child);
+                        continue;
+                    }
                     // Already collected by someone, or no descriptors on this
                     // kernel: then this waits for it on its own.
-                    collect(pid, 0);
+                    guard.unlock();
+                    const int status = collect(child.pid, 0);
+                    if (child.collected) child.collected(status);
+                    guard.lock();
                     --pending_;
                 }
             }
-            incoming_.clear();
             if (children.empty() || stopping_) {
                 for (const auto& [fd, pid] : children) ::close(fd);
                 ::close(wakeup_);
@@ -95,7 +104,9 @@ void ChildReaper::run() {
         [[maybe_unused]] const ssize_t n = ::read(wakeup_, &count, sizeof count);
         for (std::size_t i = 1; i < watched.size(); ++i) {
             if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            collect(children[watched[i].fd], WNOHANG);
+            const Child& child = children[watched[i].fd];
+            const int status = collect(child.pid, WNOHANG);
+            if (child.collected) child.collected(status);
             ::close(watched[i].fd);
             children.erase(watched[i].fd);
             std::lock_guard<std::mutex> guard(lock_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <sys/types.h>
 #include <thread>
@@ -17,7 +18,9 @@ public:
     static ChildReaper& shared();
     ~ChildReaper();
 
-    void adopt(pid_t pid);
+    // Told, on the reaper's thread, the child's wait status once collected.
+    using Collected = std::function<void(int waitStatus)>;
+    void adopt(pid_t pid, Collected collected = {});
     // Children adopted and not yet collected, for tests.
     std::size_t pending();
 
@@ -27,7 +30,11 @@ private:
     void wake();
 
     std::mutex lock_;
-    std::vector<pid_t> incoming_;
+    struct Child {
+        pid_t pid;
+        Collected collected;
+    };
+    std::vector<Child> incoming_;
     std::size_t pending_ = 0;
     bool running_ = false;
     bool stopping_ = false;

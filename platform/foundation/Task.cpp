@@ -12,7 +12,9 @@ namespace platform {
 
 namespace {
 
-void reapWhenDone(pid_t pid) { ChildReaper::shared().adopt(pid); }
+void reapWhenDone(pid_t pid, ChildReaper::Collected collected = {}) {
+    ChildReaper::shared().adopt(pid, std::move(collected));
+}
 
 }  // namespace
 
@@ -57,10 +59,10 @@ bool Task::spawn() {
 
 bool Task::launch() { return spawn(); }
 
-bool Task::launchDetached() {
+bool Task::launchDetached(std::function<void(int waitStatus)> collected) {
     if (!spawn()) return false;
     waited_ = true;  // the reaper owns it now
-    reapWhenDone(pid_);
+    reapWhenDone(pid_, std::move(collected));
     return true;
 }
 

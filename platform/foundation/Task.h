@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -20,8 +21,9 @@ public:
     // Starts the process; false when it could not be started.
     bool launch();
     // Starts the process and forgets it; the one reaper of the process
-    // collects it when it exits.
-    bool launchDetached();
+    // collects it when it exits, and tells `collected` its wait status on
+    // the reaper's thread.
+    bool launchDetached(std::function<void(int waitStatus)> collected = {});
     // Waits for a launched process; returns its exit status (-1 when killed or never started).
     int waitUntilExit();
     pid_t processIdentifier() const { return pid_; }

@@ -95,11 +95,17 @@ std::vector<BluetoothDeviceRef> HeadlessBluetooth::devicesInRange() const {
     return found;
 }
 
+void HeadlessBluetooth::refuseSearches(int status) {
+    std::lock_guard<std::mutex> guard(lock_);
+    searchRefusal_ = status;
+}
+
 int HeadlessBluetooth::startInquiry(const BluetoothDeviceInquiryRef& inquiry) {
     std::vector<BluetoothDeviceRef> found;
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (controller_ == Controller::Absent) return kRefusedStatus;
+        if (searchRefusal_ != 0) return searchRefusal_;
         // A controller that is off searches, but hears nothing.
         if (controller_ == Controller::On) found = devicesInRange();
     }

@@ -29,6 +29,9 @@ public:
     ~HeadlessBluetooth() override;
 
     void setController(Controller controller);
+    // Searches are refused with `status` (an errno value, EPERM for a
+    // process without permission); 0 lets them run again.
+    void refuseSearches(int status);
 
     // Adds (or replaces) a device. Its name requests complete `delay` seconds
     // after they were issued; a delay of 0 completes at the next pass of the
@@ -63,6 +66,7 @@ private:
 
     mutable std::mutex lock_;
     Controller controller_;
+    int searchRefusal_ = 0;
     std::map<std::string, Script> devices_;
     std::size_t issued_ = 0;
     std::map<std::uint64_t, TimerRef> outstanding_;

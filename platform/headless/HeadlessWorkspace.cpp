@@ -2,6 +2,8 @@
 
 #include "platform/foundation/RunLoop.h"
 
+#include <utility>
+
 namespace platform::headless {
 
 bool HeadlessWorkspace::openFile(const std::string& path, const std::string&) {
@@ -11,11 +13,22 @@ bool HeadlessWorkspace::openFile(const std::string& path, const std::string&) {
     return true;
 }
 
-bool HeadlessWorkspace::launchApplication(const std::string& path) {
+bool HeadlessWorkspace::launchApplication(const std::string& path, ExitObserver exited) {
     if (statuses_.of(Call::LaunchApplication)) return false;
     std::lock_guard<std::mutex> guard(lock_);
     launched_.push_back(path);
+    exitObservers_.push_back(std::move(exited));
     return true;
+}
+
+void HeadlessWorkspace::endLaunchedApplication(std::size_t index, ApplicationExit exit) {
+    ExitObserver observer;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (index >= exitObservers_.size()) return;
+        observer = std::exchange(exitObservers_[index], nullptr);
+    }
+    if (observer) RunLoop::main().performOnMainThread([observer, exit] { observer(exit); }, false);
 }
 
 void HeadlessWorkspace::observeSleep(const void* owner, Observer willSleep, Observer didWake) {

@@ -16,7 +16,7 @@ public:
     enum class Call { OpenFile, LaunchApplication };
 
     bool openFile(const std::string& path, const std::string& application = {}) override;
-    bool launchApplication(const std::string& path) override;
+    bool launchApplication(const std::string& path, ExitObserver exited) override;
     void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
     void removeSleepObserver(const void* owner) override;
 
@@ -26,6 +26,9 @@ public:
     std::vector<std::string> openedFiles() const;
     std::vector<std::string> launchedApplications() const;
     std::size_t sleepObserverCount() const;
+    // The process of the `index`th launched application ends as `exit` says;
+    // its observer hears of it on the main thread.
+    void endLaunchedApplication(std::size_t index, ApplicationExit exit);
 
     // The will-sleep and did-wake notifications, delivered on the main thread.
     void triggerWillSleep();
@@ -38,6 +41,7 @@ private:
     mutable std::mutex lock_;
     std::vector<std::string> opened_;
     std::vector<std::string> launched_;
+    std::vector<ExitObserver> exitObservers_;
     std::map<const void*, std::pair<Observer, Observer>> observers_;
 };
 

@@ -15,7 +15,16 @@ public:
     // Opens a file or bundle with its default application (a pane bundle with
     // the settings host); `application` names one explicitly.
     virtual bool openFile(const std::string& path, const std::string& application = {}) = 0;
-    virtual bool launchApplication(const std::string& path) = 0;
+    // How a launched application's process ended.
+    struct ApplicationExit {
+        int status = 0;  // the exit status when it exited by itself
+        int signal = 0;  // the signal that ended it; 0 when it exited
+    };
+    using ExitObserver = std::function<void(const ApplicationExit&)>;
+    // Starts the application bundle at `path`; false when it could not be
+    // started. `exited`, when given, runs on the main thread once the
+    // application's process has ended, however it ended.
+    virtual bool launchApplication(const std::string& path, ExitObserver exited) = 0;
 
     // The icon that stands for the file at `path`: a bundle's own icon file,
     // a desktop entry's "Icon" (a file, or a name in the desktop's icon

@@ -29,6 +29,11 @@ public:
     const ViewRef& mainView() const { return mainView_; }
     virtual void mainViewDidLoad() {}
 
+    // Asked before the host closes the pane: a pane with work that must not
+    // be lost (settings not yet written) may keep itself open.
+    enum class UnselectReply { Now, Cancel };
+    virtual UnselectReply shouldUnselect() { return UnselectReply::Now; }
+
 protected:
     // The pane's interface: builds the main view and connects its controls.
     virtual ViewRef assignMainView() = 0;

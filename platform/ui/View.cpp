@@ -30,6 +30,11 @@ void View::setToolTip(const std::string& tip) {
     changed();
 }
 
+void View::setAccessibilityLabel(const std::string& label) {
+    accessibilityLabel_ = label;
+    changed();
+}
+
 void View::addSubview(const std::shared_ptr<View>& view) {
     if (!view) return;
     view->removeFromSuperview();

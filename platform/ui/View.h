@@ -33,6 +33,10 @@ public:
     void setAlphaValue(double alpha);
     const std::string& toolTip() const { return toolTip_; }
     void setToolTip(const std::string& tip);
+    // What assistive technology calls the view (a screen reader's name for a
+    // slider: the caption of its row); empty when its own text says it.
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const std::string& label);
     const std::string& identifier() const { return identifier_; }
     void setIdentifier(const std::string& id) { identifier_ = id; }
 
@@ -72,6 +76,7 @@ private:
     bool hidden_ = false;
     double alpha_ = 1.0;
     std::string toolTip_;
+    std::string accessibilityLabel_;
     std::string identifier_;
     std::vector<std::shared_ptr<View>> subviews_;
     View* superview_ = nullptr;

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "QtTestApplication.h"
+
 #include "platform/desktop/dbus/DesktopWorkspace.h"
+#include "platform/desktop/qt/QtRunLoop.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <optional>
 
 #include <chrono>
 #include <cstdlib>
@@ -77,6 +84,40 @@ TEST_F(DesktopWorkspaceOpening, AMissingFileOrNoOpenerAnswersFalse) {
     EXPECT_FALSE(workspace_.openFile((folder_ / "missing.tiff").string(), "Preview"));
     fs::remove(folder_ / "bin" / "xdg-open");
     EXPECT_FALSE(workspace_.openFile(photo_, "Preview"));
+}
+
+// A launched application's end reaches whoever launched it, on the main
+// thread, however it ended.
+TEST_F(DesktopWorkspaceOpening, ALaunchedApplicationsEndIsToldWithItsStatusOrSignal) {
+    qtTestApplication();
+    platform::desktop::QtRunLoop loop;
+    platform::RunLoop::install(&loop);
+    using Exit = platform::Workspace::ApplicationExit;
+    const std::vector<std::pair<std::string, Exit>> cases = {
+        {"exit 3", Exit{3, 0}},
+        {"kill -SEGV $$", Exit{0, SIGSEGV}},
+    };
+    for (const auto& [script, expected] : cases) {
+        const fs::path bundle = folder_ / "Ends.app";
+        fs::create_directories(bundle / "Contents" / "MacOS");
+        std::ofstream(bundle / "Contents" / "MacOS" / "Ends") << "#!/bin/sh\n" << script << "\n";
+        fs::permissions(bundle / "Contents" / "MacOS" / "Ends", fs::perms::owner_all);
+        std::optional<Exit> told;
+        bool onMainThread = false;
+        ASSERT_TRUE(workspace_.launchApplication(bundle.string(), [&](const Exit& exit) {
+            told = exit;
+            onMainThread = loop.isMainThread();
+        }));
+        for (int i = 0; i < 500 && !told; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(told.has_value()) << script;
+        EXPECT_EQ(told->status, expected.status) << script;
+        EXPECT_EQ(told->signal, expected.signal) << script;
+        EXPECT_TRUE(onMainThread) << script;
+    }
+    platform::RunLoop::install(nullptr);
 }
 
 }  // namespace

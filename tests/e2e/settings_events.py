@@ -5,7 +5,8 @@ On a private X server and session bus, with a password set: in "Tarnwick
 Settings" the user selects "Wrong Password" in the events table, ticks
 "Execute Script", chooses a shell script in the file dialog by typing its
 path, types arguments and confirms. The table then shows the script and its
-arguments, and the preferences hold them. Tarnwick, started from the pane,
+arguments, and the preferences hold them. Space on a check box cell stores
+the change as a click does. Tarnwick, started from the pane,
 locks by the hot key; a wrong password runs the script, which leaves its
 arguments in a file; the right password unlocks. A screenshot of the tables
 is kept.
@@ -79,6 +80,16 @@ def choose_script(session, script):
     wait_for(lambda: not session.shows("scriptNameLabel"), 10, "the script sheet to close", interval=0.1)
 
 
+def toggle_with_space(session, cell, key, expected):
+    """Puts the keyboard on the row of `cell`, moves it to the row's check
+    box (the first column) and presses Space; `key` then holds `expected`."""
+    session.click(cell)
+    time.sleep(0.3)
+    session.xdotool("key", "Home", "space")
+    wait_for(lambda: session.stored().get(key) is expected, 5, "Space to store %s = %s" % (key, expected))
+    check(True, "Space on the check box of %s stored %s = %s" % (cell, key, expected))
+
+
 def run(session):
     display = session.setup()
     x = lock_cycle.X11(display)
@@ -95,6 +106,11 @@ def run(session):
     check(session.widget("actions:1:enabled")["checked"] == "1", "the table shows the script on")
     path, spread = session.pane_screenshot("events.png")
     print("# screenshot %s, grey spread %.3f" % (path, spread), flush=True)
+
+    # 1b. Space on a check box is a click: the keyboard changes the reaction too.
+    toggle_with_space(session, "actions:0:name", "wrongPassword.log", False)
+    toggle_with_space(session, "events:2:name", "screenLocked", False)
+    toggle_with_space(session, "events:2:name", "screenLocked", True)
 
     # 2. Tarnwick runs the script at a wrong password.
     session.start_or_stop_tarnwick("Stop")

@@ -8,7 +8,9 @@ Ctrl+Alt+L as the lock hot key by pressing it, and presses Start; Tarnwick
 starts from inside the pane bundle and the button turns to "Stop". The hot key
 locks the screen (the keyboard is grabbed), the password unlocks it. A password
 changed in the pane while Tarnwick runs is the one that unlocks the next lock.
-A slider moved with the keyboard and a pop-up choice are stored as shown.
+A slider moved with the keyboard and a pop-up choice are stored as shown;
+a screen reader hears the sliders and the recorders by name. The Bluetooth
+sheet searches, or says why it cannot.
 Tarnwick outlives the settings window that started it, and a second settings
 window finds it running. Switching "show in the task bar" restarts Tarnwick;
 "Stop" ends it. A screenshot of the pane is kept and must show the pane, not
@@ -35,6 +37,13 @@ HOTKEY_XDOTOOL = "ctrl+alt+l"
 HOTKEY_MAC_CODE = 37
 HOTKEY_CARBON = 0x1000 | 0x0800
 APPLICATION_NAME = "com.quillmere.Tarnwick"
+# What a screen reader says for each slider: the caption of its row.
+SLIDER_NAMES = {
+    "autoActivate": "Lock after inactivity",
+    "inputPause": "Time to type the password",
+    "penalty": "Wait after three wrong passwords",
+    "dimScreen": "Dim the lock screen after",
+}
 
 
 class PaneSession(lock_cycle.Session):
@@ -85,7 +94,8 @@ class PaneSession(lock_cycle.Session):
                 continue
             name, x, y, w, h, visible, enabled, checked, text = fields[:9]
             found[name] = {"x": int(x), "y": int(y), "w": int(w), "h": int(h), "visible": visible == "1",
-                           "enabled": enabled == "1", "checked": checked, "text": text}
+                           "enabled": enabled == "1", "checked": checked, "text": text,
+                           "accessible": fields[9] if len(fields) > 9 else ""}
         return found
 
     def widget(self, name):
@@ -204,6 +214,10 @@ def run(session):
     check(stored.get("lockScreenHotKeyCode") == HOTKEY_MAC_CODE and
           stored.get("lockScreenHotKeyModifiers") == HOTKEY_CARBON,
           "the hot key is stored as key code 37 with the Carbon flags of Control and Option")
+    wait_for(lambda: session.widget("lockScreenHotKeyInput")["accessible"] ==
+             "Hot key that locks the screen: Ctrl+Alt+L", 5, "the recorder's accessible name")
+    check(session.widget("showLogHotKeyInput")["accessible"] == "Hot key that shows the event log: none",
+          "a screen reader hears each recorder's purpose and its shortcut")
 
     # 4. A slider moved from the keyboard and a pop-up choice are stored as they change.
     session.click("tab:Lock Screen")
@@ -217,6 +231,20 @@ def run(session):
     wait_for(lambda: session.stored().get("penalty") == 10 and session.stored().get("dimScreenMode") == 2, 5,
              "the penalty and the dimming mode in the preferences")
     check(True, "the slider and the pop-up write what they show")
+    names = {name: session.widget(name)["accessible"] for name in SLIDER_NAMES}
+    check(names == SLIDER_NAMES, "a screen reader hears each slider by its row: %r" % names)
+
+    # 4b. The Bluetooth sheet searches with the radio the application uses,
+    # and says why it lists nothing when there is no adapter or no permission.
+    session.click("tab:Bluetooth")
+    session.click("lockViaBluetooth")
+    wait_for(lambda: session.shows("searchOutcomeLabel") or
+             (session.widget("popupButton") or {}).get("enabled"), 20, "the Bluetooth search to end")
+    outcome = session.widget("searchOutcomeLabel")
+    check(not session.shows("searchOutcomeLabel") or outcome["text"] != "This program cannot use Bluetooth.",
+          "the settings search with the Bluetooth service: %r" % (outcome or {}).get("text"))
+    session.click("cancelButton")
+    wait_for(lambda: not session.shows("cancelButton"), 10, "the Bluetooth sheet to close", interval=0.1)
 
     # 5. Start: the pane waits for Tarnwick to announce itself.
     session.start_or_stop_tarnwick("Stop")

@@ -25,7 +25,7 @@ public:
         opened.emplace_back(path, application);
         return true;
     }
-    bool launchApplication(const std::string&) override { return true; }
+    bool launchApplication(const std::string&, ExitObserver) override { return true; }
     void observeSleep(const void*, Observer, Observer) override {}
     void removeSleepObserver(const void*) override {}
     std::vector<std::pair<std::string, std::string>> opened;

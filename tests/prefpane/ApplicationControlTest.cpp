@@ -1,5 +1,12 @@
 #include "PaneTestFixture.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
 namespace panetest {
 namespace {
 
@@ -111,6 +118,89 @@ TEST_F(ApplicationControlTest, ALaunchThatCannotBeMadeGivesTheButtonBack) {
     startStop().performClick();
     expectButton("Start", 0, true);
     EXPECT_TRUE(env.logged("Cannot launch"));
+}
+
+TEST_F(ApplicationControlTest, AnApplicationThatEndsUnaskedGivesTheButtonBackWithTheReason) {
+    using Exit = platform::Workspace::ApplicationExit;
+    openPane();
+    startStop().performClick();
+    workspace.endLaunchedApplication(0, Exit{1, 0});
+    env.advance(0);
+    expectButton("Start", 0, true);
+    EXPECT_EQ(text("applicationStatus"), "Tarnwick could not start (exit status 1); its log says why.");
+    EXPECT_FALSE(control<platform::TextField>("applicationStatus")->isHidden());
+
+    // Started this time, then killed while it runs.
+    startStop().performClick();
+    EXPECT_TRUE(control<platform::TextField>("applicationStatus")->isHidden()) << "a new start, a new story";
+    startRequestedApplication();
+    expectButton("Stop", 1, true);
+    app.reset();
+    workspace.endLaunchedApplication(1, Exit{0, SIGSEGV});
+    env.advance(0);
+    expectButton("Start", 0, true);
+    EXPECT_EQ(text("applicationStatus"), "Tarnwick ended unexpectedly (Segmentation fault).");
+
+    // Stopped from the pane: its end is no news.
+    startStop().performClick();
+    startRequestedApplication();
+    startStop().performClick();
+    ASSERT_TRUE(waitUntil([&] { return startStop().title() == "Start"; }));
+    workspace.endLaunchedApplication(2, Exit{0, 0});
+    env.advance(0);
+    expectButton("Start", 0, true);
+    EXPECT_TRUE(control<platform::TextField>("applicationStatus")->isHidden());
+}
+
+// A session bus that answers other threads' lookups only once opened, and
+// then slowly.
+class SlowBus final : public platform::ConnectionService {
+public:
+    explicit SlowBus(platform::ConnectionService& inner) : inner_(inner) {}
+    std::unique_ptr<platform::Connection> makeConnection() override { return inner_.makeConnection(); }
+    std::unique_ptr<platform::RemoteRoot> lookup(const std::string& name) override {
+        if (platform::RunLoop::main().isMainThread()) return inner_.lookup(name);
+        ++inFlight;
+        {
+            std::unique_lock<std::mutex> guard(lock_);
+            opened_.wait(guard, [this] { return open_; });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto root = inner_.lookup(name);
+        --inFlight;
+        return root;
+    }
+    void open() {
+        std::lock_guard<std::mutex> guard(lock_);
+        open_ = true;
+        opened_.notify_all();
+    }
+    std::atomic<int> inFlight{0};
+
+private:
+    platform::ConnectionService& inner_;
+    std::mutex lock_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+TEST_F(ApplicationControlTest, ClosingTheWindowDuringStopWaitsForTheStopRequest) {
+    launch();
+    openPane();
+    SlowBus slowBus(connections);
+    platform::ConnectionService::install(&slowBus);
+    startStop().performClick();
+    ASSERT_TRUE(waitUntil([&] { return slowBus.inFlight == 1; }));
+    std::thread user([&slowBus] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        slowBus.open();
+    });
+    hostWindow.reset();
+    pane.reset();
+    EXPECT_EQ(slowBus.inFlight, 0) << "the stop request outlived the pane";
+    user.join();
+    EXPECT_TRUE(platform::Application::shared().isTerminated()) << "the request still reached the application";
+    platform::ConnectionService::install(&connections);
 }
 
 }  // namespace

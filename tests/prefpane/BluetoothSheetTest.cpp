@@ -7,6 +7,8 @@
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "prefpane/BluetoothPanelInterface.h"
 
+#include <cerrno>
+
 namespace panetest {
 namespace {
 
@@ -202,9 +204,20 @@ TEST_F(BluetoothSheetTest, CancelWritesNothingAndSwitchesTheBoxOff) {
     EXPECT_FALSE(pane->bluetoothPanel()->isVisible());
 }
 
-TEST_F(BluetoothSheetTest, WithoutAWorkingRadioNothingIsFoundAndNothingCanBeStored) {
-    for (const Radio::Controller controller : {Radio::Controller::Off, Radio::Controller::Absent}) {
+TEST_F(BluetoothSheetTest, WithoutAWorkingRadioTheSheetSaysWhyAndNothingCanBeStored) {
+    struct Case {
+        Radio::Controller controller;
+        int refusal;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {Radio::Controller::Off, 0, "Bluetooth is switched off."},
+        {Radio::Controller::Absent, 0, "No Bluetooth adapter was found."},
+        {Radio::Controller::On, EPERM, "Tarnwick is not allowed to use the Bluetooth adapter."},
+    };
+    for (const auto& [controller, refusal, said] : cases) {
         radio.setController(controller);
+        radio.refuseSearches(refusal);
         radio.addDevice(kWatch, "Watch");
         openPane();
         const platform::Dictionary before = storedFile();
@@ -214,6 +227,8 @@ TEST_F(BluetoothSheetTest, WithoutAWorkingRadioNothingIsFoundAndNothingCanBeStor
         env.advance(BluetoothDevicePanelController::kInquiryLength);
         expectIdle();
         EXPECT_TRUE(titles().empty());
+        EXPECT_EQ(sheetControl<platform::TextField>("searchOutcomeLabel")->stringValue(), said);
+        EXPECT_FALSE(sheetControl<platform::TextField>("searchOutcomeLabel")->isHidden());
         EXPECT_FALSE(sheetButton("okButton").isEnabled());
         EXPECT_FALSE(menu().isEnabled());
         sheetButton("okButton").performClick();
@@ -221,6 +236,19 @@ TEST_F(BluetoothSheetTest, WithoutAWorkingRadioNothingIsFoundAndNothingCanBeStor
         closePane();
         env.clearLog();
     }
+}
+
+TEST_F(BluetoothSheetTest, ADeviceTheRadioReportsIsListedWithNothingToExplain) {
+    radio.addDevice(kWatch, "Watch");
+    openPane();
+    openSheetAndSearch();
+    EXPECT_EQ(titles(), std::vector<std::string>{"Watch"});
+    EXPECT_TRUE(sheetControl<platform::TextField>("searchOutcomeLabel")->isHidden());
+    radio.setResponse(kWatch, Radio::Response::Silent);
+    sheetButton("refreshButton").performClick();
+    ASSERT_TRUE(env.runLoop().runUntil([this] { return radio.runningSearchCount() == 1; }));
+    env.advance(BluetoothDevicePanelController::kInquiryLength);
+    EXPECT_EQ(sheetControl<platform::TextField>("searchOutcomeLabel")->stringValue(), "No devices were found nearby.");
 }
 
 TEST_F(BluetoothSheetTest, ClosingThePaneDuringASearchEndsItWithoutCallingBack) {

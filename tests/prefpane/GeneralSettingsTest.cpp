@@ -230,5 +230,19 @@ TEST_F(GeneralSettingsTest, BluetoothOffForgetsTheNameButKeepsTheDevice) {
     EXPECT_EQ(stored(kPrefLockViaBluetooth), platform::Value(false));
 }
 
+// A screen reader names each slider by its row and each recorder by its purpose.
+TEST_F(GeneralSettingsTest, SlidersAndRecordersCarryTheNamesAScreenReaderSays) {
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"autoActivate", "Lock after inactivity"},
+        {"inputPause", "Time to type the password"},
+        {"penalty", "Wait after three wrong passwords"},
+        {"dimScreen", "Dim the lock screen after"},
+        {"lockScreenHotKeyInput", "Hot key that locks the screen"},
+        {"showLogHotKeyInput", "Hot key that shows the event log"},
+    };
+    for (const auto& [identifier, name] : names)
+        EXPECT_EQ(control<platform::View>(identifier)->accessibilityLabel(), name) << identifier;
+}
+
 }  // namespace
 }  // namespace panetest

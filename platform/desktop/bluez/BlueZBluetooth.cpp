@@ -158,8 +158,10 @@ int BlueZBluetooth::issueRemoteNameRequest(const BluetoothDeviceRef& device, std
 }
 
 int BlueZBluetooth::startInquiry(const BluetoothDeviceInquiryRef& inquiry) {
+    errno = 0;
     const int adapter = adapterId();
-    if (adapter < 0) return ENODEV;
+    // A sandbox or policy that keeps the process from the adapters is said as such.
+    if (adapter < 0) return errno == EPERM || errno == EACCES ? errno : ENODEV;
     auto stopped = std::make_shared<std::atomic<bool>>(false);
     {
         std::lock_guard<std::mutex> guard(lock_);

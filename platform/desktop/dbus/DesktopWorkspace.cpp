@@ -10,9 +10,11 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/LogSink.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Task.h"
 
 #include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -33,6 +35,15 @@ bool launch(const std::string& program, std::vector<std::string> arguments) {
     return task.launchDetached();
 }
 
+Workspace::ApplicationExit exitOf(int waitStatus) {
+    Workspace::ApplicationExit exit;
+    if (WIFSIGNALED(waitStatus))
+        exit.signal = WTERMSIG(waitStatus);
+    else if (WIFEXITED(waitStatus))
+        exit.status = WEXITSTATUS(waitStatus);
+    return exit;
+}
+
 std::string inPath(const std::string& program) {
     return QStandardPaths::findExecutable(QString::fromStdString(program)).toStdString();
 }
@@ -41,7 +52,10 @@ std::string inPath(const std::string& program) {
 
 DesktopWorkspace::DesktopWorkspace() = default;
 
-DesktopWorkspace::~DesktopWorkspace() = default;
+DesktopWorkspace::~DesktopWorkspace() {
+    std::lock_guard<std::mutex> guard(liveness_->lock);
+    liveness_->alive = false;
+}
 
 std::string DesktopWorkspace::settingsHost() {
     if (const char* configured = std::getenv("TARNWICK_SETTINGS_HOST"); configured && *configured) return configured;
@@ -76,12 +90,12 @@ bool DesktopWorkspace::openFile(const std::string& path, const std::string& appl
         }
         return launch(host, {path});
     }
-    if (endsWith(path, ".app")) return launchApplication(path);
+    if (endsWith(path, ".app")) return launchApplication(path, {});
     const std::string opener = inPath("xdg-open");
     return !opener.empty() && launch(opener, {path});
 }
 
-bool DesktopWorkspace::launchApplication(const std::string& path) {
+bool DesktopWorkspace::launchApplication(const std::string& path, ExitObserver exited) {
     const auto info = Bundle::readInfoPlist(path);
     std::string executable;
     if (info) {
@@ -90,7 +104,13 @@ bool DesktopWorkspace::launchApplication(const std::string& path) {
     }
     if (executable.empty()) executable = paths::lastComponent(path).substr(0, paths::lastComponent(path).rfind('.'));
     const std::string program = path + "/Contents/MacOS/" + executable;
-    return FileManager::fileExists(program) && launch(program, {});
+    if (!FileManager::fileExists(program)) return false;
+    if (!exited) return launch(program, {});
+    Task task(program, {});
+    return task.launchDetached([liveness = liveness_, loop = &RunLoop::main(), exited](int waitStatus) {
+        std::lock_guard<std::mutex> guard(liveness->lock);
+        if (liveness->alive) loop->performOnMainThread([exited, exit = exitOf(waitStatus)] { exited(exit); }, false);
+    });
 }
 
 void DesktopWorkspace::observeSleep(const void* owner, Observer willSleep, Observer didWake) {

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 
 namespace platform::desktop {
 
@@ -23,7 +25,7 @@ public:
     ~DesktopWorkspace() override;
 
     bool openFile(const std::string& path, const std::string& application = {}) override;
-    bool launchApplication(const std::string& path) override;
+    bool launchApplication(const std::string& path, ExitObserver exited) override;
     void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
     void removeSleepObserver(const void* owner) override;
 
@@ -38,6 +40,13 @@ private:
     void takeInhibitor();
     void releaseInhibitorWhenDrawn();
 
+    // Exits of launched applications are told from the reaper's thread, on
+    // the run loop of their launch, only while the workspace lives.
+    struct Liveness {
+        std::mutex lock;
+        bool alive = true;
+    };
+    std::shared_ptr<Liveness> liveness_ = std::make_shared<Liveness>();
     std::map<const void*, std::pair<Observer, Observer>> observers_;
     bool watching_ = false;
     QDBusUnixFileDescriptor inhibitor_;

@@ -1,15 +1,8 @@
 #include <QApplication>
 
-// Before any X11 header, whose macros clash with its names.
-#ifdef TARNWICK_HAVE_V4L2
-#include "platform/desktop/v4l2/V4L2Capture.h"
-#endif
-
 #include "platform/desktop/host/SettingsHost.h"
 
-#include "platform/desktop/dbus/DBusConnectionService.h"
-#include "platform/desktop/dbus/DBusNotificationCenter.h"
-#include "platform/desktop/dbus/DesktopWorkspace.h"
+#include "platform/desktop/CommonServices.h"
 #include "platform/desktop/qt/QtAlertPresenter.h"
 #include "platform/desktop/qt/QtOpenPanelPresenter.h"
 #include "platform/desktop/qt/QtRunLoop.h"
@@ -29,13 +22,18 @@ namespace platform::desktop {
 
 namespace {
 
-// Closing the pane's window ends the host.
+// Closing the pane's window ends the host, once the pane agrees.
 class MainWindowDelegate final : public WindowDelegate {
 public:
+    void setPane(PreferencePane* pane) { pane_ = pane; }
     bool windowShouldClose(Window&) override {
+        if (pane_ && pane_->shouldUnselect() == PreferencePane::UnselectReply::Cancel) return false;
         QCoreApplication::quit();
         return true;
     }
+
+private:
+    PreferencePane* pane_ = nullptr;
 };
 
 Display* openDisplay() {
@@ -54,11 +52,9 @@ struct SettingsHost::Services {
     std::unique_ptr<QtOpenPanelPresenter> openPanels;
     std::unique_ptr<XkbInputSources> inputSources;
     std::unique_ptr<XkbLayoutCharacters> layoutCharacters;
-    std::unique_ptr<DesktopWorkspace> workspace;
-    std::unique_ptr<DBusNotificationCenter> notifications;
-    std::unique_ptr<DBusConnectionService> connections;
-    // The pane lists the cameras to choose from.
-    std::unique_ptr<Capture> capture;
+    // The pane lists the cameras and the Bluetooth devices to choose from,
+    // as the application sees them.
+    std::unique_ptr<CommonServices> common;
     std::unique_ptr<WidgetMap> widgetMap;
     std::unique_ptr<PreferencePane> pane;
     std::unique_ptr<Window> mainWindow;
@@ -83,12 +79,7 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     s.openPanels = makeInstalled<OpenPanelPresenter, QtOpenPanelPresenter>();
     s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
     s.layoutCharacters = makeInstalled<LayoutCharacters, XkbLayoutCharacters>(*s.session);
-    s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
-    s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
-    s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
-#ifdef TARNWICK_HAVE_V4L2
-    s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
-#endif
+    s.common = std::make_unique<CommonServices>();
 
     Window::setPeerProvider([](Window& window) { window.setPeer(std::make_shared<QtPaneWindowPeer>(window)); });
     if (const char* map = std::getenv("TARNWICK_SETTINGS_WIDGET_MAP"); map && *map)
@@ -103,10 +94,7 @@ SettingsHost::~SettingsHost() {
     Application::shared().setActivationHandler(nullptr);
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
-    s.capture.reset();
-    s.connections.reset();
-    s.notifications.reset();
-    s.workspace.reset();
+    s.common.reset();
     s.layoutCharacters.reset();
     s.inputSources.reset();
     s.openPanels.reset();
@@ -121,6 +109,7 @@ void SettingsHost::show(std::unique_ptr<PreferencePane> pane, const std::string&
     s.pane = std::move(pane);
     s.mainWindow = std::make_unique<Window>(Rect{0, 0, 640, 0});
     s.mainWindow->setTitle(title);
+    s.mainWindowDelegate.setPane(s.pane.get());
     s.mainWindow->setDelegate(&s.mainWindowDelegate);
     s.mainWindow->setContentView(s.pane->loadMainView());
     s.mainWindow->makeKeyAndOrderFront();

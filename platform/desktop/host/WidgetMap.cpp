@@ -1,8 +1,10 @@
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSaveFile>
 #include <QTabBar>
 #include <QTableWidget>
@@ -18,6 +20,10 @@ namespace {
 
 constexpr int kIntervalMilliseconds = 200;
 
+QString oneLine(QString text) {
+    return text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 QString checkedOf(const QWidget* widget) {
     const auto* button = qobject_cast<const QAbstractButton*>(widget);
     if (!button || !button->isCheckable()) return QStringLiteral("-");
@@ -30,14 +36,31 @@ QString textOf(const QWidget* widget) {
     if (const auto* label = qobject_cast<const QLabel*>(widget)) text = label->text();
     if (const auto* box = qobject_cast<const QComboBox*>(widget)) text = box->currentText();
     if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) text = edit->displayText();
-    return text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return oneLine(text);
 }
 
-void describe(QTextStream& out, const QWidget* widget) {
+// The name assistive technology reads for the widget.
+QString accessibleNameOf(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? oneLine(accessible->text(QAccessible::Name)) : QString();
+}
+
+void describe(QTextStream& out, QWidget* widget, const QString& name) {
     const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
-    out << widget->objectName() << '\t' << origin.x() << '\t' << origin.y() << '\t' << widget->width() << '\t'
-        << widget->height() << '\t' << (widget->isVisible() ? 1 : 0) << '\t' << (widget->isEnabled() ? 1 : 0) << '\t'
-        << checkedOf(widget) << '\t' << textOf(widget) << '\n';
+    out << name << '\t' << origin.x() << '\t' << origin.y() << '\t' << widget->width() << '\t' << widget->height()
+        << '\t' << (widget->isVisible() ? 1 : 0) << '\t' << (widget->isEnabled() ? 1 : 0) << '\t' << checkedOf(widget)
+        << '\t' << textOf(widget) << '\t' << accessibleNameOf(widget) << '\n';
+}
+
+// An alert: its message ("alert"), its informative text ("alert:informative")
+// and its buttons ("alert:button:" and the title).
+void describeAlert(QTextStream& out, QMessageBox* box) {
+    const QPoint origin = box->mapToGlobal(QPoint(0, 0));
+    out << "alert\t" << origin.x() << '\t' << origin.y() << '\t' << box->width() << '\t' << box->height()
+        << "\t1\t1\t-\t" << oneLine(box->text()) << '\n';
+    out << "alert:informative\t" << origin.x() << '\t' << origin.y() << "\t0\t0\t1\t1\t-\t"
+        << oneLine(box->informativeText()) << '\n';
+    for (QAbstractButton* button : box->buttons()) describe(out, button, "alert:button:" + button->text());
 }
 
 // Each tab of a tab bar, named "tab:" and its label.
@@ -83,16 +106,21 @@ void WidgetMap::write() const {
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return;
     QTextStream out(&file);
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
         if (!window->isVisible()) continue;
-        out << "window:" << window->windowTitle().replace(QLatin1Char('\t'), QLatin1Char(' ')) << '\t'
-            << window->mapToGlobal(QPoint(0, 0)).x() << '\t' << window->mapToGlobal(QPoint(0, 0)).y() << '\t'
-            << window->width() << '\t' << window->height() << "\t1\t1\t-\t\n";
-        for (const QWidget* widget : window->findChildren<QWidget*>()) {
+        if (auto* alert = qobject_cast<QMessageBox*>(window)) {
+            describeAlert(out, alert);
+            continue;
+        }
+        // A window's text is its X window's id, for those who send it requests.
+        out << "window:" << oneLine(window->windowTitle()) << '\t' << window->mapToGlobal(QPoint(0, 0)).x() << '\t'
+            << window->mapToGlobal(QPoint(0, 0)).y() << '\t' << window->width() << '\t' << window->height()
+            << "\t1\t1\t-\t" << window->winId() << '\n';
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
             if (const auto* bar = qobject_cast<const QTabBar*>(widget)) describeTabs(out, bar);
             if (const auto* table = qobject_cast<const QTableWidget*>(widget)) describeCells(out, table);
             if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QLatin1String("qt_")))
-                describe(out, widget);
+                describe(out, widget, widget->objectName());
         }
     }
     out.flush();

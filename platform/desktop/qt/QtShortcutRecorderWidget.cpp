@@ -81,6 +81,13 @@ void QtShortcutRecorderWidget::sync() {
     else
         setText(shown.empty() ? QStringLiteral("Click to record a shortcut") : QString::fromStdString(shown));
     setToolTip(recorder_.isRecording() ? QStringLiteral("Escape cancels, Backspace clears") : QString());
+    // A screen reader says what the shortcut is for and which one it is,
+    // not the words on the button.
+    const std::string purpose = recorder_.accessibilityLabel().empty() ? "Shortcut" : recorder_.accessibilityLabel();
+    setAccessibleName(QString::fromStdString(purpose + ": " + (shown.empty() ? "none" : shown)));
+    setAccessibleDescription(recorder_.isRecording()
+                                 ? QStringLiteral("Type the new shortcut; Escape cancels, Backspace clears")
+                                 : QStringLiteral("Press to record another shortcut"));
     if (recorder_.isRecording() && !grabbing_) {
         setFocus(Qt::OtherFocusReason);
         grabKeyboard();

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 #include "platform/ui/Image.h"
@@ -53,6 +54,9 @@ QtTableWidget::QtTableWidget(TableView& model) : model_(model) {
 void QtTableWidget::sync() {
     syncing_ = true;
     const QSignalBlocker quiet(this);
+    // Selecting a row moves the keyboard's cell to its first column; the
+    // keyboard stays where the user put it.
+    const QModelIndex keyboardCell = currentIndex();
     setEnabled(model_.isEnabled());
     syncColumns();
     setRowCount(model_.numberOfRows());
@@ -62,6 +66,10 @@ void QtTableWidget::sync() {
             syncCell(columns[static_cast<std::size_t>(index)], row, index);
     clearSelection();
     if (model_.selectedRow() >= 0) selectRow(model_.selectedRow());
+    if (keyboardCell.isValid() && keyboardCell.row() < rowCount() && keyboardCell.column() < columnCount()) {
+        const int row = model_.selectedRow() >= 0 ? model_.selectedRow() : keyboardCell.row();
+        selectionModel()->setCurrentIndex(model()->index(row, keyboardCell.column()), QItemSelectionModel::NoUpdate);
+    }
     syncing_ = false;
 }
 
@@ -103,11 +111,28 @@ void QtTableWidget::syncCell(const TableColumn& column, int row, int columnIndex
 }
 
 void QtTableWidget::cellClicked(int row, int column) {
+    if (!toggleCheckBox(row, column)) sync();
+}
+
+// Qt's own Space would flip only the drawn mark.
+void QtTableWidget::keyPressEvent(QKeyEvent* event) {
+    const bool toggles = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+    if (toggles && currentIndex().isValid() && toggleCheckBox(currentIndex().row(), currentIndex().column())) {
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+bool QtTableWidget::toggleCheckBox(int row, int column) {
     const auto& columns = model_.tableColumns();
-    if (column < 0 || column >= static_cast<int>(columns.size())) return;
-    const TableColumn& clicked = columns[static_cast<std::size_t>(column)];
-    if (clicked.kind == TableCellKind::CheckBox) model_.userToggledCheckBox(clicked.identifier, row);
+    if (column < 0 || column >= static_cast<int>(columns.size()) || row < 0 || row >= model_.numberOfRows())
+        return false;
+    const TableColumn& toggled = columns[static_cast<std::size_t>(column)];
+    if (toggled.kind != TableCellKind::CheckBox) return false;
+    model_.userToggledCheckBox(toggled.identifier, row);
     sync();
+    return true;
 }
 
 void QtTableWidget::cellDoubleClicked(int row, int column) {

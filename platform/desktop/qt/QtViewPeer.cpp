@@ -314,6 +314,8 @@ void QtViewPeer::syncText(const TextField& field) {
 
 void QtViewPeer::syncContent() {
     widget_->setToolTip(QString::fromStdString(view_.toolTip()));
+    if (!view_.accessibilityLabel().empty())
+        widget_->setAccessibleName(QString::fromStdString(view_.accessibilityLabel()));
     if (view_.alphaValue() < 1.0) {
         auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget_->graphicsEffect());
         if (!effect) {
