@@ -14,6 +14,8 @@ virtual keyboard (wtype). Scenarios:
                     after the missed heartbeats and takes the lock
   output-added      an output created while locked is covered at once, and
                     stays covered at scale 3
+  output-hotplug    hundreds of outputs plugged in and out while locked
+                    leave the memory flat
   non-ascii-password  a password with characters beyond ASCII unlocks
   another-locker    swaylock holds the session: Tarnwick's lock is refused,
                     and it says why and keeps running
@@ -195,6 +197,32 @@ def output_added(session):
     unlock(session)
 
 
+def resident_kilobytes(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise Failure("no resident size for process %d" % pid)
+
+
+def output_hotplug(session):
+    lock(session)
+
+    def plug(count, first):
+        # In one shell inside the root: one swaymsg after the other, fast.
+        session.in_root("sh", "-c", "i=%d; while [ $i -lt %d ]; do swaymsg -q create_output; "
+                        "swaymsg -q output HEADLESS-$i unplug; i=$((i+1)); done" % (first, first + count))
+
+    plug(50, 2)
+    before = resident_kilobytes(session.app_process.pid)
+    plug(300, 52)
+    after = resident_kilobytes(session.app_process.pid)
+    print("# resident before %d kB, after 300 more output hot-plugs %d kB" % (before, after), flush=True)
+    check(after - before < 2048, "300 output hot-plugs while locked leave the memory flat")
+    check(session.magenta_share("after-hotplug.png") == 0.0, "the remaining output is still covered")
+    unlock(session)
+
+
 def non_ascii_password(session):
     # Typed as the compositor's keymap says: wtype gives each character a key of its own.
     password = "pässwörd€"
@@ -248,6 +276,7 @@ SCENARIOS = {
     "guard-takeover": (guard_takeover, True, []),
     "guard-stalled": (guard_stalled, True, []),
     "output-added": (output_added, True, []),
+    "output-hotplug": (output_hotplug, True, []),
     "non-ascii-password": (non_ascii_password, True, []),
     "another-locker": (another_locker, True, []),
     "no-lock-protocol": (no_lock_protocol, False, []),
