@@ -17,6 +17,8 @@ virtual keyboard (wtype). Scenarios:
   output-hotplug    hundreds of outputs plugged in and out while locked
                     leave the memory flat
   non-ascii-password  a password with characters beyond ASCII unlocks
+  compositor-gone   the compositor ends while locked: Tarnwick and its guard
+                    end with it, neither spins
   another-locker    swaylock holds the session: Tarnwick's lock is refused,
                     and it says why and keeps running
   no-lock-protocol  weston (Debian 12, headless) has no session lock:
@@ -223,6 +225,39 @@ def output_hotplug(session):
     unlock(session)
 
 
+def guards_of(session):
+    """The lock guards that watch this session's compositor (a guard
+    detaches from its application: found in /proc by its arguments)."""
+    wanted = [b"--wayland", session.env["WAYLAND_DISPLAY"].encode(), b"--application", session.app.encode()]
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                arguments = f.read().split(b"\0")
+        except OSError:
+            continue
+        if os.path.basename(arguments[0]) == b"tarnwick-guard" and arguments[1:5] == wanted:
+            found.append(int(entry))
+    return found
+
+
+def compositor_gone(session):
+    lock(session)
+    wait_for(lambda: guards_of(session), 10, "the lock guard", interval=0.1)
+    guards = guards_of(session)
+    session.in_root("swaymsg", "exit", check_status=False)
+    try:
+        status = session.app_process.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        raise Failure("Tarnwick still runs after its compositor went away")
+    check(status != 0, "Tarnwick ends with a failure when its compositor goes away (%d)" % status)
+    wait_for(lambda: not any(os.path.exists("/proc/%d" % pid) for pid in guards), 20, "the guard to end",
+             interval=0.2)
+    check(True, "the guard ends too, rather than spin without a compositor")
+
+
 def non_ascii_password(session):
     # Typed as the compositor's keymap says: wtype gives each character a key of its own.
     password = "pässwörd€"
@@ -278,6 +313,7 @@ SCENARIOS = {
     "output-added": (output_added, True, []),
     "output-hotplug": (output_hotplug, True, []),
     "non-ascii-password": (non_ascii_password, True, []),
+    "compositor-gone": (compositor_gone, True, []),
     "another-locker": (another_locker, True, []),
     "no-lock-protocol": (no_lock_protocol, False, []),
 }
