@@ -358,8 +358,9 @@ def main():
         status = subprocess.run(command).returncode
         if status != 0:
             failed.append(name)
-            if on_sway and status == 1 and not os.path.isdir(artifacts):
-                print("FAIL: sway could not be started (scripts/debian13-root builds its root)", flush=True)
+            if on_sway and not os.path.exists(os.path.join(artifacts, "tarnwick.log")):
+                print("FAIL: %s: no sway to run it on (with-sway says why above; scripts/debian13-root builds "
+                      "the Debian 13 root it runs from)" % name, flush=True)
     if failed:
         print("FAIL: " + ", ".join(failed), flush=True)
         return 1
