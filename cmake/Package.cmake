@@ -65,6 +65,10 @@ set(CPACK_DEBIAN_FILE_NAME
     "tarnwick_${PROJECT_VERSION}_${TARNWICK_RELEASE_ID}${TARNWICK_RELEASE_VERSION}_${TARNWICK_PACKAGE_ARCHITECTURE}.deb")
 # The libraries come from what the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps cannot see Qt's platform plug-ins (the one that draws the
+# ordinary windows in a Wayland session) nor the font of the guard's prompt
+# there: both are named here.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, fonts-dejavu-core")
 # A session bus carries the lock requests and the settings' messages.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

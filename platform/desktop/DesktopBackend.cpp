@@ -21,7 +21,10 @@
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/desktop/x11/X11SystemUIMode.h"
 #include "platform/desktop/x11/XInputEventTap.h"
+#include "platform/desktop/x11/X11ShieldHost.h"
 #include "platform/desktop/x11/XkbInputSources.h"
+#include "platform/desktop/wayland/WaylandDisplays.h"
+#include "platform/desktop/wayland/WaylandSessionServices.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/StatusBar.h"
@@ -47,28 +50,58 @@ Display* openDisplay() {
     return display;
 }
 
+SessionKind currentKind() { return sessionKind(SessionEnvironment::current()); }
+
+// The display server the guard is to lock, by the name it is reached at.
+std::string guardedDisplayName() {
+    if (currentKind() == SessionKind::X11) return displayName();
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    return name ? name : "";
+}
+
+LockGuard::Server guardedServer() {
+    return currentKind() == SessionKind::Wayland ? LockGuard::Server::Wayland : LockGuard::Server::X11;
+}
+
+std::unique_ptr<wayland::LockClient> connectToCompositor() {
+    std::string error;
+    std::unique_ptr<wayland::LockClient> client = wayland::LockClient::connect(nullptr, error);
+    if (!client) throw std::runtime_error("cannot reach the Wayland compositor: " + error);
+    return client;
+}
+
 }  // namespace
 
 struct DesktopBackend::Services {
     // Forked before Qt or Xlib exist in this process.
-    LockGuard guard{displayName()};
+    LockGuard guard{guardedDisplayName(), {}, guardedServer()};
     std::unique_ptr<QApplication> application;
-    std::unique_ptr<X11Session> session;
+    std::unique_ptr<X11Session> session;  // X11 only
     std::unique_ptr<QtRunLoop> runLoop;
     std::unique_ptr<QtAlertPresenter> alerts;
-    std::unique_ptr<X11Displays> displays;
-    std::unique_ptr<X11DisplayPower> displayPower;
-    std::unique_ptr<X11SystemUIMode> systemUIMode;
-    std::unique_ptr<X11Processes> processes;
-    std::unique_ptr<XkbInputSources> inputSources;
-    std::unique_ptr<XInputEventTap> eventTap;
-    std::unique_ptr<X11HotKeyCenter> hotKeys;
+    std::unique_ptr<X11Displays> displays;                      // X11 only
+    std::unique_ptr<wayland::WaylandDisplays> waylandDisplays;  // Wayland only
+    std::unique_ptr<ShieldHost> shieldHost;
+    std::unique_ptr<DisplayPower> displayPower;
+    std::unique_ptr<SystemUIMode> systemUIMode;
+    std::unique_ptr<Processes> processes;
+    std::unique_ptr<InputSources> inputSources;
+    std::unique_ptr<EventTap> eventTap;
+    std::unique_ptr<HotKeyCenter> hotKeys;
     std::unique_ptr<CommonServices> common;
     std::unique_ptr<DesktopLockRequests> lockRequests;
     std::unique_ptr<X11IdleTime> idleTime;
 
+    void composeX11();
+    void composeWayland();
+    void composeShared();
+
     EventRef translateQtKey(QKeyEvent* event) const {
-        const auto keysym = XkbKeycodeToKeysym(session->display(), static_cast<KeyCode>(event->nativeScanCode()), 0, 0);
+        // The key's unshifted symbol names it; without an X connection (the
+        // ordinary windows on Wayland) the symbol Qt read is the best there is.
+        const auto keysym =
+            session ? XkbKeycodeToKeysym(session->display(), static_cast<KeyCode>(event->nativeScanCode()), 0, 0)
+                    : static_cast<KeySym>(event->nativeVirtualKey());
         const auto code = keys::macKeyCode(keysym);
         std::string characters = event->text().toStdString();
         if (!code && characters.empty()) return nullptr;
@@ -77,38 +110,65 @@ struct DesktopBackend::Services {
     }
 };
 
-DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_unique<Services>()) {
-    Services& s = *services_;
-    // Qt's own connection and the backend's may be used from the photo and
-    // channel threads' callbacks; Xlib must know before its first call.
-    XInitThreads();
-    s.application = std::make_unique<QApplication>(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    s.session = std::make_unique<X11Session>(openDisplay());
-    if (keymapBreaksGrabs(s.session->display()))
+void DesktopBackend::Services::composeX11() {
+    session = std::make_unique<X11Session>(openDisplay());
+    if (keymapBreaksGrabs(session->display()))
         LogSink::write(
             "Tarnwick: the keyboard map lets anyone at the keyboard break the lock's grab (XKB option "
             "grab:break_actions: XF86Ungrab, XF86ClearGrab); remove that option to keep the screen locked");
+    displays = makeInstalled<Displays, X11Displays>(*session, guard);
+    shieldHost = std::make_unique<X11ShieldHost>(*displays);
+    displayPower = makeInstalled<DisplayPower, X11DisplayPower>(*session);
+    processes = makeInstalled<Processes, X11Processes>(*session);
+    inputSources = makeInstalled<InputSources, XkbInputSources>(*session);
+    eventTap = makeInstalled<EventTap, XInputEventTap>(*session);
+    hotKeys = makeInstalled<HotKeyCenter, X11HotKeyCenter>(*session);
+    lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(session.get());
+    idleTime = makeInstalled<IdleTime, X11IdleTime>(*session);
+}
 
+// The compositor locks the session; what it does not offer a client
+// (global keys, other clients' input) has its Wayland stand-in.
+void DesktopBackend::Services::composeWayland() {
+    waylandDisplays = makeInstalled<Displays, wayland::WaylandDisplays>(connectToCompositor(), guard);
+    displayPower = makeInstalled<DisplayPower, wayland::NoDisplayPowerControl>();
+    processes = makeInstalled<Processes, wayland::WaylandProcesses>();
+    inputSources = makeInstalled<InputSources, wayland::WaylandInputSources>();
+    eventTap = makeInstalled<EventTap, wayland::WaylandEventTap>();
+    hotKeys = makeInstalled<HotKeyCenter, wayland::WaylandHotKeyCenter>();
+    lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(nullptr);
+}
+
+void DesktopBackend::Services::composeShared() {
+    systemUIMode = makeInstalled<SystemUIMode, X11SystemUIMode>();
+    common = std::make_unique<CommonServices>();
+}
+
+DesktopBackend::DesktopBackend(int& argc, char** argv) : services_(std::make_unique<Services>()) {
+    Services& s = *services_;
+    const bool wayland = currentKind() == SessionKind::Wayland;
+    // Qt's own connection and the backend's may be used from the photo and
+    // channel threads' callbacks; Xlib must know before its first call.
+    if (!wayland) XInitThreads();
+    // Ordinary windows go to the compositor too (Qt's Wayland plug-in).
+    if (wayland && !std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
+    s.application = std::make_unique<QApplication>(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     s.runLoop = makeInstalled<RunLoop, QtRunLoop>();
     s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();
-    s.displays = makeInstalled<Displays, X11Displays>(*s.session, s.guard);
-    s.displayPower = makeInstalled<DisplayPower, X11DisplayPower>(*s.session);
-    s.systemUIMode = makeInstalled<SystemUIMode, X11SystemUIMode>();
-    s.processes = makeInstalled<Processes, X11Processes>(*s.session);
-    s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
-    s.eventTap = makeInstalled<EventTap, XInputEventTap>(*s.session);
-    s.hotKeys = makeInstalled<HotKeyCenter, X11HotKeyCenter>(*s.session);
-    s.common = std::make_unique<CommonServices>();
-    s.lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(s.session.get());
-    s.idleTime = makeInstalled<IdleTime, X11IdleTime>(*s.session);
+    if (wayland)
+        s.composeWayland();
+    else
+        s.composeX11();
+    s.composeShared();
 
-    Window::setPeerProvider([&s](Window& window) {
-        window.setPeer(std::make_shared<QtWindowPeer>(window, *s.displays,
+    ShieldHost& shieldHost = wayland ? static_cast<ShieldHost&>(*s.waylandDisplays) : *s.shieldHost;
+    Window::setPeerProvider([&s, &shieldHost](Window& window) {
+        window.setPeer(std::make_shared<QtWindowPeer>(window, shieldHost,
                                                       [&s](QKeyEvent* event) { return s.translateQtKey(event); }));
     });
     StatusBar::system().setListener([&s](const StatusItemRef& item, bool added) {
-        item->setPeer(added ? std::make_shared<QtStatusItemPeer>(*item, *s.session) : nullptr);
+        item->setPeer(added ? std::make_shared<QtStatusItemPeer>(*item, s.session.get()) : nullptr);
     });
     QObject::connect(s.application.get(), &QGuiApplication::applicationStateChanged, [](Qt::ApplicationState state) {
         if (state != Qt::ApplicationActive && Application::shared().isActive()) Application::shared().resignActive();
@@ -132,7 +192,9 @@ DesktopBackend::~DesktopBackend() {
     s.processes.reset();
     s.systemUIMode.reset();
     s.displayPower.reset();
+    s.shieldHost.reset();
     s.displays.reset();
+    s.waylandDisplays.reset();
     s.alerts.reset();
     s.runLoop.reset();
     s.session.reset();

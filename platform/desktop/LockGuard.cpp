@@ -31,8 +31,9 @@ std::string besideOwnExecutable(const std::string& name) {
 
 }  // namespace
 
-LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable)
+LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable, Server server)
     : displayName_(displayName),
+      server_(server),
       executable_(guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable) {
     if (displayName_.empty()) return;
     if (::access(executable_.c_str(), X_OK) != 0) {
@@ -48,8 +49,9 @@ bool LockGuard::start() {
     // Everything the child needs is prepared before the fork.
     const std::string application = ownExecutable();
     const std::string channel = std::to_string(guard::kChannelDescriptor);
-    const char* const arguments[] = {executable_.c_str(), "--display", displayName_.c_str(), "--application",
-                                     application.c_str(), "--channel", channel.c_str(),      nullptr};
+    const char* const serverOption = server_ == Server::Wayland ? "--wayland" : "--display";
+    const char* const arguments[] = {executable_.c_str(), serverOption, displayName_.c_str(), "--application",
+                                     application.c_str(), "--channel",  channel.c_str(),      nullptr};
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
     startedAt_ = std::chrono::steady_clock::now();

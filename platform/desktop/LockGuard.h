@@ -19,11 +19,15 @@ namespace platform::desktop {
 // started again at the next message, and told what the lock is doing.
 class LockGuard {
 public:
+    // The display server the guard locks should the application die.
+    enum class Server { X11, Wayland };
+
     // Starts the guard. Without a display name (tests), or when the guard
     // cannot be started, there is none and every call does nothing.
     // `guardExecutable` defaults to tarnwick-guard beside this executable.
-    // Runs before anything else talks to the X server.
-    explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {});
+    // Runs before anything else talks to the display server.
+    explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {},
+                       Server server = Server::X11);
     ~LockGuard();
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
@@ -50,6 +54,7 @@ private:
     bool write(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
 
     std::string displayName_;
+    Server server_;
     std::string executable_;
     int channel_ = -1;
     int child_ = -1;

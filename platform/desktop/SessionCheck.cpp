@@ -3,6 +3,7 @@
 #include "platform/desktop/SessionCheck.h"
 
 #include "platform/desktop/qt/QtAlertPresenter.h"
+#include "platform/desktop/wayland/LockClient.h"
 #include "platform/foundation/LogSink.h"
 
 #include <X11/XKBlib.h>
@@ -20,6 +21,25 @@ std::string variable(const char* name) {
 
 bool isWayland(const SessionEnvironment& environment) {
     return !environment.waylandDisplay.empty() || environment.sessionType == "wayland";
+}
+
+std::optional<SessionRefusal> checkCompositor(const SessionEnvironment& environment) {
+    if (environment.waylandDisplay.empty())
+        return SessionRefusal{SessionProblem::Wayland,
+                              "WAYLAND_DISPLAY is not set although this session is Wayland: Tarnwick cannot reach "
+                              "the compositor to lock the screen. To lock an X server instead, set "
+                              "TARNWICK_ALLOW_WAYLAND=1."};
+    std::string error;
+    const std::optional<bool> offered = wayland::compositorOffersSessionLock(environment.waylandDisplay.c_str(), error);
+    if (!offered)
+        return SessionRefusal{SessionProblem::CompositorUnreachable, "Tarnwick cannot reach the Wayland compositor \"" +
+                                                                         environment.waylandDisplay + "\" (" + error +
+                                                                         "): there is no screen to lock."};
+    if (!*offered)
+        return SessionRefusal{SessionProblem::NoSessionLock,
+                              "Tarnwick cannot lock this session: this compositor offers no ext-session-lock-v1; "
+                              "Tarnwick can lock sway, Hyprland, river, niri, labwc, wayfire, or an X11 session."};
+    return std::nullopt;
 }
 
 bool displayAnswers(const std::string& name) {
@@ -45,11 +65,12 @@ SessionEnvironment SessionEnvironment::current() {
             variable("TARNWICK_ALLOW_WAYLAND") == "1"};
 }
 
+SessionKind sessionKind(const SessionEnvironment& environment) {
+    return isWayland(environment) && !environment.waylandAllowed ? SessionKind::Wayland : SessionKind::X11;
+}
+
 std::optional<SessionRefusal> checkSession(const SessionEnvironment& environment) {
-    if (isWayland(environment) && !environment.waylandAllowed)
-        return SessionRefusal{SessionProblem::Wayland,
-                              "Tarnwick locks X11 sessions only and this session is Wayland: it cannot lock the "
-                              "screen here. To start it anyway, set TARNWICK_ALLOW_WAYLAND=1."};
+    if (sessionKind(environment) == SessionKind::Wayland) return checkCompositor(environment);
     if (environment.display.empty())
         return SessionRefusal{SessionProblem::NoDisplay,
                               "Tarnwick locks an X11 display and DISPLAY is not set: there is no screen to lock. "
@@ -63,10 +84,15 @@ std::optional<SessionRefusal> checkSession(const SessionEnvironment& environment
 
 int refuseToStart(const SessionRefusal& refusal, int& argc, char** argv) {
     LogSink::write(refusal.message);
-    // Whoever started Tarnwick from a menu sees no standard error: a Wayland
-    // session usually still has an X display to show the dialog on.
-    if (refusal.problem == SessionProblem::Wayland && displayAnswers(variable("DISPLAY"))) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Whoever started Tarnwick from a menu sees no standard error. A Wayland
+    // compositor that cannot be locked still shows windows (Qt's Wayland
+    // plug-in, or the X display of its X clients).
+    const bool onCompositor = refusal.problem == SessionProblem::NoSessionLock;
+    const bool onXDisplay =
+        (refusal.problem == SessionProblem::Wayland || refusal.problem == SessionProblem::CompositorUnreachable) &&
+        displayAnswers(variable("DISPLAY"));
+    if (onCompositor || onXDisplay) {
+        if (onXDisplay) qputenv("QT_QPA_PLATFORM", "xcb");
         QApplication application(argc, argv);
         QtAlertPresenter().present(Alert{"Tarnwick cannot lock this session", refusal.message, {"Quit"}});
     }

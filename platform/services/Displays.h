@@ -4,11 +4,14 @@
 #include "platform/ui/Geometry.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace platform {
 
 using DisplayID = std::uint32_t;
+
+enum class CaptureOutcome { Held, Refused };
 
 // The displays, their capture for the lock, the cursor, and display fades.
 // Every call answers 0 for success and a non-zero status otherwise.

@@ -144,7 +144,8 @@ TEST_F(HeadlessExecutableTest, RefusesToStartWhereItCannotLockTheSession) {
         Variables environment;
         const char* says;
     };
-    // Without DISPLAY a refused Wayland session shows no dialog.
+    // Without DISPLAY a refused Wayland session shows no dialog; a compositor
+    // that cannot be reached shows none either.
     const Variables desktop{{"TARNWICK_BACKEND", std::nullopt},
                             {"DISPLAY", std::nullopt},
                             {"WAYLAND_DISPLAY", std::nullopt},
@@ -152,7 +153,7 @@ TEST_F(HeadlessExecutableTest, RefusesToStartWhereItCannotLockTheSession) {
                             {"TARNWICK_ALLOW_WAYLAND", std::nullopt}};
 #ifdef TARNWICK_TEST_DESKTOP_BACKEND
     const Case cases[] = {
-        {{{"WAYLAND_DISPLAY", "wayland-0"}}, "this session is Wayland"},
+        {{{"WAYLAND_DISPLAY", "tarnwick-no-such-compositor"}}, "cannot reach the Wayland compositor"},
         {{{"XDG_SESSION_TYPE", "wayland"}}, "this session is Wayland"},
         {{{"XDG_SESSION_TYPE", "x11"}}, "DISPLAY is not set"},
         {{{"WAYLAND_DISPLAY", "wayland-0"}, {"TARNWICK_ALLOW_WAYLAND", "1"}}, "DISPLAY is not set"},

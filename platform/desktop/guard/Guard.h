@@ -26,6 +26,7 @@ enum class Watch {
 struct Options {
     std::string self;  // this executable
     std::string display;
+    std::string wayland;       // WAYLAND_DISPLAY of a Wayland session, instead of an X display
     std::string application;   // started again after an unlock
     pid_t applicationPid = 0;  // the guard's parent
     int channel = kChannelDescriptor;

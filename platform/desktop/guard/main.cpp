@@ -4,8 +4,10 @@
 
 #include "platform/desktop/guard/Guard.h"
 #include "platform/desktop/guard/Process.h"
+#include "platform/desktop/guard/WaylandGuard.h"
 
 #include <X11/Xlib.h>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -26,6 +28,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         const std::string name = argv[i], value = argv[i + 1];
         if (name == "--display")
             options.display = value;
+        else if (name == "--wayland")
+            options.wayland = value;
         else if (name == "--application")
             options.application = value;
         else if (name == "--channel")
@@ -37,7 +41,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         else
             return std::nullopt;
     }
-    if (options.display.empty()) return std::nullopt;
+    if (options.display.empty() == options.wayland.empty()) return std::nullopt;
     return options;
 }
 
@@ -56,11 +60,17 @@ int main(int argc, char** argv) {
     const std::optional<Options> options = parseOptions(argc, argv);
     if (!options) {
         std::fprintf(stderr,
-                     "usage: %s --display NAME --application PATH [--channel FD] [--resume locked|taken-over]\n",
+                     "usage: %s --display NAME|--wayland NAME --application PATH [--channel FD] "
+                     "[--resume locked|taken-over]\n",
                      argv[0]);
         return 2;
     }
     detachFromSession(options->resume == Watch::TakenOver ? -1 : options->channel);
+    if (!options->wayland.empty()) {
+        // Keys become text by the compositor's keymap and the locale's compose table.
+        std::setlocale(LC_CTYPE, "");
+        WaylandGuard(*options).run();
+    }
     XSetErrorHandler(ignoreProtocolError);
     XSetIOErrorHandler(onConnectionLost);
     Guard guard(*options);

@@ -32,7 +32,7 @@ QIcon iconFor(const ImageRef& image) {
 
 }  // namespace
 
-QtStatusItemPeer::QtStatusItemPeer(StatusItem& item, X11Session& session) : item_(item), session_(session) {
+QtStatusItemPeer::QtStatusItemPeer(StatusItem& item, X11Session* session) : item_(item), session_(session) {
     icon_.setContextMenu(&menu_);
     QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
         // A left click opens the menu too, as a menu-bar item does.
@@ -49,7 +49,8 @@ QtStatusItemPeer::~QtStatusItemPeer() {
 
 void QtStatusItemPeer::showWhenTrayExists() {
     // Watching before asking: a tray that comes in between is still reported.
-    if (!trayWatch_) trayWatch_ = std::make_unique<X11TrayWatch>(session_, [this] { showWhenTrayExists(); });
+    if (!trayWatch_ && session_)
+        trayWatch_ = std::make_unique<X11TrayWatch>(*session_, [this] { showWhenTrayExists(); });
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     trayWatch_.reset();
     icon_.show();

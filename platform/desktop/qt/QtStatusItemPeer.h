@@ -18,7 +18,8 @@ class X11TrayWatch;
 // session without a panel yet) the icon waits and appears as soon as one does.
 class QtStatusItemPeer final : public Peer {
 public:
-    QtStatusItemPeer(StatusItem& item, X11Session& session);
+    // Without an X session (Wayland) the icon is shown when a tray exists at the start.
+    QtStatusItemPeer(StatusItem& item, X11Session* session);
     ~QtStatusItemPeer() override;
 
     void modelChanged() override;
@@ -28,7 +29,7 @@ private:
     void showWhenTrayExists();
 
     StatusItem& item_;
-    X11Session& session_;
+    X11Session* session_;
     QSystemTrayIcon icon_;
     QMenu menu_;
     // Only while waiting for a tray.

@@ -9,7 +9,6 @@
 #include "platform/desktop/qt/QtWindowPeer.h"
 
 #include "platform/desktop/qt/QtViewPeer.h"
-#include "platform/desktop/x11/X11Displays.h"
 #include "platform/ui/Panel.h"
 
 #include <X11/Xlib.h>
@@ -80,8 +79,8 @@ void WindowWidget::changeEvent(QEvent* event) {
     if (model_->isKeyWindow() && model_->level() < windowlevel::Shielding) model_->resignKey();
 }
 
-QtWindowPeer::QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator)
-    : window_(window), displays_(displays), widget_(new WindowWidget(&window, std::move(translator))) {
+QtWindowPeer::QtWindowPeer(Window& window, ShieldHost& host, WindowWidget::KeyTranslator translator)
+    : window_(window), host_(host), widget_(new WindowWidget(&window, std::move(translator))) {
     widget_->setAutoFillBackground(true);
     widget_->setMouseTracking(window.acceptsMouseMovedEvents());
 }
@@ -116,6 +115,10 @@ void QtWindowPeer::applyLevel() {
         flags = Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
     else if (window_.level() >= windowlevel::Floating)
         flags |= Qt::WindowStaysOnTopHint;
+    // Where the lock draws its windows itself, the toolkit lays them out and
+    // paints them but never puts them on screen.
+    widget_->setAttribute(Qt::WA_DontShowOnScreen,
+                          window_.level() >= windowlevel::Shielding && host_.drawsShieldWindows());
     // Changing the flags of a shown window hides it; the shield registration
     // follows the new native window.
     setShielding(false);
@@ -126,15 +129,18 @@ void QtWindowPeer::applyLevel() {
 
 void QtWindowPeer::setShielding(bool registered) {
     if (!registered) {
-        if (shieldId_) displays_.removeShieldWindow(shieldId_);
+        if (shieldWidget_) host_.removeShieldWindow(shieldWidget_);
+        shieldWidget_ = nullptr;
         shieldId_ = 0;
         return;
     }
-    const unsigned long id = widget_->winId();
-    if (shieldId_ == id) return;
-    if (shieldId_) displays_.removeShieldWindow(shieldId_);
+    // A new native window (after one was lost) is registered anew.
+    const unsigned long id = host_.drawsShieldWindows() ? 1 : widget_->winId();
+    if (shieldWidget_ && shieldId_ == id) return;
+    if (shieldWidget_) host_.removeShieldWindow(shieldWidget_);
     shieldId_ = id;
-    displays_.addShieldWindow(id, [this] { nativeWindowLost(); });
+    shieldWidget_ = widget_;
+    host_.addShieldWindow(widget_, [this] { nativeWindowLost(); });
 }
 
 void QtWindowPeer::nativeWindowLost() {
@@ -143,6 +149,7 @@ void QtWindowPeer::nativeWindowLost() {
     // shield registration follow. Later, from the event loop: the lost
     // window's events are still being handled.
     shieldId_ = 0;
+    shieldWidget_ = nullptr;
     QMetaObject::invokeMethod(
         widget_,
         [this, alive = std::weak_ptr<bool>(alive_)] {
@@ -187,7 +194,7 @@ void QtWindowPeer::modelChanged() {
     applyLevel();
     // X root coordinates are device pixels; Qt places windows in its own
     // scaled pixels on a high-density screen.
-    const Rect root = displays_.toRoot(window_.frame());
+    const Rect root = host_.toRoot(window_.frame());
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double scale = screen ? screen->devicePixelRatio() : 1.0;
     widget_->setGeometry(static_cast<int>(std::lround(root.x / scale)), static_cast<int>(std::lround(root.y / scale)),

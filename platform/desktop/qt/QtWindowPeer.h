@@ -3,14 +3,13 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/desktop/qt/ShieldHost.h"
 #include "platform/ui/Window.h"
 
 #include <functional>
 #include <memory>
 
 namespace platform::desktop {
-
-class X11Displays;
 
 // The top-level widget of a window model: forwards keys, clicks and closing
 // to the model.
@@ -43,7 +42,7 @@ private:
 // view tree.
 class QtWindowPeer final : public Peer {
 public:
-    QtWindowPeer(Window& window, X11Displays& displays, WindowWidget::KeyTranslator translator);
+    QtWindowPeer(Window& window, ShieldHost& host, WindowWidget::KeyTranslator translator);
     ~QtWindowPeer() override;
 
     void modelChanged() override;
@@ -57,12 +56,13 @@ private:
     void nativeWindowLost();
 
     Window& window_;
-    X11Displays& displays_;
+    ShieldHost& host_;
     QPointer<WindowWidget> widget_;
     QPointer<QWidget> content_;
     QPointer<QWidget> frameLine_;
     int appliedLevel_ = -1;
     unsigned long shieldId_ = 0;
+    QWidget* shieldWidget_ = nullptr;  // as registered with the host
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -9,6 +9,7 @@
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/qt/QtWindowPeer.h"
+#include "platform/desktop/x11/X11ShieldHost.h"
 #include "platform/desktop/x11/X11Displays.h"
 #include "platform/desktop/x11/X11Session.h"
 
@@ -49,11 +50,12 @@ protected:
         ASSERT_NE(client_, nullptr);
         session_ = std::make_unique<X11Session>(XOpenDisplay(nullptr));
         displays_ = std::make_unique<X11Displays>(*session_, guard_);
+        shieldHost_ = std::make_unique<X11ShieldHost>(*displays_);
         platform::Displays::install(displays_.get());
         runLoop_ = std::make_unique<QtRunLoop>();
         platform::RunLoop::install(runLoop_.get());
         platform::Window::setPeerProvider([this](platform::Window& window) {
-            window.setPeer(std::make_shared<QtWindowPeer>(window, *displays_, nullptr));
+            window.setPeer(std::make_shared<QtWindowPeer>(window, *shieldHost_, nullptr));
         });
     }
 
@@ -62,6 +64,7 @@ protected:
         platform::Window::setPeerProvider(nullptr);
         platform::RunLoop::install(nullptr);
         platform::Displays::install(nullptr);
+        shieldHost_.reset();
         displays_.reset();
         session_.reset();
         if (client_) XCloseDisplay(client_);
@@ -133,6 +136,7 @@ protected:
     std::unique_ptr<X11Session> session_;
     LockGuard guard_{""};
     std::unique_ptr<X11Displays> displays_;
+    std::unique_ptr<X11ShieldHost> shieldHost_;
     std::unique_ptr<QtRunLoop> runLoop_;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/qt/QtViewPeer.h"
 #include "platform/desktop/qt/QtWindowPeer.h"
+#include "platform/desktop/x11/X11ShieldHost.h"
 #include "platform/desktop/x11/X11Displays.h"
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/foundation/FileManager.h"
@@ -72,12 +73,13 @@ protected:
         ASSERT_NE(pointer_, nullptr);
         session_ = std::make_unique<X11Session>(XOpenDisplay(nullptr));
         displays_ = std::make_unique<X11Displays>(*session_, guard_);
+        shieldHost_ = std::make_unique<X11ShieldHost>(*displays_);
         platform::Displays::install(displays_.get());
         runLoop_ = std::make_unique<QtRunLoop>();
         platform::RunLoop::install(runLoop_.get());
         platform::Workspace::install(&workspace_);
         platform::Window::setPeerProvider([this](platform::Window& window) {
-            window.setPeer(std::make_shared<QtWindowPeer>(window, *displays_, nullptr));
+            window.setPeer(std::make_shared<QtWindowPeer>(window, *shieldHost_, nullptr));
         });
         log_ = std::make_shared<LogController>(nullptr);
     }
@@ -89,6 +91,7 @@ protected:
         platform::Workspace::install(nullptr);
         platform::RunLoop::install(nullptr);
         platform::Displays::install(nullptr);
+        shieldHost_.reset();
         displays_.reset();
         session_.reset();
         if (pointer_) XCloseDisplay(pointer_);
@@ -140,6 +143,7 @@ protected:
     std::unique_ptr<X11Session> session_;
     LockGuard guard_{""};
     std::unique_ptr<X11Displays> displays_;
+    std::unique_ptr<X11ShieldHost> shieldHost_;
     std::unique_ptr<QtRunLoop> runLoop_;
     platform::headless::HeadlessWorkspace workspace_;
     std::shared_ptr<LogController> log_;

@@ -1,0 +1,229 @@
+#include "platform/desktop/guard/WaylandGuard.h"
+
+#include "platform/desktop/guard/PasswordDigest.h"
+#include "platform/desktop/guard/Process.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace platform::desktop::guard {
+
+namespace {
+
+constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(kHeartbeatToleranceMilliseconds);
+// A refused lock is asked for again after 50 ms, doubling up to a second;
+// after a minute of refusals another locker holds the session for good.
+constexpr int kFirstRetryMilliseconds = 50;
+constexpr int kLongestRetryMilliseconds = 1000;
+constexpr int kRefusalsBeforeGivingUp = 75;
+const char* const kNoPassword = "No password is stored: the screen stays locked.";
+
+int milliseconds(std::chrono::steady_clock::duration left) {
+    const auto count = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::max<decltype(count)>(0, count));
+}
+
+}  // namespace
+
+WaylandGuard::WaylandGuard(Options options) : options_(std::move(options)), channel_(options_.channel) {}
+
+void WaylandGuard::run() {
+    if (options_.resume == Watch::Locked) engage();
+    if (options_.resume == Watch::TakenOver) {
+        channel_ = -1;
+        takeOver();
+    }
+    for (;;) {
+        pollfd fds[2] = {};
+        nfds_t count = 0;
+        if (channel_ >= 0) fds[count++] = {channel_, POLLIN, 0};
+        const nfds_t waylandSlot = count;
+        if (client_ && client_->connected()) fds[count++] = {client_->fd(), POLLIN, 0};
+        const int ready = ::poll(fds, count, timeoutMilliseconds());
+        // The channel first: a heartbeat or a release may make the rest moot.
+        if (ready > 0 && channel_ >= 0 && fds[0].revents != 0) onChannelReadable();
+        if (ready > 0 && waylandSlot < count && fds[waylandSlot].revents != 0 && client_) client_->dispatch();
+        if (ready == 0) onTimeout();
+    }
+}
+
+int WaylandGuard::timeoutMilliseconds() const {
+    if (retryAt_) return milliseconds(*retryAt_ - Clock::now());
+    if (watch_ == Watch::Locked) return milliseconds(lastHeartbeat_ + kHeartbeatTolerance - Clock::now());
+    return -1;
+}
+
+void WaylandGuard::onTimeout() {
+    if (retryAt_ && Clock::now() >= *retryAt_) {
+        retryAt_.reset();
+        return askForLock();
+    }
+    if (watch_ == Watch::Locked && Clock::now() - lastHeartbeat_ >= kHeartbeatTolerance) stall();
+}
+
+void WaylandGuard::onChannelReadable() {
+    std::optional<Message> message = readMessage(channel_);
+    if (!message) {
+        ::close(channel_);
+        channel_ = -1;
+        return onApplicationGone();
+    }
+    switch (message->kind) {
+        case MessageKind::LockEngaged:
+            if (watch_ == Watch::Unlocked) engage();
+            lastHeartbeat_ = Clock::now();
+            break;
+        case MessageKind::Heartbeat: lastHeartbeat_ = Clock::now(); break;
+        case MessageKind::LockReleased:
+            if (watch_ != Watch::TakenOver) standDown();
+            break;
+        // The compositor gives the gamma ramps back itself when their owner dies.
+        case MessageKind::RememberRamps:
+        case MessageKind::ForgetRamps: break;
+    }
+}
+
+void WaylandGuard::onApplicationGone() {
+    if (watch_ == Watch::Locked || watch_ == Watch::Stalled) return takeOver();
+    // Ended by the guard itself for not answering: the take-over goes on.
+    if (watch_ == Watch::TakenOver) return;
+    std::exit(0);
+}
+
+// The connection is made now, while nothing is wrong, so that a take-over
+// costs only the lock request.
+void WaylandGuard::engage() {
+    watch_ = Watch::Locked;
+    lastHeartbeat_ = Clock::now();
+    engagedDigest_ = readPasswordDigest(preferencesFile());
+    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+    if (!connect()) note("cannot reach the Wayland compositor " + options_.wayland + " while the screen is locked");
+}
+
+void WaylandGuard::standDown() {
+    watch_ = Watch::Unlocked;
+    client_.reset();
+    prompt_.reset();
+    engagedDigest_.reset();
+    ::malloc_trim(0);
+}
+
+bool WaylandGuard::connect() {
+    if (client_ && client_->connected()) return true;
+    std::string error;
+    client_ = wayland::LockClient::connect(options_.wayland.c_str(), error);
+    if (!client_) {
+        note(error);
+        return false;
+    }
+    client_->setHandlers({.locked = [this] { onLocked(); },
+                          .ended = [this](wayland::LockEnd end) { onEnded(end); },
+                          .key = [this](const wayland::TypedKey& press) { onKey(press); },
+                          .paint =
+                              [this](wayland::Canvas& canvas) {
+                                  if (prompt_) prompt_->draw(canvas);
+                              },
+                          .connectionLost =
+                              [this](const std::string& message) {
+                                  if (watch_ == Watch::TakenOver) giveUp(message);
+                                  note(message);
+                              },
+                          .log = [](const std::string& line) { note(line); }});
+    return true;
+}
+
+// A stopped or hung application keeps its lock object, and the compositor
+// gives nobody else a lock while it lives: it is ended, and the guard takes
+// over.
+void WaylandGuard::stall() {
+    watch_ = Watch::Stalled;
+    note("the locked application stopped answering; ending it to take the lock over");
+    if (options_.applicationPid > 1) ::kill(options_.applicationPid, SIGKILL);
+    takeOver();
+}
+
+void WaylandGuard::takeOver() {
+    takeOverStart_ = monotonicSeconds();
+    watch_ = Watch::TakenOver;
+    if (!connect()) giveUp("the application died while the screen was locked, and the compositor cannot be reached");
+    // The password of the lock is the one stored when it began.
+    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
+    if (!prompt_) prompt_ = std::make_unique<WaylandPrompt>();
+    prompt_->say(digest_ ? "" : kNoPassword);
+    note("the application died while the screen was locked; the guard keeps it locked");
+    if (!digest_) note("no password digest is known: the screen stays locked");
+    askForLock();
+}
+
+void WaylandGuard::askForLock() {
+    if (client_->state() != wayland::LockState::Unlocked) return;
+    if (!client_->lock()) giveUp("the compositor offers no session lock any more");
+}
+
+void WaylandGuard::onLocked() {
+    refusals_ = 0;
+    char line[160];
+    const double now = monotonicSeconds();
+    std::snprintf(line, sizeof line, "the session lock is held %.1f ms into the take-over (monotonic %.6f)",
+                  (now - takeOverStart_) * 1000.0, now);
+    note(line);
+}
+
+void WaylandGuard::onEnded(wayland::LockEnd end) {
+    if (watch_ != Watch::TakenOver) return;
+    // Refused: the compositor has not yet seen the application go. Lost:
+    // the lock no longer holds. Either way it is asked for again.
+    if (end == wayland::LockEnd::Refused && ++refusals_ >= kRefusalsBeforeGivingUp)
+        giveUp("the compositor refuses the session lock: another locker holds it");
+    const int pause =
+        std::min(kFirstRetryMilliseconds << std::min(refusals_ > 0 ? refusals_ - 1 : 0, 8), kLongestRetryMilliseconds);
+    retryAt_ = Clock::now() + std::chrono::milliseconds(pause);
+}
+
+void WaylandGuard::onKey(const wayland::TypedKey& press) {
+    if (watch_ != Watch::TakenOver || !prompt_) return;
+    const WaylandPrompt::Outcome outcome = prompt_->type(press);
+    if (outcome == WaylandPrompt::Outcome::Ignored) return;
+    if (outcome == WaylandPrompt::Outcome::Submitted) {
+        std::string password = prompt_->takePassword();
+        check(password);
+        wipe(password);
+    }
+    client_->redraw();
+}
+
+void WaylandGuard::check(const std::string& password) {
+    if (!digest_) {
+        prompt_->say(kNoPassword);
+        return note("a password was typed, but none is stored: the screen stays locked");
+    }
+    if (passwordMatches(password, *digest_)) unlockAndRestart();
+    ++wrongAttempts_;
+    note("wrong password (attempt " + std::to_string(wrongAttempts_) + ")");
+    prompt_->say("Wrong password (" + std::to_string(wrongAttempts_) + "). Try again.");
+}
+
+void WaylandGuard::unlockAndRestart() {
+    note("the right password was typed: unlocking and starting the application again");
+    prompt_.reset();
+    client_->unlock();
+    // The compositor must have read the unlock before this client goes.
+    client_->roundtrip();
+    client_.reset();
+    startDetached(options_.application);
+    std::exit(0);
+}
+
+// The compositor is gone or refuses for good: nothing the guard can do
+// would lock the session, and it must not spin trying.
+void WaylandGuard::giveUp(const std::string& why) {
+    note(why + "; the guard ends");
+    std::exit(1);
+}
+
+}  // namespace platform::desktop::guard
