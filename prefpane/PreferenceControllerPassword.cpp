@@ -1,10 +1,10 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/services/Processes.h"
 #include "platform/ui/Alert.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "shared/InputField.h"
+#include "shared/TarnwickConstants.h"
 
 namespace {
 
