@@ -226,8 +226,10 @@ platform::HotKeyRef makeHotKey(const char* identifier, const char* codeKey, cons
     const auto code = static_cast<std::int32_t>(defaults().integerForKey(codeKey));
     if (code == -1) return nullptr;
     const auto modifiers = static_cast<std::int32_t>(defaults().integerForKey(modifiersKey));
+    const auto origin = defaults().objectForKey(codeKey).isNull() ? platform::HotKey::Origin::NeverStored
+                                                                  : platform::HotKey::Origin::Chosen;
     auto hotKey =
-        std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action));
+        std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action), origin);
     platform::HotKeyCenter::shared().registerHotKey(hotKey);
     return hotKey;
 }
