@@ -1,12 +1,12 @@
 #include "app/AboutPanel.h"
 
 #include "app/ApplicationDelegateAccess.h"
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/services/Displays.h"
 #include "platform/ui/Application.h"
+#include "shared/TarnwickConstants.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "app/BluetoothController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/services/Bluetooth.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 using platform::Bluetooth;
 using platform::NotificationCenter;

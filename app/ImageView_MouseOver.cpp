@@ -1,10 +1,10 @@
 #include "app/ImageView_MouseOver.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Notification.h"
 #include "platform/services/Workspace.h"
 #include "platform/ui/Window.h"
+#include "shared/TarnwickConstants.h"
 
 namespace {
 

@@ -1,18 +1,17 @@
 #include "app/LogController.h"
 
 #include "app/LogItem.h"
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/services/Displays.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 
-#include <array>
 #include <functional>
 
 namespace {
 
-constexpr const char* kMaskedPasswordMessage = "Invalid password entered: ******";
 constexpr const char* kClearPasswordMessage = "Invalid password entered: ";
 constexpr double kEntryHeight = 42;
 constexpr double kWindowChromeHeight = 60;
@@ -38,14 +37,6 @@ platform::ImageRef templateIcon(const char* name) {
 
 }  // namespace
 
-struct LogController::EventRow {
-    const char* eventName;
-    const char* logKey;
-    const char* icon;
-    const char* message;
-    bool carriesPassword;
-};
-
 LogController::LogController(TarnwickDelegate* delegate) : delegate_(delegate), outlets_(loadLogWindow(*this)) {
     platform::NotificationCenter::defaultCenter().addObserver(
         this, "", {}, [this](const platform::NotificationRef& notification) { incomingEvent(notification); });
@@ -61,45 +52,33 @@ platform::Window& LogController::window() { return *outlets_.window; }
 
 std::size_t LogController::logEntryCount() const { return outlets_.logEntriesController->count(); }
 
-const LogController::EventRow* LogController::rowForEvent(const std::string& name) {
-    static constexpr std::array<EventRow, 5> rows{{
-        {kScreenLockedEvent, "screenLocked.log", "NSLockLockedTemplate", "Screen locked", false},
-        {kScreenUnlockedEvent, "screenUnlocked.log", "NSLockUnlockedTemplate", "Screen unlocked", false},
-        {kWrongPasswordEvent, "wrongPassword.log", "hand 18x18", kMaskedPasswordMessage, true},
-        {kThreeWrongPasswordEvent, "threeWrongPassword.log", "hand 18x18", kMaskedPasswordMessage, true},
-        {kPasswordTimeoutEvent, "passwordTimeout.log", "clock", "Password was not entered in time", false},
-    }};
-    for (const EventRow& row : rows)
-        if (name == row.eventName) return &row;
-    return nullptr;
-}
-
 bool LogController::photoWillFollow(const std::string& logKey) const {
     const platform::Defaults& defaults = platform::Defaults::standard();
-    if (!defaults.boolForKey(logKey + ".photo")) return false;
+    if (!defaults.boolForKey(photoKey(logKey))) return false;
     if (defaults.stringForKey(kPrefVideoCaptureDevice).empty()) return false;
     return !(delegate_ && delegate_->sleeping());
 }
 
 void LogController::incomingEvent(const platform::NotificationRef& notification) {
-    const EventRow* row = rowForEvent(notification->name());
-    if (!row) return;
-    if (row->carriesPassword) onMainThreadWaiting([this] { outlets_.showPasswords->setHidden(false); });
+    const TarnwickEvent* event = tarnwickEventNamed(notification->name());
+    if (!event) return;
+    if (event->carriesPassword) onMainThreadWaiting([this] { outlets_.showPasswords->setHidden(false); });
 
     QMLog(7, "LogHandler got event %@", notification->name());
-    if (!platform::Defaults::standard().boolForKey(row->logKey)) return;
+    const std::string logKey = actionKey(event->prefix, kActionLog);
+    if (!platform::Defaults::standard().boolForKey(logKey)) return;
 
     auto entry = std::dynamic_pointer_cast<LogItem>(outlets_.logEntriesController->newObject());
     if (!entry) return;
-    entry->setMessage(row->message);
+    entry->setMessage(event->logMessage);
     entry->setDate(notification->userInfoValue("timestamp"));
     const platform::Value& password = notification->userInfoValue("password");
-    if (row->carriesPassword && !password.isNull()) entry->setInvalidPassword(password.stringValue());
+    if (event->carriesPassword && !password.isNull()) entry->setInvalidPassword(password.stringValue());
 
-    if (photoWillFollow(row->logKey))
+    if (photoWillFollow(logKey))
         entry->observePhotoReady();
     else
-        entry->setImage(templateIcon(row->icon));
+        entry->setImage(templateIcon(event->logIcon));
 
     onMainThreadWaiting([this, entry] { outlets_.logEntriesController->addObject(entry); });
     onMainThreadWaiting([this] { outlets_.clearButton->setHidden(false); });

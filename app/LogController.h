@@ -43,8 +43,6 @@ public:
     platform::CollectionView& collectionView() { return *outlets_.collectionView; }
 
 private:
-    struct EventRow;
-    static const EventRow* rowForEvent(const std::string& name);
     bool photoWillFollow(const std::string& logKey) const;
     platform::Rect mainScreenFrame() const;
 

@@ -1,7 +1,7 @@
 #include "app/LogItem.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/RunLoop.h"
+#include "shared/TarnwickConstants.h"
 
 #include <mutex>
 

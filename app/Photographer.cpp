@@ -1,10 +1,10 @@
 #include "app/Photographer.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Alert.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 // Life cycle, session set-up, the camera check and termination. The photo
 // work itself lives in PhotographerPhotos.cpp.

@@ -1,28 +1,16 @@
 #include "app/Photographer.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 
 #include <cerrno>
 #include <cstring>
 
 // Photo requests: queueing events, the work thread that takes one photo at a
 // time, the frame callback and opening and closing the camera.
-
-namespace {
-
-const char* eventPrefix(const std::string& name) {
-    if (name == kScreenLockedEvent) return kPrefScreenLocked;
-    if (name == kScreenUnlockedEvent) return kPrefScreenUnlocked;
-    if (name == kWrongPasswordEvent) return kPrefWrongPassword;
-    if (name == kThreeWrongPasswordEvent) return kPrefThreeWrongPassword;
-    if (name == kPasswordTimeoutEvent) return kPrefPasswordTimeout;
-    return nullptr;
-}
-
-}  // namespace
 
 std::string Photographer::photoFileName(const platform::Value& timestamp) {
     return timestamp.dateValue().format(kPhotoTimestampFormat) + ".tiff";
@@ -31,14 +19,14 @@ std::string Photographer::photoFileName(const platform::Value& timestamp) {
 // --- Requests -------------------------------------------------------------------
 
 void Photographer::incomingEvent(const platform::NotificationRef& notification) {
-    const char* prefix = eventPrefix(notification->name());
-    if (!prefix) return;
+    const TarnwickEvent* event = tarnwickEventNamed(notification->name());
+    if (!event) return;
     if (TarnwickDelegate* d = delegate(); d && d->sleeping()) {
         QMLog(7, "PhotoHandler ignored event %@ due to computer sleep", notification->name());
         return;
     }
     QMLog(7, "PhotoHandler got event %@", notification->name());
-    if (eventWantsPhoto(prefix)) enqueuePhoto(notification);
+    if (eventWantsPhoto(event->prefix)) enqueuePhoto(notification);
 }
 
 bool Photographer::eventWantsPhoto(const std::string& prefix) const {
@@ -46,8 +34,8 @@ bool Photographer::eventWantsPhoto(const std::string& prefix) const {
     if (!defaults.boolForKey(prefix)) return false;
     // However many of its actions want the photo, one is taken per event.
     for (const char* action : {kActionLog, kActionEmail, kActionScript}) {
-        const std::string key = prefix + "." + action;
-        if (defaults.boolForKey(key) && defaults.boolForKey(key + ".photo")) return true;
+        const std::string key = actionKey(prefix, action);
+        if (defaults.boolForKey(key) && defaults.boolForKey(photoKey(key))) return true;
     }
     return false;
 }

@@ -1,16 +1,16 @@
 #include "app/ScriptHandler.h"
 
-#include "app/TarnwickConstants.h"
-#include "shared/ScriptDetails.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Task.h"
 #include "platform/foundation/Thread.h"
 #include "platform/ui/Image.h"
 #include "shared/QMASL.h"
+#include "shared/ScriptDetails.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace {
@@ -18,19 +18,6 @@ namespace {
 constexpr const char* kTimestampPlaceholder = "#TIMESTAMP#";
 constexpr const char* kImagePlaceholder = "#IMAGE#";
 constexpr const char* kAppleScriptRunner = "/usr/bin/osascript ";
-
-const char* stemForEvent(const std::string& name) {
-    static constexpr std::array<std::pair<const char*, const char*>, 5> stems{{
-        {kScreenLockedEvent, kPrefScreenLocked},
-        {kScreenUnlockedEvent, kPrefScreenUnlocked},
-        {kWrongPasswordEvent, kPrefWrongPassword},
-        {kThreeWrongPasswordEvent, kPrefThreeWrongPassword},
-        {kPasswordTimeoutEvent, kPrefPasswordTimeout},
-    }};
-    for (const auto& [event, stem] : stems)
-        if (name == event) return stem;
-    return nullptr;
-}
 
 // Replaces from left to right; an inserted text is never searched again, so a
 // replacement that itself holds the placeholder stays as it is.
@@ -100,9 +87,9 @@ std::size_t ScriptHandler::pendingScriptCount() const {
     return scriptsToExecute_.size();
 }
 
-bool ScriptHandler::photoWillFollow(const std::string& stem, const platform::Value& timestamp) const {
+bool ScriptHandler::photoWillFollow(const std::string& scriptKey, const platform::Value& timestamp) const {
     const platform::Defaults& defaults = platform::Defaults::standard();
-    if (!defaults.boolForKey(stem + ".script.photo")) return false;
+    if (!defaults.boolForKey(photoKey(scriptKey))) return false;
     // No camera, a sleeping computer or an event without time stamp: no photo
     // can ever come, and the script would wait for the rest of the process.
     if (defaults.stringForKey(kPrefVideoCaptureDevice).empty()) return false;
@@ -111,23 +98,23 @@ bool ScriptHandler::photoWillFollow(const std::string& stem, const platform::Val
 }
 
 void ScriptHandler::incomingEvent(const platform::NotificationRef& notification) {
-    const char* stem = stemForEvent(notification->name());
-    if (!stem) return;
+    const TarnwickEvent* event = tarnwickEventNamed(notification->name());
+    if (!event) return;
     QMLog(7, "ScriptHandler got event %@", notification->name());
 
     const platform::Defaults& defaults = platform::Defaults::standard();
-    const std::string prefix = stem;
-    if (!defaults.boolForKey(prefix + ".script")) {
+    const std::string scriptKey = actionKey(event->prefix, kActionScript);
+    if (!defaults.boolForKey(scriptKey)) {
         QMLog(7, "No script configured for event %@", notification->name());
         return;
     }
 
     platform::Dictionary request{
         {"timestamp", notification->userInfoValue("timestamp")},
-        {"script", defaults.stringForKey(prefix + ".script.details")},
+        {"script", defaults.stringForKey(detailsKey(scriptKey))},
         {"event", notification->name()},
     };
-    if (photoWillFollow(prefix, request["timestamp"])) {
+    if (photoWillFollow(scriptKey, request["timestamp"])) {
         QMLog(7, "Delaying script execution until photo is ready");
         std::lock_guard<std::mutex> guard(scriptsToExecuteLock_);
         scriptsToExecute_.push_back(std::move(request));

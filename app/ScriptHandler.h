@@ -34,7 +34,7 @@ public:
     int runsUnderWay() const { return runsUnderWay_->load(); }
 
 private:
-    bool photoWillFollow(const std::string& stem, const platform::Value& timestamp) const;
+    bool photoWillFollow(const std::string& scriptKey, const platform::Value& timestamp) const;
     void executeInBackground(platform::Dictionary request);
 
     TarnwickDelegate* delegate_ = nullptr;

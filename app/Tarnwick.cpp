@@ -8,19 +8,19 @@
 #include "app/Photographer.h"
 #include "app/ScriptHandler.h"
 #include "app/StatusMenuInterface.h"
-#include "app/TarnwickConstants.h"
+#include "app/TarnwickDefaults.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/services/Capture.h"
 #include "platform/services/Displays.h"
 #include "platform/services/Workspace.h"
 #include "shared/InputField.h"
 #include "shared/QMASL.h"
+#include "shared/SliderCurve.h"
+#include "shared/TarnwickConstants.h"
 #include "shared/TarnwickPaths.h"
 
 #include <algorithm>
-#include <cmath>
 
 Tarnwick* tarnwick = nullptr;
 platform::TimerRef idleTimer;
@@ -28,8 +28,6 @@ std::int32_t autoActivateMinutes = 0;
 float f = 0.0f;
 
 namespace {
-
-platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
 // Whether the chosen camera is there to be used. The photographer finds out
 // only at the next lock; the settings want to know now, so that a camera that
@@ -86,7 +84,7 @@ Tarnwick::~Tarnwick() {
 
 void Tarnwick::awakeFromNib() {
     tarnwick = this;
-    f = static_cast<float>(std::log10(10800.0) / std::log10(54.0));
+    f = static_cast<float>(sliderCurveExponent());
     ::autoActivateMinutes = autoActivateMinutes();
     restartIdleTimer();
 
@@ -228,8 +226,10 @@ platform::HotKeyRef makeHotKey(const char* identifier, const char* codeKey, cons
     const auto code = static_cast<std::int32_t>(defaults().integerForKey(codeKey));
     if (code == -1) return nullptr;
     const auto modifiers = static_cast<std::int32_t>(defaults().integerForKey(modifiersKey));
+    const auto origin = defaults().objectForKey(codeKey).isNull() ? platform::HotKey::Origin::NeverStored
+                                                                  : platform::HotKey::Origin::Chosen;
     auto hotKey =
-        std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action));
+        std::make_shared<platform::HotKey>(identifier, platform::KeyCombo{code, modifiers}, std::move(action), origin);
     platform::HotKeyCenter::shared().registerHotKey(hotKey);
     return hotKey;
 }

@@ -3,10 +3,10 @@
 #include "app/FullScreenWindow.h"
 #include "app/LogController.h"
 #include "app/Photographer.h"
-#include "app/TarnwickConstants.h"
+#include "shared/TarnwickConstants.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/Defaults.h"
+#include "app/TarnwickDefaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Task.h"
 #include "platform/services/Displays.h"
@@ -18,8 +18,6 @@
 #include <utility>
 
 namespace {
-
-platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
 constexpr std::int32_t kLionVersionFloor = 0x106F;
 // Apple menu, process switching, force quit, log out/restart/shut down and

@@ -1,8 +1,8 @@
 #include "app/Tarnwick.h"
 
-#include "app/TarnwickConstants.h"
+#include "shared/TarnwickConstants.h"
 #include "platform/foundation/Date.h"
-#include "platform/foundation/Defaults.h"
+#include "app/TarnwickDefaults.h"
 #include "shared/InputField.h"
 #include "shared/PasswordDigest.h"
 #include "shared/QMASL.h"
@@ -11,8 +11,6 @@
 #include <cmath>
 
 namespace {
-
-platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
 // Keys that never change the typed text: Tab, the function keys, keypad
 // Clear, and the navigation block from Home to the arrows.

@@ -1,16 +1,14 @@
 #include "app/Tarnwick.h"
 
 #include "app/FullScreenWindow.h"
-#include "app/TarnwickConstants.h"
+#include "shared/TarnwickConstants.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/Defaults.h"
+#include "app/TarnwickDefaults.h"
 #include "platform/services/Displays.h"
 #include "platform/services/LockRequests.h"
 #include "shared/QMASL.h"
 
 namespace {
-
-platform::Defaults& defaults() { return platform::Defaults::standard(); }
 
 constexpr double kFadeReservationSeconds = 15.0;
 // How soon an inactivity lock that could not capture the displays tries again.

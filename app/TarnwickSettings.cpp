@@ -1,50 +1,29 @@
 #include "app/Tarnwick.h"
 
-#include "app/TarnwickConstants.h"
-#include "platform/foundation/Defaults.h"
+#include "app/TarnwickDefaults.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/services/Workspace.h"
 #include "platform/ui/Alert.h"
 #include "shared/PasswordDigest.h"
 #include "shared/QMASL.h"
+#include "shared/SliderCurve.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 #include "shared/TarnwickPaths.h"
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 
 namespace {
 
-platform::Defaults& defaults() { return platform::Defaults::standard(); }
-
 constexpr float kDefaultBluetoothTimeout = 0.5f;
-
-// Whole seconds on the shared slider curve: pow(x / 5, f), truncated, and
-// a day at most, whatever position the settings hold.
-std::int32_t sliderSeconds(float position) {
-    constexpr double kOneDay = 24 * 60 * 60;
-    const double seconds = std::pow(static_cast<double>(position / 5), static_cast<double>(f));
-    return static_cast<std::int32_t>(std::min(std::trunc(seconds), kOneDay));
-}
 
 // A slider position from the settings; one that is no finite number reads
 // as the slider's default.
 float sliderPosition(const char* key, float fallback) {
     const float position = defaults().floatForKey(key);
     return std::isfinite(position) ? position : fallback;
-}
-
-void addEventDefaults(platform::Dictionary& d, const char* event, bool logPhoto) {
-    const std::string prefix = event;
-    d[prefix] = true;
-    d[prefix + "." + kActionLog] = true;
-    d[prefix + "." + kActionLog + ".photo"] = logPhoto;
-    d[prefix + "." + kActionScript] = false;
-    d[prefix + "." + kActionScript + ".photo"] = false;
-    d[prefix + "." + kActionScript + ".details"] = "";
-    d[prefix + "." + kActionEmail] = false;
-    d[prefix + "." + kActionEmail + ".photo"] = false;
 }
 
 // Shows a configuration problem with the one button the caller asked for,
@@ -83,25 +62,21 @@ void Tarnwick::registerUserDefaults() {
     d[kPrefSaveImagesImmediately] = false;
     d[kPrefSaveImagesPath] =
         platform::paths::appendComponent(platform::paths::expandTilde(platform::paths::cachesDirectory()), kBundleName);
-    addEventDefaults(d, kPrefScreenLocked, true);
-    addEventDefaults(d, kPrefScreenUnlocked, false);
-    addEventDefaults(d, kPrefWrongPassword, true);
-    addEventDefaults(d, kPrefThreeWrongPassword, true);
-    addEventDefaults(d, kPrefPasswordTimeout, true);
+    d.insert(eventDefaults().begin(), eventDefaults().end());
     defaults().registerDefaults(d);
 }
 
 std::int32_t Tarnwick::autoActivateMinutes() const {
     const float x = sliderPosition(kPrefAutoActivate, 0.0f);
     if (x < 1.0f) return 0;
-    return sliderSeconds(x) / 60 + 1;
+    return sliderMinutes(x, f);
 }
 
 std::int32_t Tarnwick::secondsUntilBluetoothLock() const {
     const float x = sliderPosition(kPrefBluetoothTimeout, kDefaultBluetoothTimeout);
     if (x < 0.5f) return 0;
     if (x < 1.0f) return 30;
-    return (sliderSeconds(x) / 60 + 1) * 60;
+    return sliderMinutes(x, f) * 60;
 }
 
 bool Tarnwick::hasUsablePassword() const {

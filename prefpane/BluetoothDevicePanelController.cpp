@@ -1,6 +1,5 @@
 #include "prefpane/BluetoothDevicePanelController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/BluetoothDevice.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/RunLoop.h"
@@ -11,6 +10,8 @@
 #include "prefpane/PreferenceController.h"
 #include "prefpane/SliderLabels.h"
 #include "shared/QMASL.h"
+#include "shared/SliderCurve.h"
+#include "shared/TarnwickConstants.h"
 
 #include <cerrno>
 #include <cmath>
@@ -69,8 +70,7 @@ std::string BluetoothDevicePanelController::timeoutAsString() const {
     const float value = timeToLock ? timeToLock->floatValue() : 0.0f;
     if (!(value >= 0.5f)) return "immediately";
     if (value < 1.0f) return "after \u00bd minute";
-    const double exponent = std::log10(10800.0) / std::log10(54.0);
-    return "after " + minutesLabel(inactivityMinutes(value, exponent));
+    return "after " + minutesLabel(sliderMinutes(value, sliderCurveExponent()));
 }
 
 void BluetoothDevicePanelController::sliderMoved(platform::Object*) {

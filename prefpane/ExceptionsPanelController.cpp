@@ -1,6 +1,5 @@
 #include "prefpane/ExceptionsPanelController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/DesktopEntry.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
@@ -9,6 +8,7 @@
 #include "prefglue/PrefGlue.h"
 #include "prefpane/PreferenceController.h"
 #include "shared/ExceptionEntry.h"
+#include "shared/TarnwickConstants.h"
 
 #include <algorithm>
 

@@ -1,6 +1,5 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/BluetoothDevice.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
@@ -16,9 +15,9 @@
 #include "prefpane/SliderLabels.h"
 #include "shared/InputField.h"
 #include "shared/PasswordDigest.h"
+#include "shared/SliderCurve.h"
+#include "shared/TarnwickConstants.h"
 #include "shared/TarnwickPaths.h"
-
-#include <cmath>
 
 namespace {
 
@@ -43,7 +42,7 @@ PreferenceController::PreferenceController(platform::Bundle bundle) : platform::
     appID_ = kBundleName;
     wantRestart = false;
     setupApplicationListener();
-    f = std::log10(10800.0) / std::log10(54.0);
+    f = sliderCurveExponent();
 }
 
 PreferenceController::~PreferenceController() {

@@ -1,6 +1,5 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/RunLoop.h"
@@ -9,6 +8,7 @@
 #include "platform/services/Workspace.h"
 #include "platform/ui/Application.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 #include "shared/TarnwickPaths.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Thread.h"
 #include "platform/services/Capture.h"
 #include "prefglue/PrefGlue.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,8 +1,9 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/AssertionHandler.h"
 #include "prefglue/PrefGlue.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 
 #include <array>
 
@@ -13,14 +14,7 @@ struct Row {
     const char* key;
 };
 
-// The events in the order the pane lists them, and the two reactions it offers.
-constexpr std::array<Row, 5> kEventRows = {{
-    {"Wrong Password", kPrefWrongPassword},
-    {"3x Wrong Password", kPrefThreeWrongPassword},
-    {"Lock Screen", kPrefScreenLocked},
-    {"Unlock Screen", kPrefScreenUnlocked},
-    {"Password Timeout", kPrefPasswordTimeout},
-}};
+// The two reactions the pane offers for each event.
 constexpr std::array<Row, 2> kActionRows = {{{"Log", kActionLog}, {"Execute Script", kActionScript}}};
 constexpr int kScriptRow = 1;
 
@@ -29,14 +23,15 @@ constexpr const char* kColumnEnabled = "enabled";
 constexpr const char* kColumnPhoto = "photo";
 constexpr const char* kColumnDetails = "details";
 
-bool isEventRow(int row) { return row >= 0 && row < static_cast<int>(kEventRows.size()); }
+bool isEventRow(int row) { return row >= 0 && row < static_cast<int>(kTarnwickEvents.size()); }
 bool isActionRow(int row) { return row >= 0 && row < static_cast<int>(kActionRows.size()); }
 
-// Without anything stored, an event is logged with a photo (the unlock
-// without one), and no script runs.
-bool reactionFallback(int actionRow) { return actionRow != kScriptRow; }
-bool photoFallback(const std::string& eventKey, int actionRow) {
-    return reactionFallback(actionRow) && eventKey != kPrefScreenUnlocked;
+const TarnwickEvent& eventOfRow(int row) { return kTarnwickEvents[static_cast<std::size_t>(row)]; }
+
+// What a key holds while nothing is stored: what the application holds then.
+bool fallbackOf(const std::string& key) {
+    const auto fallback = eventDefaults().find(key);
+    return fallback != eventDefaults().end() && fallback->second.boolValue();
 }
 
 std::string replacingSeparators(std::string text) {
@@ -58,7 +53,7 @@ void PreferenceController::failInTable(int line, const std::string& description)
 }
 
 int PreferenceController::numberOfRowsInTableView(platform::TableView& tableView) {
-    if (&tableView == events.get()) return static_cast<int>(kEventRows.size());
+    if (&tableView == events.get()) return static_cast<int>(kTarnwickEvents.size());
     const int eventRow = events ? events->selectedRow() : -1;
     if (eventRow < 0) return 0;
     if (!isEventRow(eventRow))
@@ -70,7 +65,7 @@ std::string PreferenceController::selectedEventKey(const std::string& failure, c
                                                    int actionRow) const {
     const int eventRow = events->selectedRow();
     if (!isEventRow(eventRow)) failInTable(__LINE__, describeCell(failure, column, actionRow, eventRow));
-    return kEventRows[static_cast<std::size_t>(eventRow)].key;
+    return eventOfRow(eventRow).prefix;
 }
 
 platform::Value PreferenceController::tableViewObjectValueForTableColumn(platform::TableView& tableView,
@@ -79,9 +74,10 @@ platform::Value PreferenceController::tableViewObjectValueForTableColumn(platfor
         if (!isEventRow(row))
             failInTable(__LINE__,
                         "Event not set up in [PreferencesController tableView:objectValueForTableColumn:row]");
-        const Row& event = kEventRows[static_cast<std::size_t>(row)];
-        if (column.identifier == kColumnEnabled) return PreferencesBoolValue(event.key, true, appID_);
-        if (column.identifier == kColumnName) return event.name;
+        const TarnwickEvent& event = eventOfRow(row);
+        if (column.identifier == kColumnEnabled)
+            return PreferencesBoolValue(event.prefix, fallbackOf(event.prefix), appID_);
+        if (column.identifier == kColumnName) return event.title;
         return {};
     }
     const int eventRow = events ? events->selectedRow() : -1;
@@ -93,12 +89,12 @@ platform::Value PreferenceController::tableViewObjectValueForTableColumn(platfor
     }
     const std::string eventKey = selectedEventKey("Unknown event", column, row);
     if (!isActionRow(row)) failInTable(__LINE__, describeCell("Unknown action", column, row, eventRow));
-    const std::string key = eventKey + "." + kActionRows[static_cast<std::size_t>(row)].key;
-    if (column.identifier == kColumnEnabled) return PreferencesBoolValue(key, reactionFallback(row), appID_);
+    const std::string key = actionKey(eventKey, kActionRows[static_cast<std::size_t>(row)].key);
+    if (column.identifier == kColumnEnabled) return PreferencesBoolValue(key, fallbackOf(key), appID_);
     if (column.identifier == kColumnPhoto)
-        return PreferencesBoolValue(key + ".photo", photoFallback(eventKey, row), appID_);
+        return PreferencesBoolValue(photoKey(key), fallbackOf(photoKey(key)), appID_);
     if (column.identifier == kColumnDetails) {
-        const std::string details = PreferencesStringValue(key + ".details", "", appID_);
+        const std::string details = PreferencesStringValue(detailsKey(key), "", appID_);
         return row == kScriptRow ? replacingSeparators(details) : details;
     }
     failInTable(__LINE__, describeCell("Unknown event column", column, row, eventRow));
@@ -111,7 +107,7 @@ void PreferenceController::tableViewSetObjectValue(platform::TableView& tableVie
         if (!isEventRow(row))
             failInTable(__LINE__,
                         "Event not set up in [PreferencesController tableView:setObjectValueForTableColumn:row]");
-        if (column.identifier == kColumnEnabled) writeValue(kEventRows[static_cast<std::size_t>(row)].key, on);
+        if (column.identifier == kColumnEnabled) writeValue(eventOfRow(row).prefix, on);
         synchronizeWithApplication();
         return;
     }
@@ -119,15 +115,15 @@ void PreferenceController::tableViewSetObjectValue(platform::TableView& tableVie
     if (eventRow < 0) return;
     const std::string eventKey = selectedEventKey("Unknown event", column, row);
     if (!isActionRow(row)) failInTable(__LINE__, describeCell("Unknown action", column, row, eventRow));
-    const std::string key = eventKey + "." + kActionRows[static_cast<std::size_t>(row)].key;
+    const std::string key = actionKey(eventKey, kActionRows[static_cast<std::size_t>(row)].key);
     if (column.identifier == kColumnEnabled) {
         // A script is switched on only once the sheet has chosen one.
         if (row == kScriptRow && on)
-            openScriptPanelFor(key + ".details");
+            openScriptPanelFor(detailsKey(key));
         else
             writeValue(key, on);
     } else if (column.identifier == kColumnPhoto) {
-        writeValue(key + ".photo", on);
+        writeValue(photoKey(key), on);
     }
     synchronizeWithApplication();
 }
@@ -152,6 +148,5 @@ std::optional<std::string> PreferenceController::selectedAction() {
     if (!isEventRow(eventRow) || !isActionRow(actionRow))
         failInTable(__LINE__,
                     "Event not set up in [PreferencesController selectedAction]: " + std::to_string(eventRow));
-    return std::string(kEventRows[static_cast<std::size_t>(eventRow)].key) + "." +
-           kActionRows[static_cast<std::size_t>(actionRow)].key;
+    return actionKey(eventOfRow(eventRow).prefix, kActionRows[static_cast<std::size_t>(actionRow)].key);
 }

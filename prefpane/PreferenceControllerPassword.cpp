@@ -1,12 +1,12 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/services/LayoutCharacters.h"
 #include "platform/services/Processes.h"
 #include "platform/ui/Alert.h"
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "shared/InputField.h"
+#include "shared/TarnwickConstants.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/ui/OpenPanel.h"
 #include "prefglue/PrefGlue.h"
 #include "shared/QMASL.h"
 #include "shared/ScriptDetails.h"
+#include "shared/TarnwickConstants.h"
+#include "shared/TarnwickEvents.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void PreferenceController::scriptDetailsEntered(platform::Object*) {
     const std::optional<std::string> action = selectedAction();
     if (action) {
         writeValue(*action, true);
-        writeValue(*action + ".details",
+        writeValue(detailsKey(*action),
                    scriptNameLabel->stringValue() + kScriptDetailsSeparator + scriptArguments->stringValue());
         synchronizeWithApplication();
     }

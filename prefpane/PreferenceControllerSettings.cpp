@@ -1,6 +1,5 @@
 #include "prefpane/PreferenceController.h"
 
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/foundation/Thread.h"
@@ -8,6 +7,7 @@
 #include "prefpane/BluetoothDevicePanelController.h"
 #include "prefpane/SliderLabels.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 #include "shared/TarnwickPaths.h"
 
 #include <algorithm>

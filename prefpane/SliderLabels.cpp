@@ -1,8 +1,6 @@
 #include "prefpane/SliderLabels.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
+#include "shared/SliderCurve.h"
 
 namespace {
 
@@ -17,17 +15,10 @@ std::string countLabel(int count, const std::string& unit) {
     return plural(count, unit, unit + "s");
 }
 
-std::int32_t inactivityMinutes(float position, double f) {
-    const float base = position / 5;
-    const double power =
-        std::min(std::pow(static_cast<double>(base), f), static_cast<double>(std::numeric_limits<std::int32_t>::max()));
-    return static_cast<std::int32_t>(power) / 60 + 1;
-}
-
 std::string inactivityLabel(float position, double f) {
     // Not a number is no position either.
     if (!(position >= 1.0f)) return "off";
-    return minutesLabel(inactivityMinutes(position, f));
+    return minutesLabel(sliderMinutes(position, f));
 }
 
 std::string minutesLabel(std::int32_t minutes) {

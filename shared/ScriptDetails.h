@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TarnwickConstants.h"
+#include "shared/TarnwickConstants.h"
 
 #include <string>
 #include <utility>

@@ -1,5 +1,7 @@
 #include "platform/foundation/FileManager.h"
 
+#include "shared/PreferencesContract.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -119,7 +121,7 @@ std::string cachesDirectory() { return environmentOr("XDG_CACHE_HOME", appendCom
 
 std::string configDirectory() { return environmentOr("XDG_CONFIG_HOME", appendComponent(home(), ".config")); }
 
-std::string preferencesDirectory() { return appendComponent(configDirectory(), "preferences"); }
+std::string preferencesDirectory() { return appendComponent(configDirectory(), preferences_contract::kFolderName); }
 
 }  // namespace paths
 

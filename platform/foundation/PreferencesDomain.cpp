@@ -5,6 +5,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/foundation/PropertyList.h"
+#include "shared/PreferencesContract.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,7 +26,7 @@ PreferencesDomain::PreferencesDomain(std::string identifier, std::string filePat
     : identifier_(std::move(identifier)), path_(std::move(filePath)) {}
 
 std::string PreferencesDomain::pathForIdentifier(const std::string& identifier) {
-    return paths::appendComponent(paths::preferencesDirectory(), identifier + ".plist");
+    return preferences_contract::fileInConfigFolder(paths::configDirectory(), identifier);
 }
 
 PreferencesDomain& PreferencesDomain::named(const std::string& identifier) {

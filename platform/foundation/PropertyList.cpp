@@ -3,6 +3,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyListNesting.h"
 #include "platform/foundation/libplist/Libplist.h"
+#include "shared/PreferencesContract.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -13,10 +14,10 @@ namespace platform::plist {
 
 namespace {
 
-// Far above any real settings file, far below what the parser's recursion
-// and the process's memory can take.
-constexpr int kMaximumNesting = 512;
-constexpr std::size_t kMaximumFileBytes = 16u << 20;
+// Every property list is held to the limits of the preferences file, the
+// largest that is read, so that all readers of that file take the same files.
+constexpr int kMaximumNesting = preferences_contract::kDeepestNesting;
+constexpr std::size_t kMaximumFileBytes = preferences_contract::kLargestFileBytes;
 
 // Property-list dates count from 2001-01-01 00:00:00 UTC.
 constexpr std::int64_t kReferenceDateOffset = 978307200;

@@ -3,6 +3,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/QueueRunLoop.h"
 #include "platform/headless/ScriptedAlertPresenter.h"
+#include "shared/PreferencesContract.h"
 
 #include <mutex>
 #include <string>
@@ -17,7 +18,7 @@ namespace platform::headless {
 // tests that need them.
 class HeadlessEnvironment {
 public:
-    explicit HeadlessEnvironment(const std::string& defaultsDomain = "com.quillmere.Tarnwick");
+    explicit HeadlessEnvironment(const std::string& defaultsDomain = kBundleName);
     ~HeadlessEnvironment();
     HeadlessEnvironment(const HeadlessEnvironment&) = delete;
     HeadlessEnvironment& operator=(const HeadlessEnvironment&) = delete;

@@ -39,16 +39,23 @@ struct KeyCombo {
 
 class HotKey : public Object {
 public:
-    HotKey(std::string identifier, KeyCombo combo, std::function<void(HotKey&)> action)
-        : identifier_(std::move(identifier)), combo_(combo), action_(std::move(action)) {}
+    // Where the combination comes from. Settings that hold none read as a
+    // combination all the same (code 0, no modifiers), which a hot-key
+    // centre may refuse; refusing what nobody chose is no news to report.
+    enum class Origin { Chosen, NeverStored };
+
+    HotKey(std::string identifier, KeyCombo combo, std::function<void(HotKey&)> action, Origin origin = Origin::Chosen)
+        : identifier_(std::move(identifier)), combo_(combo), action_(std::move(action)), origin_(origin) {}
     const std::string& identifier() const { return identifier_; }
     const KeyCombo& keyCombo() const { return combo_; }
+    Origin origin() const { return origin_; }
     void invoke() { action_(*this); }
 
 private:
     std::string identifier_;
     KeyCombo combo_;
     std::function<void(HotKey&)> action_;
+    Origin origin_;
 };
 
 using HotKeyRef = std::shared_ptr<HotKey>;

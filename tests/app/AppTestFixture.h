@@ -2,7 +2,6 @@
 
 #include "app/FullScreenWindow.h"
 #include "app/Tarnwick.h"
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/FileManager.h"
@@ -24,6 +23,7 @@
 #include "platform/ui/Event.h"
 #include "shared/InputField.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 #include <gtest/gtest.h>
 

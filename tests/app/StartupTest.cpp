@@ -223,11 +223,15 @@ TEST_F(StartupTest, HotKeysAreRegisteredReplacedAndLeftOutForMinusOne) {
 }
 
 TEST_F(StartupTest, AbsentHotKeyCodesRegisterCodeZeroWithoutModifiers) {
+    set(kPrefShowLogHotKeyCode, 0);
     launch();
     ASSERT_TRUE(app->lockHotKey());
     ASSERT_TRUE(app->showLogHotKey());
     EXPECT_EQ(app->lockHotKey()->keyCombo(), (platform::KeyCombo{0, 0}));
     EXPECT_EQ(app->showLogHotKey()->keyCombo(), (platform::KeyCombo{0, 0}));
+    // The centre may refuse both, but only a stored one was somebody's choice.
+    EXPECT_EQ(app->lockHotKey()->origin(), platform::HotKey::Origin::NeverStored);
+    EXPECT_EQ(app->showLogHotKey()->origin(), platform::HotKey::Origin::Chosen);
 }
 
 TEST_F(StartupTest, ShowLogHotKeyTogglesTheLogWindow) {

@@ -1,9 +1,9 @@
 #include "app/BluetoothController.h"
-#include "app/TarnwickConstants.h"
 #include "bluetooth/BluetoothTestSupport.h"
 #include "platform/headless/HeadlessBluetooth.h"
 #include "platform/headless/HeadlessEnvironment.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,8 @@
 #include "platform/desktop/guard/PasswordDigest.h"
 #include "platform/desktop/guard/Protocol.h"
 #include "platform/foundation/LogSink.h"
+#include "platform/foundation/PreferencesDomain.h"
+#include "shared/PreferencesContract.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -155,6 +157,11 @@ protected:
                "\t<key>lockOnStartup</key>\n\t<true/>\n\t<key>" +
                key + "</key>\n\t" + passwordEntry + "\n</dict>\n</plist>\n";
     }
+    static std::string repeated(const std::string& text, int times) {
+        std::string result;
+        for (int i = 0; i < times; ++i) result += text;
+        return result;
+    }
     static std::string binaryPlist(const std::string& password) {
         plist_t root = plist_new_dict();
         plist_dict_set_item(root, "password", plist_new_string(password.c_str()));
@@ -192,22 +199,43 @@ TEST_F(PasswordDigestTest, OnlyA32DigitHexStringIsADigest) {
         {"no property list at all", "password = " + digest + "\n", false},
         {"an empty file", "", false},
         {"nested past what the parser can take",
-         xmlPlist("<string>" + digest + "</string><key>padding</key>" +
-                  [] {
-                      std::string deep;
-                      for (int i = 0; i < 65000; ++i) deep += "<array>";
-                      for (int i = 0; i < 65000; ++i) deep += "</array>";
-                      return deep;
-                  }()),
-         false},
-        {"a file over 1 MiB",
-         xmlPlist("<string>" + digest + "</string>\n<key>padding</key><string>" + std::string(1 << 20, 'x') +
-                  "</string>"),
+         xmlPlist("<string>" + digest + "</string><key>padding</key>" + repeated("<array>", 65000) +
+                  repeated("</array>", 65000)),
          false},
     };
     for (const auto& c : cases) {
         const std::optional<std::string> read = readPasswordDigest(file("prefs.plist", c.contents));
         EXPECT_EQ(read, c.accepted ? std::optional<std::string>(digest) : std::nullopt) << c.what;
+    }
+}
+
+// After a crash the guard must find the password the application checked,
+// in any file the application reads, and refuse what the application refuses.
+TEST_F(PasswordDigestTest, TheGuardReadsExactlyTheFilesTheApplicationReads) {
+    const auto padded = [this](std::size_t bytes) {
+        return xmlPlist("<string>" + digest + "</string>\n<key>padding</key><string>" + std::string(bytes, 'x') +
+                        "</string>");
+    };
+    const auto nested = [this](int levels) {
+        return xmlPlist("<string>" + digest + "</string>\n<key>padding</key>" + repeated("<array>", levels) +
+                        repeated("</array>", levels));
+    };
+    const struct {
+        const char* what;
+        std::string contents;
+        bool read;
+    } cases[] = {
+        {"2 MiB", padded(std::size_t{2} << 20), true},
+        {"just under the size limit", padded(preferences_contract::kLargestFileBytes - 4096), true},
+        {"just over the size limit", padded(preferences_contract::kLargestFileBytes), false},
+        {"nested to the limit", nested(preferences_contract::kDeepestNesting - 1), true},
+        {"nested one level deeper", nested(preferences_contract::kDeepestNesting), false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = file("prefs.plist", c.contents);
+        const platform::Value byApplication = platform::PreferencesDomain(kBundleName, path).get("password");
+        EXPECT_EQ(byApplication.isString() && byApplication.stringValue() == digest, c.read) << c.what;
+        EXPECT_EQ(readPasswordDigest(path), c.read ? std::optional<std::string>(digest) : std::nullopt) << c.what;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/desktop/x11/XInputEventTap.h"
 #include "platform/desktop/x11/XkbInputSources.h"
+#include "platform/foundation/LogSink.h"
 #include "platform/ui/Window.h"
 
 #include <X11/Xatom.h>
@@ -125,6 +126,27 @@ TEST_F(X11InputTest, AHotKeyHeldByAnotherApplicationCannotBeRegistered) {
     XSync(typist, False);
     EXPECT_TRUE(center.registerHotKey(hotKey));
     center.unregisterHotKey(hotKey);
+}
+
+// Settings without a hot key read as a plain "a" (code 0, no modifiers): it is
+// refused like a chosen one, but only a chosen one is worth a line in the log.
+TEST_F(X11InputTest, APlainKeyIsRefusedAndOnlyAChosenOneIsReported) {
+    X11HotKeyCenter center(*session);
+    const struct {
+        platform::HotKey::Origin origin;
+        std::size_t linesLogged;
+    } cases[] = {{platform::HotKey::Origin::NeverStored, 0}, {platform::HotKey::Origin::Chosen, 1}};
+    for (const auto& c : cases) {
+        std::vector<std::string> lines;
+        platform::LogSink::setCapture([&lines](const std::string& line) { lines.push_back(line); });
+        auto hotKey = std::make_shared<platform::HotKey>(
+            "log", platform::KeyCombo{0, 0}, [](platform::HotKey&) {}, c.origin);
+        EXPECT_FALSE(center.registerHotKey(hotKey));
+        platform::LogSink::setCapture(nullptr);
+        ASSERT_EQ(lines.size(), c.linesLogged);
+        for (const std::string& line : lines)
+            EXPECT_NE(line.find("refused the hot key \"a\""), std::string::npos) << line;
+    }
 }
 
 TEST_F(X11InputTest, KeysUnderTheGrabReachTheLockWindowWithMacKeyCodes) {

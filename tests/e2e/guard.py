@@ -198,13 +198,27 @@ def rewrite_password(preferences, password):
         plistlib.dump(stored, f)
 
 
+def pad_preferences(preferences, size):
+    """A settings file far larger than settings need, which the application
+    reads all the same: the guard must read it too."""
+    with open(preferences, "rb") as f:
+        stored = plistlib.load(f)
+    stored["padding"] = "x" * size
+    with open(preferences, "wb") as f:
+        plistlib.dump(stored, f)
+
+
+def preferences_file(g):
+    return os.path.join(g.session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
+
+
 def guard_takes_over_after(g, number, name, preferences="kept"):
     """The preferences file is "kept", "gone" when the guard takes over, or
     "rewritten" with another password by another program while locked; the
     guard goes by the digest it read at the lock."""
     g.wait_until_locked()
     old = g.pid
-    path = os.path.join(g.session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
+    path = preferences_file(g)
     with open(path, "rb") as f:
         original = f.read()
     if preferences == "gone":
@@ -276,12 +290,15 @@ def guesses_to_the_guard_are_slowed(g):
 
 def a_killed_guard_is_started_again(g):
     """Another program kills the guard while the screen is unlocked: the next
-    lock starts a new one, which takes over when the application dies."""
+    lock starts a new one, which takes over when the application dies. The
+    settings file has grown to 2 MiB by then; the guard reads what the
+    application reads."""
     g.wait_until_locked()
     g.unlock_the_application()
     for pid in g.guards():
         os.kill(pid, signal.SIGKILL)
     wait_for(lambda: not g.guards(), 5, "the guard to end")
+    pad_preferences(preferences_file(g), 2 << 20)
     g.session.xdotool("key", lock_cycle.HOTKEY_XDOTOOL)
     wait_for(lambda: g.guards(), 10, "a new guard")
     check(True, "the lock after the guard was killed starts a new guard")

@@ -145,7 +145,7 @@ def typing_without_hot_keys(session):
     check(not catcher.keyboard_is_grabbed_by_another() and not session.covers(),
           "typing without stored hot keys never locks")
     check(session.app_process.poll() is None, "the application keeps running")
-    check(session.logged('refused the hot key "a"'), "the hot keys read as a plain \"a\" are refused in the log")
+    check(not session.logged('refused the hot key'), "hot keys that were never stored are not reported as refused")
     catcher.close()
 
 

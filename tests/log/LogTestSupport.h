@@ -1,12 +1,12 @@
 #pragma once
 
 #include "app/ApplicationDelegateAccess.h"
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Notification.h"
 #include "platform/headless/HeadlessEnvironment.h"
 #include "platform/ui/Image.h"
+#include "shared/TarnwickConstants.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "app/Photographer.h"
-#include "app/TarnwickConstants.h"
 #include "platform/foundation/Defaults.h"
 #include "platform/foundation/Notification.h"
 #include "platform/headless/HeadlessCapture.h"
 #include "platform/headless/HeadlessEnvironment.h"
 #include "shared/QMASL.h"
+#include "shared/TarnwickConstants.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "platform/foundation/BluetoothDevice.h"
 #include "platform/services/LoginItems.h"
 #include "prefpane/SliderLabels.h"
+#include "shared/SliderCurve.h"
 #include "shared/TarnwickPaths.h"
 
 #include <cmath>
@@ -125,13 +126,13 @@ TEST(SliderLabelsTest, InactivityIsWordedInMinutesThenHoursAndMinutes) {
     };
     for (const auto& [minutes, label] : wording) {
         const float position = positionShowing(minutes, f);
-        ASSERT_EQ(inactivityMinutes(position, f), minutes) << "position " << position;
+        ASSERT_EQ(sliderMinutes(position, f), minutes) << "position " << position;
         EXPECT_EQ(inactivityLabel(position, f), label);
     }
     EXPECT_EQ(inactivityLabel(0.99f, f), "off");
     EXPECT_EQ(inactivityLabel(std::nanf(""), f), "off");
-    EXPECT_EQ(inactivityMinutes(5, f), 1) << "position 5 is one second";
-    const std::int32_t atTheTop = inactivityMinutes(270, f);
+    EXPECT_EQ(sliderMinutes(5, f), 1) << "position 5 is one second";
+    const std::int32_t atTheTop = sliderMinutes(270, f);
     EXPECT_TRUE(atTheTop == 180 || atTheTop == 181) << "270 is 10800 seconds up to rounding, got " << atTheTop;
     EXPECT_EQ(inactivityLabel(270, f), atTheTop == 180 ? "3 hours" : "3 hours 1 min");
 }

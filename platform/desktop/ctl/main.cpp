@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 
 #include "ControlCommand.h"
+#include "shared/PreferencesContract.h"
 
 #include <cerrno>
 #include <csignal>
@@ -26,7 +27,7 @@ namespace {
 
 // Tarnwick always owns its own name; the freedesktop name may belong to
 // another desktop's locker.
-const QString kTarnwickName = QStringLiteral("com.quillmere.Tarnwick");
+const QString kTarnwickName = QString::fromLatin1(kBundleName);
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
 

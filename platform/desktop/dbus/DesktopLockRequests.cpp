@@ -9,6 +9,7 @@
 #include "platform/desktop/x11/X11ScreenSaverActivation.h"
 
 #include "platform/foundation/LogSink.h"
+#include "shared/PreferencesContract.h"
 
 namespace platform::desktop {
 
@@ -126,8 +127,8 @@ void DesktopLockRequests::claimServiceName() {
     ownsServiceName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!ownsServiceName_)
         LogSink::write(std::string("Tarnwick: ") + kServiceName +
-                       " is held by another program; Tarnwick answers its requests only under its own name "
-                       "com.quillmere.Tarnwick");
+                       " is held by another program; Tarnwick answers its requests only under its own name " +
+                       kBundleName);
 }
 
 void DesktopLockRequests::lockStateChanged(bool locked) {

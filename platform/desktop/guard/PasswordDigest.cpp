@@ -3,8 +3,11 @@
 #include "platform/foundation/PropertyListNesting.h"
 #include "platform/foundation/libplist/Libplist.h"
 #include "shared/PasswordDigest.h"
+#include "shared/PreferencesContract.h"
 #include "shared/md5.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,14 +21,29 @@ namespace platform::desktop::guard {
 
 namespace {
 
-constexpr off_t kLargestPreferencesFile = 1 << 20;
-// As deep as the application reads; the parser recurses once per level.
-constexpr int kDeepestNesting = 512;
+// The application's own limits: the guard must read every file it reads.
+constexpr std::size_t kLargestPreferencesFile = preferences_contract::kLargestFileBytes;
+constexpr int kDeepestNesting = preferences_contract::kDeepestNesting;
 
 std::string homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     const passwd* entry = ::getpwuid(::getuid());
     return entry && entry->pw_dir ? entry->pw_dir : "";
+}
+
+// Reads to the end, or until more than `limit` bytes came: a file that grew
+// past the limit while being read is refused too.
+std::optional<std::vector<char>> readToTheEnd(int fd, std::size_t limit) {
+    std::vector<char> bytes;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return bytes;
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        if (bytes.size() > limit) return std::nullopt;
+    }
 }
 
 // The whole file, or none. O_NONBLOCK keeps a FIFO planted in its place from
@@ -36,18 +54,9 @@ std::optional<std::vector<char>> readSmallRegularFile(const std::string& path) {
     if (fd < 0) return std::nullopt;
     struct stat status {};
     std::optional<std::vector<char>> contents;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size <= kLargestPreferencesFile) {
-        std::vector<char> bytes(static_cast<std::size_t>(kLargestPreferencesFile) + 1);
-        std::size_t length = 0;
-        ssize_t n = 0;
-        while ((n = ::read(fd, bytes.data() + length, bytes.size() - length)) > 0)
-            length += static_cast<std::size_t>(n);
-        // A file that grew past the limit while being read is refused too.
-        if (n == 0 && length <= static_cast<std::size_t>(kLargestPreferencesFile)) {
-            bytes.resize(length);
-            contents = std::move(bytes);
-        }
-    }
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uintmax_t>(status.st_size) <= kLargestPreferencesFile)
+        contents = readToTheEnd(fd, kLargestPreferencesFile);
     ::close(fd);
     return contents;
 }
@@ -58,7 +67,7 @@ std::string preferencesFile() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     // A relative XDG_CONFIG_HOME is invalid and is ignored.
     const std::string folder = config && *config == '/' ? config : homeFolder() + "/.config";
-    return folder + "/preferences/com.quillmere.Tarnwick.plist";
+    return preferences_contract::fileInConfigFolder(folder, kBundleName);
 }
 
 std::optional<std::string> readPasswordDigest(const std::string& path) {

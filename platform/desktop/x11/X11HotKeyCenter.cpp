@@ -54,6 +54,7 @@ bool X11HotKeyCenter::registerHotKey(const HotKeyRef& hotKey) {
     const KeyCode keycode = keysym ? XKeysymToKeycode(session_.display(), *keysym) : 0;
     if (!keycode) return false;
     if (keys::interferesWithTyping(*keysym, hotKey->keyCombo().modifiers)) {
+        if (hotKey->origin() == HotKey::Origin::NeverStored) return false;
         const char* name = XKeysymToString(*keysym);
         LogSink::write(std::string("Tarnwick: refused the hot key \"") + (name ? name : "?") +
                        "\" without Control, Option or Command: it would fire whenever that key is typed");

@@ -8,7 +8,6 @@
 #include "app/ImageView_MouseOver.h"
 #include "app/LogController.h"
 #include "app/LogItem.h"
-#include "app/TarnwickConstants.h"
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/qt/QtViewPeer.h"
@@ -18,6 +17,7 @@
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/headless/HeadlessWorkspace.h"
+#include "shared/TarnwickConstants.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

@@ -1,9 +1,10 @@
 #pragma once
 
-// The vocabulary shared by the whole application: domain, event and request
-// names, hot-key identifiers and settings keys.
+// The vocabulary shared by the application and its settings: domain, event
+// and request names, hot-key identifiers and settings keys.
 
-inline constexpr const char* kBundleName = "com.quillmere.Tarnwick";
+#include "shared/PreferencesContract.h"
+
 inline constexpr const char* kPreferencesObject = "com.quillmere.TarnwickPreferences";
 
 inline constexpr const char* kScreenLockedEvent = "com.quillmere.Tarnwick.screenLockedEvent";
