@@ -166,25 +166,33 @@ void Photographer::failSetup() {
 
 // --- Camera check ---------------------------------------------------------------
 
-int Photographer::cameraReady() {
+CameraAnswer Photographer::cameraReady() {
     const auto device = boundDevice();
     if (!device) return askAboutCamera("Configured camera cannot be used", kNoSessionText, nullptr);
     if (!device->isConnected()) return askAboutCamera("Camera not attached", kNotAttachedText, device);
     if (device->isInUseByAnotherApplication()) return askAboutCamera("Camera busy", kBusyText, device);
-    return 2;
+    return CameraAnswer::Ready;
 }
 
-int Photographer::askAboutCamera(const std::string& message, const char* informativeFormat,
-                                 const platform::CaptureDeviceRef& device) {
+std::optional<std::string> Photographer::cameraProblem() const {
+    const auto device = boundDevice();
+    if (!device) return "Configured camera cannot be used";
+    if (!device->isConnected()) return "Camera not attached";
+    if (device->isInUseByAnotherApplication()) return "Camera busy";
+    return std::nullopt;
+}
+
+CameraAnswer Photographer::askAboutCamera(const std::string& message, const char* informativeFormat,
+                                          const platform::CaptureDeviceRef& device) {
     const qmasl::Argument cameraName = device ? qmasl::Argument(device->localizedDisplayName())
                                               : qmasl::Argument(static_cast<const platform::Object*>(nullptr));
     const std::string informative = qmasl::format(informativeFormat, {cameraName});
     const auto alert = platform::Alert::withMessage(message, "Open Tarnwick preferences", "Try again", "", informative);
     if (alert.runModal() == platform::Alert::DefaultReturn) {
         if (TarnwickDelegate* d = delegate()) d->showPreferences(this);
-        return 0;
+        return CameraAnswer::OpenPreferences;
     }
-    return 1;
+    return CameraAnswer::TryAgain;
 }
 
 // --- Termination ----------------------------------------------------------------

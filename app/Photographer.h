@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 // Takes one photo with the configured camera for each event that asks for one
@@ -21,6 +22,10 @@
 // camera and terminates it; events arrive on the thread that posts them; the
 // work thread takes the photos one at a time; frames arrive on the capture
 // thread of the session, which also posts the photo-ready notification.
+// The camera's answer before a lock: usable now, or what the user chose in
+// the question about it.
+enum class CameraAnswer { OpenPreferences = 0, TryAgain = 1, Ready = 2 };
+
 class Photographer final : public platform::Object, public platform::CaptureVideoOutputDelegate {
 public:
     // initWithDelegate: starts the work thread and observes every notification.
@@ -30,9 +35,11 @@ public:
 
     // Builds the session for the configured camera; true when one exists afterwards.
     bool setupCaptureSession();
-    // 2 when the camera can be used now; otherwise asks the user: 1 "Try
-    // again", 0 "Open Tarnwick preferences".
-    int cameraReady();
+    // Ready when the camera can be used now; otherwise asks the user: "Try
+    // again" or "Open Tarnwick preferences".
+    CameraAnswer cameraReady();
+    // Why the camera cannot be used now, without asking anybody.
+    std::optional<std::string> cameraProblem() const;
     // Queues a photo request when the event asks for one.
     void incomingEvent(const platform::NotificationRef& notification);
     // The work thread's body.
@@ -84,8 +91,8 @@ private:
     platform::CaptureSessionRef currentSession() const;
     platform::CaptureDeviceRef boundDevice() const;
     void failSetup();
-    int askAboutCamera(const std::string& message, const char* informativeFormat,
-                       const platform::CaptureDeviceRef& device);
+    CameraAnswer askAboutCamera(const std::string& message, const char* informativeFormat,
+                                const platform::CaptureDeviceRef& device);
     bool eventWantsPhoto(const std::string& prefix) const;
     void enqueuePhoto(const platform::NotificationRef& notification);
     platform::NotificationRef dequeuePhoto();

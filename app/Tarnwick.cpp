@@ -55,9 +55,11 @@ Tarnwick::~Tarnwick() {
     alive_->store(false);
     stopAnsweringDesktop();
     for (const platform::TimerRef& timer : pendingPerforms_) timer->invalidate();
-    stopTimer(1);
-    stopTimer(2);
-    stopTimer(3);
+    stopTimer(LockTimer::Dim);
+    stopTimer(LockTimer::InputLimit);
+    stopTimer(LockTimer::Penalty);
+    if (lockRetryTimer_) lockRetryTimer_->invalidate();
+    if (platform::Displays::isInstalled()) platform::Displays::shared().setCaptureLostHandler(nullptr);
     if (tarnwick == this) {
         if (idleTimer) idleTimer->invalidate();
         idleTimer.reset();
@@ -102,10 +104,11 @@ void Tarnwick::awakeFromNib() {
     const std::string photoFolder = platform::paths::appendComponent(platform::paths::cachesDirectory(), kBundleName);
     if (!platform::FileManager::fileExists(photoFolder)) platform::FileManager::createDirectory(photoFolder, true);
 
-    lock_status.store(2);
     aContentView = panel->contentView();
-    fadeLock.store(0);
-    dim_status.store(1);
+    if (platform::Displays::isInstalled())
+        platform::Displays::shared().setCaptureLostHandler([this, alive = alive_] {
+            if (alive->load()) captureLost();
+        });
 
     setupNSStatusItem();
 
@@ -122,7 +125,7 @@ void Tarnwick::awakeFromNib() {
     bluetoothController = BluetoothController::init();
     if (bluetoothController) bluetoothController->setSecondsUntilLock(secondsUntilBluetoothLock());
 
-    inputAccepted.store(true);
+    states.acceptInput();
 }
 
 void Tarnwick::applicationDidFinishLaunching() {
@@ -139,11 +142,11 @@ void Tarnwick::applicationDidFinishLaunching() {
         this, [this] { computerWillSleepEvent(); }, [this] { computerDidWakeEvent(); });
     observingSleep_ = true;
     startAnsweringDesktop();
-    if (defaults().objectForKey(kPrefLockOnStartup).boolValue()) lockScreen(this);
+    if (defaults().objectForKey(kPrefLockOnStartup).boolValue()) lockScreenFor(LockTrigger::StartUp);
 }
 
 platform::ApplicationDelegate::TerminateReply Tarnwick::applicationShouldTerminate() {
-    return lock_status.load() == 2 ? TerminateReply::Now : TerminateReply::Cancel;
+    return states.isUnlocked() ? TerminateReply::Now : TerminateReply::Cancel;
 }
 
 void Tarnwick::applicationWillTerminate() {
@@ -165,7 +168,7 @@ void Tarnwick::schedulePreferencesChange() {
     // A lock must not lose its photographer or hot keys under its feet, and
     // nobody at the keyboard can have changed a setting: the change waits
     // for the unlock.
-    if (lock_status.load() == 1) {
+    if (!states.isUnlocked()) {
         settingsChangedWhileLocked_ = true;
         return;
     }
@@ -177,7 +180,7 @@ void Tarnwick::schedulePreferencesChange() {
         std::max(0.0, lastPreferencesChange_ + kSecondsBetweenSettingsChanges - platform::Clock::current().now());
     performAfterDelay(wait, [this] {
         preferencesChangeScheduled_ = false;
-        if (lock_status.load() == 1) {
+        if (!states.isUnlocked()) {
             settingsChangedWhileLocked_ = true;
             return;
         }
@@ -270,20 +273,8 @@ void Tarnwick::quit(platform::Object*) { platform::Application::shared().termina
 
 void Tarnwick::quit() { quit(this); }
 
-bool Tarnwick::isAboutToLockFree() {
-    if (!aboutToLock.try_lock()) return false;
-    aboutToLock.unlock();
-    return true;
-}
-
-const platform::TimerRef& Tarnwick::timer(std::int32_t number) const {
-    static const platform::TimerRef none;
-    switch (number) {
-        case 1: return fadeToBlackTimer;
-        case 2: return inputTimeout;
-        case 3: return penaltyTimer;
-        default: return none;
-    }
+const platform::TimerRef& Tarnwick::timer(LockTimer which) const {
+    return lockTimers_[static_cast<std::size_t>(which)];
 }
 
 void Tarnwick::performAfterDelay(double delay, std::function<void()> fn) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/ApplicationDelegateAccess.h"
+#include "app/LockStates.h"
 #include "platform/foundation/Notification.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/services/Channel.h"
+#include "platform/services/Displays.h"
 #include "platform/services/Input.h"
 #include "platform/services/Processes.h"
 #include "platform/ui/Application.h"
@@ -14,12 +16,13 @@
 #include "platform/ui/TextField.h"
 #include "shared/PasswordChangeListener.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,7 +36,8 @@ class ScriptHandler;
 // The application's central object and delegate: start-up and shutdown, the
 // menu-bar item and hot keys, the lock and unlock cycle, password entry, and
 // the sense of inactivity, fading, sleep and wake. Lives for the whole
-// process; everything runs on the main thread unless said otherwise.
+// process; everything runs on the main thread, and the lock's states
+// (LockStateMachine) are touched nowhere else.
 class Tarnwick : public platform::Responder,
                  public platform::ApplicationDelegate,
                  public platform::ConnectionRoot,
@@ -56,8 +60,12 @@ public:
     void preferencesChanged(platform::Object* sender);
     void schedulePreferencesChange();
 
-    // Actions of the menu, the hot keys and the pane.
+    // Actions of the menu, the hot keys and the pane: a lock a person asked
+    // for, or the inactivity timer's when it is the sender.
     void lockScreen(platform::Object* sender);
+    // A lock for the given reason; one that is not a person's is tried again
+    // until it holds or its reason is gone.
+    void lockScreenFor(LockTrigger trigger);
     void showLogWindow(platform::Object* sender);
     void showPreferences(platform::Object* sender) override;
     void showAboutWindow(platform::Object* sender);
@@ -69,6 +77,8 @@ public:
     std::int32_t autoActivateMinutes() const;
     std::int32_t secondsUntilBluetoothLock() const;
     bool setupCheck(bool quitButton);
+    // What keeps the configuration from locking, said to nobody.
+    std::optional<std::string> setupProblem() const;
     bool hasUsablePassword() const;
 
     // Locking (TarnwickLocking.cpp).
@@ -76,8 +86,7 @@ public:
     void unlockScreen();
     void makeActive();
     void makeInactive();
-    bool captureDisplays();
-    bool rememberCurrentInputSource();
+    void rememberCurrentInputSource();
     void rememberFrontmostApplication() override;
     void restoreFrontmostApplication() override;
     void terminateScreensavers();
@@ -95,8 +104,9 @@ public:
     void passwordEntered(platform::Object* sender);
     void delayLogin(platform::Timer& timer);
     void noActivity();
-    void restartTimer(std::int32_t number);
-    void stopTimer(std::int32_t number);
+    void restartTimer(LockTimer which);
+    void stopTimer(LockTimer which);
+    bool isPenaltyRunning() const;
 
     // Inactivity, dimming, fades, sleep and wake (TarnwickPower.cpp).
     static void restartIdleTimer();
@@ -104,6 +114,9 @@ public:
     static void retryInactivityLock();
     void dimScreen();
     void putDisplayToSleep();
+    // Fades every display to the level and back, without waiting: false when
+    // a fade is under way. A fade-in asked for while the fade-out still runs
+    // follows it; the end of a fade-in lets input wake the lock screen.
     bool fadeOut(float level);
     void fadeIn(float level);
     void computerWillSleepEvent();
@@ -119,20 +132,21 @@ public:
     void loginManagerAskedToUnlock();
 
     // Accessors.
-    std::int32_t getLock_status() const { return lock_status.load(); }
-    bool sleeping() const override { return sleeping_.load(); }
-    void setSleeping(bool sleeping) { sleeping_.store(sleeping); }
+    LockState lockState() const { return states.lock(); }
+    bool sleeping() const override { return states.sleeping(); }
+    void setSleeping(bool sleeping) { states.setSleeping(sleeping); }
     bool hasCamera() const { return photographer != nullptr; }
 
     // What tests and the backends look at.
-    std::int32_t getDim_status() const { return dim_status.load(); }
-    std::int32_t getFadeLock() const { return fadeLock.load(); }
+    DimState dimState() const { return states.dim(); }
+    FadeState fadeState() const { return states.fade(); }
     std::uint32_t getTok() const { return tok; }
-    bool isInputAccepted() const { return inputAccepted.load(); }
+    bool isInputAccepted() const { return states.inputAccepted(); }
     std::int32_t getRetriesLeft() const { return retriesLeft; }
     std::int32_t getPenalty() const { return penalty; }
     std::int64_t getLockTime() const { return lockTime; }
-    bool isAboutToLockFree();
+    // Automatic locks waiting to be tried again.
+    bool isLockRetryPending(LockTrigger trigger) const { return retryTriggers_.count(trigger) > 0; }
     FullScreenWindow* lockWindow() const { return mainWindow.get(); }
     InputField& lockPasswordField() const { return *passwordField; }
     platform::ImageView& lockImageView() const { return *imageView; }
@@ -145,7 +159,7 @@ public:
     Photographer* currentPhotographer() const { return photographer.get(); }
     BluetoothController* proximityMonitor() const { return bluetoothController.get(); }
     platform::Connection* connection() const { return theConnection.get(); }
-    const platform::TimerRef& timer(std::int32_t number) const;
+    const platform::TimerRef& timer(LockTimer which) const;
     const std::optional<std::string>& rememberedInputSource() const { return lastInputSourceRef; }
     const platform::ProcessSerialNumber& rememberedFrontProcess() const { return lastForegroundProcess; }
 
@@ -154,10 +168,20 @@ private:
     void setLockImage(const std::string& name);
     void performAfterDelay(double delay, std::function<void()> fn);
     void performOnMainThreadWithoutWaiting(std::function<void()> fn);
-    std::unique_lock<std::recursive_mutex> lockWindowGuard() const;
     void clearCachesFolder();
     static bool photosAreSavedIn(const std::string& folder);
     std::optional<std::string> frontmostProcessName();
+    std::optional<std::string> whyNoLockNow() const;
+    bool cameraLetsLock(LockTrigger trigger);
+    void captureDisplays(LockTrigger trigger);
+    void displaysCaptured(LockTrigger trigger, platform::CaptureOutcome outcome);
+    void showLockScreen();
+    std::string promptText() const;
+    void captureLost();
+    void refuseLock(LockTrigger trigger, const std::string& reason);
+    void retryLockLater(LockTrigger trigger);
+    void retryWaitingLocks();
+    void stopRetrying(LockTrigger trigger);
     void abandonLock(bool fadedOut, bool inputSourceSwitched);
     void endLockSetup();
     void holdSettingsOfTheLock();
@@ -177,16 +201,20 @@ private:
     std::unique_ptr<Photographer> photographer;
     std::int32_t retriesLeft = 3;
     std::int32_t penalty = 0;
-    platform::TimerRef fadeToBlackTimer;
-    platform::TimerRef inputTimeout;
-    platform::TimerRef penaltyTimer;
-    std::atomic<std::int32_t> lock_status{2};
-    std::atomic<std::int32_t> dim_status{1};
+    // The dim, input limit and penalty timers, by LockTimer.
+    std::array<platform::TimerRef, 3> lockTimers_;
+    LockStateMachine states;
     platform::ViewRef aContentView;
     std::int64_t lockTime = 0;
-    std::atomic<std::int32_t> fadeLock{0};
-    std::mutex aboutToLock;                   // serialises lock attempts; only ever tried, never waited for
-    std::atomic<bool> settingUpLock_{false};  // a lock holds aboutToLock and is being set up
+    // The fade-in asked for while the fade-out still runs, and its level.
+    std::optional<float> fadeInAfterFadeOut_;
+    // Answers of an earlier capture that were overtaken are not the lock's.
+    std::uint64_t captureNumber_ = 0;
+    // Automatic locks refused for now, and the timer that tries them again.
+    std::set<LockTrigger> retryTriggers_;
+    platform::TimerRef lockRetryTimer_;
+    // Said on the lock screen when the password's keyboard layout is missing.
+    std::string layoutNote_;
     // An unlock request that came while a lock was being set up, carried out after it.
     bool unlockRequestedDuringSetup_ = false;
     // A settings change announced while locked, read once unlocked.
@@ -194,9 +222,7 @@ private:
     bool preferencesChangeScheduled_ = false;
     double lastPreferencesChange_ = 0;
     static constexpr double kSecondsBetweenSettingsChanges = 1.0;
-    std::atomic<bool> inputAccepted{false};
     std::unique_ptr<platform::Connection> theConnection;
-    std::atomic<bool> sleeping_{false};
     std::optional<std::string> lastInputSourceRef;
     platform::MenuRef statusMenu;
     platform::StatusItemRef statusItem;

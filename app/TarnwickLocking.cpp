@@ -10,6 +10,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Task.h"
 #include "platform/services/Displays.h"
+#include "platform/services/Workspace.h"
 #include "platform/ui/Alert.h"
 #include "shared/ExceptionEntry.h"
 #include "shared/InputField.h"
@@ -23,6 +24,9 @@ constexpr std::int32_t kLionVersionFloor = 0x106F;
 // Apple menu, process switching, force quit, log out/restart/shut down and
 // hiding are all disabled while locked.
 constexpr std::uint32_t kLockedUIOptions = 0x7C;
+// How soon an automatic lock that could not be made is tried again.
+constexpr double kLockRetrySeconds = 3.0;
+constexpr const char* kScreenSaverProcess = "ScreenSaverEngine";
 
 }  // namespace
 
@@ -52,80 +56,96 @@ void Tarnwick::checkAndLockScreen(platform::Object* sender) {
     lockScreen(sender);
 }
 
-void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
-    // Leave the user's keyboard as it was: the lock that switched it is not coming.
-    if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
-    if (fadedOut) fadeIn(1.0f);
-    lock_status.store(2);
-    releaseSettingsOfTheLock();
+void Tarnwick::lockScreen(platform::Object* sender) {
+    lockScreenFor(isInactivityLock(sender) ? LockTrigger::Inactivity : LockTrigger::Person);
+}
+
+// What keeps any lock from starting this moment; each passes by itself.
+std::optional<std::string> Tarnwick::whyNoLockNow() const {
+    if (states.isSettingUp()) return "another lock is being set up";
+    if (states.fade() != FadeState::Idle) return "a fade is under way";
+    if (platform::Alert::isShowing()) return "an alert waits for an answer";
+    return std::nullopt;
+}
+
+// Up to the capture, the lock does only what must come before the displays
+// are taken: the checks, the camera's question for a person at the keyboard
+// and the password's layout. The rest waits for the capture's answer.
+void Tarnwick::lockScreenFor(LockTrigger trigger) {
+    if (states.isLocked()) {
+        if (trigger == LockTrigger::Sleep && platform::Workspace::isInstalled())
+            platform::Workspace::shared().sleepMayProceed();
+        return;
+    }
+    if (const std::optional<std::string> reason = whyNoLockNow()) return refuseLock(trigger, *reason);
+    states.beginSetUp();
+    if (trigger == LockTrigger::Person) {
+        if (!setupCheck(false)) return abandonLock(false, false);
+    } else if (const std::optional<std::string> problem = setupProblem()) {
+        abandonLock(false, false);
+        return refuseLock(trigger, *problem);
+    }
+    fadeOut(1.0f);
+    if (!cameraLetsLock(trigger)) return abandonLock(true, false);
+    rememberFrontmostApplication();
+    rememberCurrentInputSource();
+    captureDisplays(trigger);
+}
+
+bool Tarnwick::cameraLetsLock(LockTrigger trigger) {
+    const std::string videoDevice = defaults().stringForKey(kPrefVideoCaptureDevice);
+    if (photographer && !photographer->setupCaptureSession()) dropPhotographer();
+    if (!photographer || videoDevice.empty()) return true;
+    if (trigger != LockTrigger::Person) {
+        // Nobody is there to answer the camera's question: the lock comes
+        // first, photos or not.
+        if (const std::optional<std::string> problem = photographer->cameraProblem())
+            QMLog(5, "Locking after %@ without the camera: %@", nameOf(trigger), *problem);
+        return true;
+    }
+    for (CameraAnswer answer = photographer->cameraReady(); answer != CameraAnswer::Ready;
+         answer = photographer->cameraReady())
+        if (answer == CameraAnswer::OpenPreferences) return false;
+    return true;
+}
+
+void Tarnwick::captureDisplays(LockTrigger trigger) {
+    const std::uint64_t number = ++captureNumber_;
+    platform::Displays::shared().captureAll([this, alive = alive_, trigger, number](platform::CaptureOutcome outcome) {
+        if (alive->load() && number == captureNumber_) displaysCaptured(trigger, outcome);
+    });
+}
+
+void Tarnwick::displaysCaptured(LockTrigger trigger, platform::CaptureOutcome outcome) {
+    if (!states.isSettingUp()) return;
+    if (outcome == platform::CaptureOutcome::Refused) {
+        QMLog(3, "CGDisplayCaptureWithOptions() failed: %d", platform::Displays::kCannotComplete);
+        if (int status = platform::Displays::shared().releaseAll())
+            QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
+        abandonLock(true, true);
+        return refuseLock(trigger, "the displays could not be captured");
+    }
+    // Still setting up while it is shown: what the announcements let run
+    // meanwhile (an unlock request) waits for the end of the set-up.
+    showLockScreen();
+    states.holds();
+    retryTriggers_.clear();
+    if (lockRetryTimer_) lockRetryTimer_->invalidate();
+    if (platform::Workspace::isInstalled()) platform::Workspace::shared().sleepMayProceed();
     endLockSetup();
 }
 
-void Tarnwick::endLockSetup() {
-    settingUpLock_.store(false);
-    aboutToLock.unlock();
-    // What arrived while the set-up waited in an alert or on a thread.
-    if (std::exchange(unlockRequestedDuringSetup_, false)) performAfterDelay(0.0, [this] { unlockScreen(); });
-}
-
-// Another program of the session can rewrite the settings file while the
-// screen is locked; the lock goes on with the password, the unlocking device
-// and the rest stored when it began. Nobody at the keyboard could change
-// them meanwhile, so nothing the user did waits.
-void Tarnwick::holdSettingsOfTheLock() { defaults().holdStoredValues(); }
-
-void Tarnwick::releaseSettingsOfTheLock() {
-    defaults().releaseStoredValues();
-    if (std::exchange(settingsChangedWhileLocked_, false)) schedulePreferencesChange();
-}
-
-void Tarnwick::dropPhotographer() {
-    // Out of the field first: waiting for its thread lets other main-thread
-    // work run, which must not find a photographer half terminated.
-    std::unique_ptr<Photographer> dropped = std::move(photographer);
-    if (dropped) dropped->terminate();
-}
-
-void Tarnwick::lockScreen(platform::Object* sender) {
-    std::int32_t unlocked = 2;
-    if (!lock_status.compare_exchange_strong(unlocked, 1, std::memory_order_seq_cst)) return;
-    if (!aboutToLock.try_lock()) {
-        lock_status.store(2);
-        return;
-    }
-    settingUpLock_.store(true);
-    holdSettingsOfTheLock();
-    if (!setupCheck(false)) return abandonLock(false, false);
-    if (!fadeOut(1.0f)) return abandonLock(false, false);
-
-    terminateScreensavers();
-
-    const std::string videoDevice = defaults().stringForKey(kPrefVideoCaptureDevice);
-    if (photographer && !photographer->setupCaptureSession()) dropPhotographer();
-    if (photographer && !videoDevice.empty()) {
-        for (int answer = photographer->cameraReady(); answer != 2; answer = photographer->cameraReady())
-            if (answer == 0) return abandonLock(true, false);
-    }
-
-    rememberFrontmostApplication();
-    if (!rememberCurrentInputSource()) return abandonLock(true, false);
-
-    auto& displays = platform::Displays::shared();
-    if (!captureDisplays()) {
-        if (int status = displays.releaseAll()) QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
-        abandonLock(true, true);
-        // Whoever asked by hot key or menu sees the refusal; nobody watches
-        // an inactivity lock.
-        if (isInactivityLock(sender)) retryInactivityLock();
-        return;
-    }
-
-    inputAccepted.store(false);
+// Everything that follows a capture that holds: the lock is there, and now
+// it is shown, announced and kept.
+void Tarnwick::showLockScreen() {
+    states.refuseInput();
     if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().unregisterHotKey(lockScreenHotKeyEvent);
     lockTime = platform::Clock::seconds();
 
+    auto& displays = platform::Displays::shared();
     if (int status = displays.hideCursor(displays.mainDisplay())) QMLog(3, "Failed to hide mouse cursor: %d", status);
 
+    holdSettingsOfTheLock();
     if (logController) logController->reset(this);
     if (defaults().boolForKey(kPrefScreenLocked)) postEvent(kScreenLockedEvent);
 
@@ -160,32 +180,100 @@ void Tarnwick::lockScreen(platform::Object* sender) {
 
     if (logController && logController->window().isVisible()) showLogWindow(this);
     announceLockState(true);
+    terminateScreensavers();
+}
+
+// The display server ended a lock that held (a compositor may): the lock
+// stays in force and takes the displays again, for as long as it takes.
+void Tarnwick::captureLost() {
+    if (!states.isLocked()) return;
+    QMLog(3, "The display server took the lock away; taking the displays again");
+    const std::uint64_t number = ++captureNumber_;
+    platform::Displays::shared().captureAll([this, alive = alive_, number](platform::CaptureOutcome outcome) {
+        if (!alive->load() || number != captureNumber_ || !states.isLocked()) return;
+        if (outcome == platform::CaptureOutcome::Refused)
+            performAfterDelay(kLockRetrySeconds, [this] { captureLost(); });
+    });
+}
+
+void Tarnwick::refuseLock(LockTrigger trigger, const std::string& reason) {
+    if (trigger == LockTrigger::Person) {
+        QMLog(3, "Not locking the screen: %@", reason);
+        return;
+    }
+    QMLog(5, "Could not lock after %@: %@", nameOf(trigger), reason);
+    if (trigger == LockTrigger::Inactivity)
+        retryInactivityLock();
+    else
+        retryLockLater(trigger);
+}
+
+// An automatic lock must come: it is tried again until it holds, or until
+// what asked for it is gone (see stopRetrying).
+void Tarnwick::retryLockLater(LockTrigger trigger) {
+    QMLog(3, "Could not lock after %@; trying again in %d seconds", nameOf(trigger),
+          static_cast<int>(kLockRetrySeconds));
+    retryTriggers_.insert(trigger);
+    if (lockRetryTimer_ && lockRetryTimer_->isValid()) return;
+    lockRetryTimer_ = platform::RunLoop::main().scheduleTimer(kLockRetrySeconds, false,
+                                                              [this](platform::Timer&) { retryWaitingLocks(); });
+}
+
+void Tarnwick::retryWaitingLocks() {
+    if (retryTriggers_.empty()) return;
+    const LockTrigger trigger = *retryTriggers_.begin();
+    // A refusal puts it back.
+    retryTriggers_.erase(trigger);
+    lockScreenFor(trigger);
+    if (!retryTriggers_.empty() && !(lockRetryTimer_ && lockRetryTimer_->isValid()))
+        retryLockLater(*retryTriggers_.begin());
+}
+
+void Tarnwick::stopRetrying(LockTrigger trigger) {
+    retryTriggers_.erase(trigger);
+    if (retryTriggers_.empty() && lockRetryTimer_) lockRetryTimer_->invalidate();
+}
+
+void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
+    // Leave the user's keyboard as it was: the lock that switched it is not coming.
+    if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
+    if (fadedOut) fadeIn(1.0f);
+    states.abandonSetUp();
+    releaseSettingsOfTheLock();
     endLockSetup();
 }
 
-bool Tarnwick::captureDisplays() {
-    auto& displays = platform::Displays::shared();
-    std::vector<platform::DisplayID> online;
-    if (int status = displays.onlineDisplays(8, online)) {
-        QMLog(3, "CGGetOnlineDisplayList() failed: %d", status);
-        return false;
-    }
-    const platform::DisplayID mainDisplay = displays.mainDisplay();
-    for (platform::DisplayID display : online) {
-        const std::uint32_t options = display == mainDisplay ? platform::Displays::CaptureNoFill : 0;
-        if (int status = displays.capture(display, options)) {
-            QMLog(3, "CGDisplayCaptureWithOptions() failed: %d", status);
-            return false;
-        }
-    }
-    return true;
+void Tarnwick::endLockSetup() {
+    // What arrived while the set-up waited in an alert or for the displays.
+    if (std::exchange(unlockRequestedDuringSetup_, false)) performAfterDelay(0.0, [this] { unlockScreen(); });
 }
 
-bool Tarnwick::rememberCurrentInputSource() {
+// Another program of the session can rewrite the settings file while the
+// screen is locked; the lock goes on with the password, the unlocking device
+// and the rest stored when it began. Nobody at the keyboard could change
+// them meanwhile, so nothing the user did waits.
+void Tarnwick::holdSettingsOfTheLock() { defaults().holdStoredValues(); }
+
+void Tarnwick::releaseSettingsOfTheLock() {
+    defaults().releaseStoredValues();
+    if (std::exchange(settingsChangedWhileLocked_, false)) schedulePreferencesChange();
+}
+
+void Tarnwick::dropPhotographer() {
+    // Out of the field first: waiting for its thread lets other main-thread
+    // work run, which must not find a photographer half terminated.
+    std::unique_ptr<Photographer> dropped = std::move(photographer);
+    if (dropped) dropped->terminate();
+}
+
+// A missing layout never keeps the screen open: the lock takes the layout at
+// hand and says on the lock screen which one the password was set with.
+void Tarnwick::rememberCurrentInputSource() {
+    layoutNote_.clear();
     const platform::Value stored = defaults().objectForKey(kPrefPasswordInputSource);
     if (!stored.isString()) {
         lastInputSourceRef.reset();
-        return true;
+        return;
     }
     const std::string identifier = stored.stringValue();
     auto& sources = platform::InputSources::shared();
@@ -196,27 +284,32 @@ bool Tarnwick::rememberCurrentInputSource() {
     if (matching.empty()) {
         message = "The input source in use when setting the password is not available anymore: " + identifier;
     } else if (sources.select(matching.front()) == 0) {
-        return true;
+        return;
     } else {
         message = "Failed to set the input source used when setting the password: " + identifier;
     }
     lastInputSourceRef.reset();
     QMLog(3, "%@", message);
-    platform::Alert::withMessage("Cannot lock computer", "Ok", "", "",
-                                 message + "\n\nMake sure it is installed and selectable.")
-        .runModal();
-    return false;
+    QMLog(5, "Locking with the keyboard layout at hand");
+    layoutNote_ = "The password was set with the keyboard layout " + identifier + ".";
+}
+
+std::string Tarnwick::promptText() const {
+    const std::string prompt = "Please enter your password.";
+    return layoutNote_.empty() ? prompt : prompt + " " + layoutNote_;
 }
 
 void Tarnwick::rememberFrontmostApplication() { platform::Processes::shared().frontProcess(lastForegroundProcess); }
 
 void Tarnwick::restoreFrontmostApplication() { platform::Processes::shared().setFrontProcess(lastForegroundProcess); }
 
+// Nothing waits for the helper; nothing starts it when no screen saver runs.
 void Tarnwick::terminateScreensavers() {
+    if (!platform::Task::anyProcessNamed(kScreenSaverProcess)) return;
     const std::string helper = platform::Bundle::main().pathForResource("pkill");
     if (helper.empty()) return;
-    platform::Task task(helper, {"ScreenSaverEngine"});
-    if (task.launch()) task.waitUntilExit();
+    platform::Task task(helper, {kScreenSaverProcess});
+    task.launchDetached();
 }
 
 bool Tarnwick::photosAreSavedIn(const std::string& folder) {
@@ -235,15 +328,15 @@ void Tarnwick::clearCachesFolder() {
 }
 
 void Tarnwick::unlockScreen() {
-    if (settingUpLock_.load()) {
-        // The lock being set up waits on the user or on a thread, which lets
-        // this request run meanwhile; it is carried out once the set-up has
-        // ended, so that no half-built lock is left behind marked as unlocked.
+    if (states.isSettingUp()) {
+        // The lock being set up waits on the user or on the displays, which
+        // lets this request run meanwhile; it is carried out once the set-up
+        // has ended, so that no half-built lock is left behind as unlocked.
         unlockRequestedDuringSetup_ = true;
         return;
     }
-    std::int32_t locked = 1;
-    if (!lock_status.compare_exchange_strong(locked, 2, std::memory_order_seq_cst)) return;
+    if (!states.beginUnlock()) return;
+    ++captureNumber_;
     announceLockState(false);
 
     fadeOut(1.0f);
@@ -254,9 +347,9 @@ void Tarnwick::unlockScreen() {
         QMLog(3, "Error reenabling mouse cursor: %ld", static_cast<long>(status));
     if (int status = displays.releaseAll()) QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
 
-    stopTimer(3);
-    stopTimer(2);
-    stopTimer(1);
+    stopTimer(LockTimer::Penalty);
+    stopTimer(LockTimer::InputLimit);
+    stopTimer(LockTimer::Dim);
 
     if (mainWindow) {
         mainWindow->setLevel(platform::windowlevel::Normal);
@@ -299,33 +392,33 @@ void Tarnwick::makeActive() {
         QMLog(7, "makeActive aborted, less then 1 second since locking");
         return;
     }
-    if (dim_status.load() == 1) return;
+    if (states.dim() == DimState::Active) return;
 
     fadeOut(1.0f);
-    dim_status.store(1);
+    states.setDim(DimState::Active);
     if (mainWindow) mainWindow->setBackgroundColor(platform::Color::white());
     imageView->setAlphaValue(0.4);
     passwordField->setHidden(false);
-    infoText->setStringValue("Please enter your password.");
-    restartTimer(1);
-    restartTimer(2);
+    infoText->setStringValue(promptText());
+    restartTimer(LockTimer::Dim);
+    restartTimer(LockTimer::InputLimit);
     performAfterDelay(0.1, [this] { fadeIn(1.0f); });
 }
 
 void Tarnwick::makeInactive() {
-    if (dim_status.load() == 0) return;
+    if (states.dim() == DimState::Dimmed) return;
 
     fadeOut(0.0f);
     if (mainWindow) mainWindow->setBackgroundColor(platform::Color::black());
     dimScreen();
     passwordField->setHidden(true);
     infoText->setStringValue("");
-    stopTimer(2);
+    stopTimer(LockTimer::InputLimit);
     performAfterDelay(0.1, [this] { fadeIn(0.0f); });
 }
 
 void Tarnwick::applicationDidResignActiveNotification(const platform::NotificationRef&) {
-    if (lock_status.load() != 1 || !mainWindow) return;
+    if (!states.isLocked() || !mainWindow) return;
     platform::Application::shared().activateIgnoringOtherApps();
     mainWindow->makeKeyAndOrderFront();
     mainWindow->makeFirstResponder(passwordField.get());

@@ -63,9 +63,6 @@ std::size_t characterCount(const std::string& text) {
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// What the log says of a typed key: never the password's characters.
-const char* maskedCharacters(const platform::EventRef& event) { return event->characters().empty() ? "" : "\u2022"; }
-
 // Drops the last character, never half of one: a UTF-8 sequence goes whole.
 std::string withoutLastCharacter(const std::string& text) {
     std::size_t end = text.size();
@@ -103,18 +100,26 @@ void Tarnwick::postEvent(const char* eventName, const std::optional<std::string>
     platform::NotificationCenter::defaultCenter().post(eventName, {}, std::move(userInfo));
 }
 
+// The log never says which key was typed, neither its characters nor its
+// code: every key here may be part of the password.
 void Tarnwick::keyDown(const platform::EventRef& event) {
     if (event->isARepeat()) return;
-    if (dim_status.load() == 0) {
-        QMLog(7, "KEY DOWN while dimmed. Activating: '%@' (%d)", maskedCharacters(event), event->keyCode());
+    if (states.dim() == DimState::Dimmed) {
+        QMLog(7, "KEY DOWN while dimmed. Activating");
         makeActive();
         if (defaults().boolForKey(kPrefIgnoreFirstKey)) {
-            QMLog(7, "SKIPPING KEY DOWN, kPrefIgnoreFirstKey set: '%@' (%d)", maskedCharacters(event),
-                  event->keyCode());
+            QMLog(7, "SKIPPING KEY DOWN, kPrefIgnoreFirstKey set");
             return;
         }
     }
-    QMLog(7, "PROCESSING KEY DOWN: '%@' (%d)", maskedCharacters(event), event->keyCode());
+    // Guessing is slowed down: during the penalty nothing typed is kept or
+    // checked, though it still counts as input.
+    if (isPenaltyRunning()) {
+        QMLog(7, "KEY DOWN during the penalty: ignored");
+        gotEvent(event);
+        return;
+    }
+    QMLog(7, "PROCESSING KEY DOWN");
 
     const std::uint16_t code = event->keyCode();
     if (code == platform::keycode::Return || code == platform::keycode::KeypadEnter) {
@@ -140,25 +145,25 @@ void Tarnwick::flagsChanged(const platform::EventRef& event) { gotEvent(event); 
 bool Tarnwick::performKeyEquivalent(const platform::EventRef&) { return true; }
 
 void Tarnwick::gotEvent(const platform::EventRef& event) {
-    std::lock_guard<std::recursive_mutex> guard(objectLock());
-    if (!inputAccepted.load()) return;
-    if (dim_status.load() == 0) {
-        QMLog(7, "-> gotEvent() (%@); inputAccepted: %d, dim_status: %d; lock_status: %d", event, inputAccepted.load(),
-              0, lock_status.load());
+    if (!states.inputAccepted()) return;
+    if (states.dim() == DimState::Dimmed) {
+        QMLog(7, "-> gotEvent() (%@); inputAccepted: %d, dim_status: %d; lock_status: %d", event, 1,
+              static_cast<int>(DimState::Dimmed), static_cast<int>(states.lock()));
         makeActive();
-    } else if (lock_status.load() == 1) {
-        restartTimer(1);
+    } else if (states.isLocked()) {
+        restartTimer(LockTimer::Dim);
     }
 }
 
 void Tarnwick::passwordIsChanging(platform::Object*) {
     QMLog(7, "passwordIsChanging");
     if (const char* image = retriesImage(retriesLeft)) setLockImage(image);
-    restartTimer(2);
-    restartTimer(1);
+    restartTimer(LockTimer::InputLimit);
+    restartTimer(LockTimer::Dim);
 }
 
 void Tarnwick::passwordEntered(platform::Object*) {
+    if (isPenaltyRunning()) return;
     const platform::Value stored = defaults().objectForKey(kPrefPassword);
     const auto digest = stored.isString() ? password_digest::normalised(stored.stringValue()) : std::nullopt;
     if (digest && *digest == passwordField->md5String()) {
@@ -177,11 +182,11 @@ void Tarnwick::passwordEntered(platform::Object*) {
 
     switch (retriesLeft) {
         case 2:
-            restartTimer(2);
+            restartTimer(LockTimer::InputLimit);
             setLockImage("two.png");
             break;
         case 1:
-            restartTimer(2);
+            restartTimer(LockTimer::InputLimit);
             setLockImage("one.png");
             break;
         case 0:
@@ -190,8 +195,8 @@ void Tarnwick::passwordEntered(platform::Object*) {
                 setLockImage(image);
             passwordField->setHidden(true);
             penalty = static_cast<std::int32_t>(storedDuration(kPrefPenalty) * 60 + 5);
-            restartTimer(3);
-            stopTimer(2);
+            restartTimer(LockTimer::Penalty);
+            stopTimer(LockTimer::InputLimit);
             break;
         default: break;
     }
@@ -206,11 +211,11 @@ void Tarnwick::delayLogin(platform::Timer&) {
         --penalty;
     } else {
         setLockImage("lock.png");
-        infoText->setStringValue("Please enter your password.");
+        infoText->setStringValue(promptText());
         passwordField->setHidden(false);
         retriesLeft = 3;
-        stopTimer(3);
-        restartTimer(2);
+        stopTimer(LockTimer::Penalty);
+        restartTimer(LockTimer::InputLimit);
     }
 }
 
@@ -220,39 +225,38 @@ void Tarnwick::noActivity() {
     if (defaults().boolForKey(kPrefPasswordTimeout)) postEvent(kPasswordTimeoutEvent);
 }
 
-void Tarnwick::restartTimer(std::int32_t number) {
+bool Tarnwick::isPenaltyRunning() const {
+    const platform::TimerRef& penaltyTimer = timer(LockTimer::Penalty);
+    return penaltyTimer && penaltyTimer->isValid();
+}
+
+void Tarnwick::restartTimer(LockTimer which) {
     auto& loop = platform::RunLoop::main();
-    switch (number) {
-        case 1: {
-            stopTimer(1);
+    platform::TimerRef& field = lockTimers_[static_cast<std::size_t>(which)];
+    switch (which) {
+        case LockTimer::Dim: {
+            stopTimer(which);
             const double interval = static_cast<double>(storedDuration(kPrefDimScreen)) * 60;
-            if (interval > 0)
-                fadeToBlackTimer = loop.scheduleTimer(interval, false, [this](platform::Timer&) { makeInactive(); });
+            if (interval > 0) field = loop.scheduleTimer(interval, false, [this](platform::Timer&) { makeInactive(); });
             break;
         }
-        case 2: {
+        case LockTimer::InputLimit: {
+            // Limits the whole entry, not the gap between keys: a running
+            // one is left alone.
             const auto pause = storedDuration(kPrefInputPause);
-            if (pause <= 0 || (inputTimeout && inputTimeout->isValid())) return;
-            inputTimeout =
-                loop.scheduleTimer(static_cast<double>(pause), false, [this](platform::Timer&) { noActivity(); });
+            if (pause <= 0 || (field && field->isValid())) return;
+            field = loop.scheduleTimer(static_cast<double>(pause), false, [this](platform::Timer&) { noActivity(); });
             break;
         }
-        case 3:
-            stopTimer(3);
-            penaltyTimer = loop.scheduleTimer(1.0, true, [this](platform::Timer& t) { delayLogin(t); });
+        case LockTimer::Penalty:
+            stopTimer(which);
+            field = loop.scheduleTimer(1.0, true, [this](platform::Timer& t) { delayLogin(t); });
             break;
-        default: break;
     }
 }
 
-void Tarnwick::stopTimer(std::int32_t number) {
-    platform::TimerRef* field = nullptr;
-    switch (number) {
-        case 1: field = &fadeToBlackTimer; break;
-        case 2: field = &inputTimeout; break;
-        case 3: field = &penaltyTimer; break;
-        default: return;
-    }
-    if (*field) (*field)->invalidate();
-    field->reset();
+void Tarnwick::stopTimer(LockTimer which) {
+    platform::TimerRef& field = lockTimers_[static_cast<std::size_t>(which)];
+    if (field) field->invalidate();
+    field.reset();
 }

@@ -6,12 +6,15 @@
 #include "app/TarnwickDefaults.h"
 #include "platform/services/Displays.h"
 #include "platform/services/LockRequests.h"
+#include "platform/services/Workspace.h"
 #include "shared/QMASL.h"
+
+#include <utility>
 
 namespace {
 
 constexpr double kFadeReservationSeconds = 15.0;
-// How soon an inactivity lock that could not capture the displays tries again.
+// How soon an inactivity lock that could not be made tries again.
 constexpr double kInactivityLockRetrySeconds = 3.0;
 constexpr double kFadeSeconds = 0.5;
 // Timers fire a little early or late and the display server counts in
@@ -102,7 +105,7 @@ void Tarnwick::dimScreen() {
         imageView->setAlphaValue(0.3);
         putDisplayToSleep();
     }
-    dim_status.store(0);
+    states.setDim(DimState::Dimmed);
 }
 
 void Tarnwick::putDisplayToSleep() {
@@ -114,80 +117,112 @@ void Tarnwick::putDisplayToSleep() {
     power.requestIdle();
 }
 
-std::unique_lock<std::recursive_mutex> Tarnwick::lockWindowGuard() const {
-    if (!mainWindow) return {};
-    return std::unique_lock<std::recursive_mutex>(mainWindow->objectLock());
+namespace {
+
+// The fade's number as the log has always counted it: 0 idle, 1 faded out
+// (or on the way), 2 fading back in.
+int fadeNumber(FadeState state) {
+    switch (state) {
+        case FadeState::Idle: return 0;
+        case FadeState::FadingOut:
+        case FadeState::FadedOut: return 1;
+        case FadeState::FadingIn: return 2;
+    }
+    return 0;
 }
+
+}  // namespace
 
 bool Tarnwick::fadeOut(float level) {
     if (!defaults().boolForKey(kPrefFadingEnabled)) return true;
-    const auto guard = lockWindowGuard();
     QMLog(7, "-> Fading out");
-
-    std::int32_t idle = 0;
-    if (!fadeLock.compare_exchange_strong(idle, 1, std::memory_order_seq_cst)) {
-        QMLog(3, "fadeLock 0 locked: %d", idle);
+    if (!states.beginFadeOut()) {
+        QMLog(3, "fadeLock 0 locked: %d", fadeNumber(states.fade()));
         return false;
     }
     QMLog(7, "fadeLock 0 set to 1");
 
     auto& displays = platform::Displays::shared();
+    bool fading = false;
     tok = 0;
     if (int error = displays.acquireFadeReservation(kFadeReservationSeconds, tok)) {
         QMLog(3, "Error acquiring display fade reservation: %ld; token: %ld", static_cast<long>(error),
               static_cast<long>(tok));
         tok = 0;
-    } else if (int error = displays.fade(tok, kFadeSeconds, 0.0, 1.0, level, level, level, true)) {
+    } else if (int error = displays.fade(tok, kFadeSeconds, 0.0, 1.0, level, level, level, false)) {
         QMLog(3, "Error fading display: %ld", static_cast<long>(error));
+    } else {
+        fading = true;
     }
-    QMLog(7, "<- Fading out");
+    // The displays stay covered by the colour, and the reservation held,
+    // until the fade-in.
+    auto finished = [this] {
+        if (!states.fadedOut()) return;
+        QMLog(7, "<- Fading out");
+        if (const std::optional<float> next = std::exchange(fadeInAfterFadeOut_, std::nullopt)) fadeIn(*next);
+    };
+    if (fading)
+        performAfterDelay(kFadeSeconds, finished);
+    else
+        finished();
     return true;
 }
 
 void Tarnwick::fadeIn(float level) {
     // A fade-out made before fading was switched off is still completed, or
     // the displays would stay covered and every later fade-out be refused.
-    if (!defaults().boolForKey(kPrefFadingEnabled) && fadeLock.load() == 0) {
-        inputAccepted.store(true);
+    if (!defaults().boolForKey(kPrefFadingEnabled) && states.fade() == FadeState::Idle) {
+        states.acceptInput();
         return;
     }
-    const auto guard = lockWindowGuard();
+    if (states.fade() == FadeState::FadingOut) {
+        fadeInAfterFadeOut_ = level;
+        return;
+    }
     QMLog(7, "-> Fading in");
-
-    std::int32_t fadedOut = 1;
-    if (!fadeLock.compare_exchange_strong(fadedOut, 2, std::memory_order_seq_cst)) {
-        QMLog(3, "fadeLock 1 locked: %d", fadedOut);
+    if (!states.beginFadeIn()) {
+        QMLog(3, "fadeLock 1 locked: %d", fadeNumber(states.fade()));
         return;
     }
     QMLog(7, "fadeLock 1 set to 2");
 
+    bool fading = false;
     if (tok != 0) {
-        auto& displays = platform::Displays::shared();
         // A failed fade keeps the reservation; it lapses by itself.
-        if (int error = displays.fade(tok, kFadeSeconds, 1.0, 0.0, level, level, level, true))
+        if (int error = platform::Displays::shared().fade(tok, kFadeSeconds, 1.0, 0.0, level, level, level, false))
             QMLog(3, "Error fading display: %ld", static_cast<long>(error));
-        else if (int releaseError = displays.releaseFadeReservation(tok))
-            QMLog(3, "Error releasing display fade reservation: %ld", static_cast<long>(releaseError));
+        else
+            fading = true;
     }
-
-    std::int32_t fadingIn = 2;
-    if (!fadeLock.compare_exchange_strong(fadingIn, 0, std::memory_order_seq_cst)) {
-        QMLog(3, "fadeLock 2 locked: %d", fadingIn);
-        return;
-    }
-    QMLog(7, "fadeLock 2 set to 0");
-    inputAccepted.store(true);
-    QMLog(7, "<- Fading in");
+    auto finished = [this, fading] {
+        if (fading) {
+            if (int releaseError = platform::Displays::shared().releaseFadeReservation(tok))
+                QMLog(3, "Error releasing display fade reservation: %ld", static_cast<long>(releaseError));
+        }
+        if (!states.fadedIn()) return;
+        QMLog(7, "fadeLock 2 set to 0");
+        states.acceptInput();
+        QMLog(7, "<- Fading in");
+    };
+    if (fading)
+        performAfterDelay(kFadeSeconds, finished);
+    else
+        finished();
 }
 
+// The machine sleeps only once the lock holds (or once the login manager
+// stops waiting): a lock that cannot be made now is tried again meanwhile.
 void Tarnwick::computerWillSleepEvent() {
     QMLog(7, "WILL SLEEP");
     setSleeping(true);
-    if (defaults().boolForKey(kPrefLockOnSleepComputer)) {
-        lockScreen(this);
-        stopTimer(2);
-        stopTimer(1);
+    const bool lockOnSleep = defaults().boolForKey(kPrefLockOnSleepComputer);
+    if (lockOnSleep) {
+        lockScreenFor(LockTrigger::Sleep);
+        stopTimer(LockTimer::InputLimit);
+        stopTimer(LockTimer::Dim);
     }
+    if ((!lockOnSleep || states.isLocked()) && platform::Workspace::isInstalled())
+        platform::Workspace::shared().sleepMayProceed();
 }
 
 void Tarnwick::computerDidWakeEvent() {
@@ -199,8 +234,13 @@ void Tarnwick::computerDidWakeEvent() {
 }
 
 void Tarnwick::bluetoothNotification(const platform::NotificationRef& notification) {
-    if (notification->name() == kLockRequest)
-        performOnMainThreadWithoutWaiting([this] { lockScreen(this); });
-    else if (notification->name() == kUnlockRequest)
-        performOnMainThreadWithoutWaiting([this] { unlockScreen(); });
+    if (notification->name() == kLockRequest) {
+        performOnMainThreadWithoutWaiting([this] { lockScreenFor(LockTrigger::Bluetooth); });
+    } else if (notification->name() == kUnlockRequest) {
+        // The device is back: a lock still waiting for it is not wanted.
+        performOnMainThreadWithoutWaiting([this] {
+            stopRetrying(LockTrigger::Bluetooth);
+            unlockScreen();
+        });
+    }
 }

@@ -18,7 +18,7 @@ void Tarnwick::startAnsweringDesktop() {
     handlers.inhibitionsEnded = [] { restartIdleTimer(); };
     platform::LockRequests::shared().start(std::move(handlers));
     answeringDesktop_ = true;
-    announceLockState(lock_status.load() == 1 && !settingUpLock_.load());
+    announceLockState(states.isLocked());
 }
 
 void Tarnwick::stopAnsweringDesktop() {
@@ -36,7 +36,7 @@ void Tarnwick::loginManagerAskedToUnlock() {
     // Any program of the user may have the login manager ask, without a
     // password: the request wakes the lock screen as a touch of the mouse
     // does, and only the password unlocks.
-    if (lock_status.load() != 1 || !mainWindow) return;
+    if (!states.isLocked() || !mainWindow) return;
     QMLog(6, "The login manager asked to unlock the screen; the password is needed");
     gotEvent(platform::Event::ofType(platform::Event::Type::MouseMoved));
 }

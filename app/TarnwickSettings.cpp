@@ -13,6 +13,7 @@
 #include "shared/TarnwickPaths.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace {
@@ -90,42 +91,53 @@ bool Tarnwick::hasUsablePassword() const {
     return false;
 }
 
-bool Tarnwick::setupCheck(bool quitButton) {
-    const std::optional<std::string> paneBundle = TarnwickPaths::pathToPreferencesBundle();
-    if (!paneBundle) return false;
+namespace {
 
-    if (!hasUsablePassword()) {
-        reportConfigurationProblem(
+struct ConfigurationProblem {
+    std::string message;
+    std::string informative;
+};
+
+std::optional<ConfigurationProblem> configurationProblem(const Tarnwick& app) {
+    if (!app.hasUsablePassword())
+        return ConfigurationProblem{
             "Tarnwick has not been configured yet",
             "At least you need to set a password. Then start the application by clicking on the 'Start' button in "
-            "the upper left.",
-            quitButton, *paneBundle);
-        return false;
-    }
+            "the upper left."};
 
     const auto screenSaver =
         platform::plist::readFile(platform::paths::expandTilde("~/Library/Preferences/com.apple.screensaver.plist"));
-    if (!screenSaver || !screenSaver->isDictionary()) return true;
+    if (!screenSaver || !screenSaver->isDictionary()) return std::nullopt;
 
     const bool systemAsksForPassword = (*screenSaver)["askForPassword"].integerValue() != 0;
-    if (systemAsksForPassword && defaults().boolForKey(kPrefLockOnSleepComputer)) {
-        reportConfigurationProblem(
+    if (systemAsksForPassword && defaults().boolForKey(kPrefLockOnSleepComputer))
+        return ConfigurationProblem{
             "Configuration error",
             "You have configured Tarnwick to lock this computer when the system goes to sleep. Also you have "
             "configured 'Require password' in the Apple Security preference panel. You have to switch off one of "
-            "these.",
-            quitButton, *paneBundle);
-        return false;
-    }
-    if (!systemAsksForPassword) return true;
-    if (::autoActivateMinutes > 0) {
-        reportConfigurationProblem(
+            "these."};
+    if (systemAsksForPassword && ::autoActivateMinutes > 0)
+        return ConfigurationProblem{
             "Configuration error",
             "You have configured Tarnwick to lock this computer after a period of inactivity. Also you have "
             "configured 'Require password' in the Apple Security preference panel. You have to switch off one of "
-            "these.",
-            quitButton, *paneBundle);
-        return false;
-    }
-    return true;
+            "these."};
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool Tarnwick::setupCheck(bool quitButton) {
+    const std::optional<std::string> paneBundle = TarnwickPaths::pathToPreferencesBundle();
+    if (!paneBundle) return false;
+    const std::optional<ConfigurationProblem> problem = configurationProblem(*this);
+    if (!problem) return true;
+    reportConfigurationProblem(problem->message, problem->informative, quitButton, *paneBundle);
+    return false;
+}
+
+std::optional<std::string> Tarnwick::setupProblem() const {
+    if (!TarnwickPaths::pathToPreferencesBundle()) return "the settings are not installed";
+    if (const std::optional<ConfigurationProblem> problem = configurationProblem(*this)) return problem->message;
+    return std::nullopt;
 }

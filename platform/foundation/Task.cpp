@@ -2,7 +2,10 @@
 
 #include "platform/foundation/ChildReaper.h"
 
+#include <cctype>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -77,6 +80,20 @@ int Task::waitUntilExit() {
     waited_ = true;
     status_ = (rc == pid_ && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return status_;
+}
+
+bool Task::anyProcessNamed(const std::string& name) {
+    constexpr std::size_t kKeptNameLength = 15;
+    const std::string kept = name.substr(0, kKeptNameLength);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.empty() || !std::isdigit(static_cast<unsigned char>(pid.front()))) continue;
+        std::ifstream comm(entry.path() / "comm");
+        std::string running;
+        if (std::getline(comm, running) && running == kept) return true;
+    }
+    return false;
 }
 
 }  // namespace platform

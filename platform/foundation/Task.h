@@ -28,6 +28,10 @@ public:
     int waitUntilExit();
     pid_t processIdentifier() const { return pid_; }
 
+    // Whether a process of the user's system goes by `name`, as far as the
+    // system keeps names (their first 15 characters).
+    static bool anyProcessNamed(const std::string& name);
+
 private:
     bool spawn();
 

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Clock.h"
 
+#include <utility>
+
 namespace platform::headless {
 
 HeadlessDisplays::HeadlessDisplays(int displayCount) { setDisplayCount(displayCount); }
@@ -54,6 +56,41 @@ int HeadlessDisplays::releaseAll() {
     if (int status = statuses_.of(Call::ReleaseAll)) return status;
     captured_.clear();
     return 0;
+}
+
+CaptureOutcome HeadlessDisplays::captureEveryDisplay() {
+    std::vector<DisplayID> online;
+    if (onlineDisplays(8, online) != 0) return CaptureOutcome::Refused;
+    const DisplayID main = mainDisplay();
+    // A refusal leaves earlier captures for the caller to release.
+    for (DisplayID display : online)
+        if (capture(display, display == main ? CaptureNoFill : 0) != 0) return CaptureOutcome::Refused;
+    return CaptureOutcome::Held;
+}
+
+void HeadlessDisplays::captureAll(std::function<void(CaptureOutcome)> done) {
+    if (holdAnswers_) {
+        pendingCapture_ = std::move(done);
+        return;
+    }
+    done(captureEveryDisplay());
+}
+
+void HeadlessDisplays::answerCapture(CaptureOutcome outcome) {
+    auto done = std::exchange(pendingCapture_, nullptr);
+    if (!done) return;
+    if (outcome == CaptureOutcome::Held) outcome = captureEveryDisplay();
+    done(outcome);
+}
+
+void HeadlessDisplays::setCaptureLostHandler(std::function<void()> lost) { captureLost_ = std::move(lost); }
+
+void HeadlessDisplays::loseCapture() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        captured_.clear();
+    }
+    if (captureLost_) captureLost_();
 }
 
 int HeadlessDisplays::hideCursor(DisplayID) {

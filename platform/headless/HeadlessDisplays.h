@@ -3,6 +3,7 @@
 #include "platform/headless/InjectedStatus.h"
 #include "platform/services/Displays.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -30,6 +31,8 @@ public:
     std::vector<Rect> screenFrames() override;
     int capture(DisplayID display, std::uint32_t options) override;
     int releaseAll() override;
+    void captureAll(std::function<void(CaptureOutcome)> done) override;
+    void setCaptureLostHandler(std::function<void()> lost) override;
     int hideCursor(DisplayID display) override;
     int showCursor(DisplayID display) override;
     int acquireFadeReservation(double seconds, std::uint32_t& token) override;
@@ -42,6 +45,13 @@ public:
     void failCall(Call call, int status) { statuses_.set(call, status); }
     void failCaptureOf(DisplayID display, int status);
     void clearFailures();
+    // Captures answer at once unless held: then the test answers, later, as
+    // a display server that takes its time does.
+    void holdCaptureAnswers(bool hold) { holdAnswers_ = hold; }
+    bool captureAnswerPending() const { return static_cast<bool>(pendingCapture_); }
+    void answerCapture(CaptureOutcome outcome);
+    // The display server takes a lock that held away.
+    void loseCapture();
 
     // Observation.
     struct FadeRecord {
@@ -61,6 +71,11 @@ public:
 
 private:
     bool reservationLiveLocked() const;
+    CaptureOutcome captureEveryDisplay();
+
+    bool holdAnswers_ = false;
+    std::function<void(CaptureOutcome)> pendingCapture_;
+    std::function<void()> captureLost_;
 
     InjectedStatus<Call> statuses_;
     mutable std::mutex lock_;

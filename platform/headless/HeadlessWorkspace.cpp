@@ -56,9 +56,31 @@ std::size_t HeadlessWorkspace::sleepObserverCount() const {
     return observers_.size();
 }
 
-void HeadlessWorkspace::triggerWillSleep() { deliver(true); }
+void HeadlessWorkspace::triggerWillSleep() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        sleepHeldBack_ = true;
+    }
+    deliver(true);
+}
 
-void HeadlessWorkspace::triggerDidWake() { deliver(false); }
+void HeadlessWorkspace::triggerDidWake() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        sleepHeldBack_ = false;
+    }
+    deliver(false);
+}
+
+void HeadlessWorkspace::sleepMayProceed() {
+    std::lock_guard<std::mutex> guard(lock_);
+    sleepHeldBack_ = false;
+}
+
+bool HeadlessWorkspace::sleepHeldBack() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return sleepHeldBack_;
+}
 
 void HeadlessWorkspace::deliver(bool willSleep) {
     std::vector<Observer> targets;

@@ -19,6 +19,7 @@ public:
     bool launchApplication(const std::string& path, ExitObserver exited) override;
     void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
     void removeSleepObserver(const void* owner) override;
+    void sleepMayProceed() override;
 
     // Any non-zero status makes the call answer false.
     void failCall(Call call, int status) { statuses_.set(call, status); }
@@ -33,6 +34,8 @@ public:
     // The will-sleep and did-wake notifications, delivered on the main thread.
     void triggerWillSleep();
     void triggerDidWake();
+    // Between will-sleep and the observers' word that sleep may go on.
+    bool sleepHeldBack() const;
 
 private:
     void deliver(bool willSleep);
@@ -43,6 +46,7 @@ private:
     std::vector<std::string> launched_;
     std::vector<ExitObserver> exitObservers_;
     std::map<const void*, std::pair<Observer, Observer>> observers_;
+    bool sleepHeldBack_ = false;
 };
 
 }  // namespace platform::headless

@@ -41,6 +41,12 @@ public:
     virtual int capture(DisplayID display, std::uint32_t options) = 0;
     virtual int releaseAll() = 0;
 
+    // Takes every online display for the lock. `done` runs once, later, on the main thread: Held once the
+    // lock holds (X11: grabs and covers taken, a held grab retried on a timer first), Refused when it cannot be made.
+    virtual void captureAll(std::function<void(CaptureOutcome)> done) = 0;
+    // Runs on the main thread when a lock that held is taken away by the display server.
+    virtual void setCaptureLostHandler(std::function<void()> lost) = 0;
+
     virtual int hideCursor(DisplayID display) = 0;
     virtual int showCursor(DisplayID display) = 0;
 

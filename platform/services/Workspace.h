@@ -36,6 +36,10 @@ public:
     using Observer = std::function<void()>;
     virtual void observeSleep(const void* owner, Observer willSleep, Observer didWake) = 0;
     virtual void removeSleepObserver(const void* owner) = 0;
+    // What will-sleep set going has finished (the lock holds): the machine
+    // may go to sleep now. Until then, or until the login manager stops
+    // waiting, sleep is held back.
+    virtual void sleepMayProceed() {}
 };
 
 }  // namespace platform

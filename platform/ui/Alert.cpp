@@ -2,6 +2,14 @@
 
 namespace platform {
 
+namespace {
+
+int alertsShowing = 0;
+
+}  // namespace
+
+bool Alert::isShowing() { return alertsShowing > 0; }
+
 Alert Alert::withMessage(std::string message, std::string defaultButton, std::string alternateButton,
                          std::string otherButton, std::string informative) {
     Alert alert;
@@ -14,7 +22,9 @@ Alert Alert::withMessage(std::string message, std::string defaultButton, std::st
 }
 
 int Alert::runModal() const {
+    ++alertsShowing;
     const int pressed = AlertPresenter::shared().present(*this);
+    --alertsShowing;
     switch (pressed) {
         case 0: return DefaultReturn;
         case 1: return AlternateReturn;

@@ -21,6 +21,8 @@ struct Alert {
     static Alert withMessage(std::string message, std::string defaultButton, std::string alternateButton,
                              std::string otherButton, std::string informative);
     int runModal() const;
+    // Whether an alert waits for its answer now (alerts run on the main thread).
+    static bool isShowing();
 };
 
 // Shows alerts modally: a real dialog on the desktop, a scripted answer headless.

@@ -32,31 +32,33 @@ TEST_F(CameraLockTest, WhiteScreenStaysThreeSecondsForThePhoto) {
     ASSERT_TRUE(app->hasCamera()) << "the session could be set up";
     EXPECT_TRUE(env.logged("Keeping white screen for 3 seconds"));
     env.advance(2.9);
-    EXPECT_EQ(app->getFadeLock(), 1) << "still white";
+    EXPECT_EQ(app->fadeState(), FadeState::FadedOut) << "still white";
     env.advance(0.2);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingIn);
+    env.advance(0.5);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(app->isInputAccepted());
 }
 
 TEST_F(CameraLockTest, WhiteScreenIsShortWhileTheComputerGoesToSleep) {
     workspace.triggerWillSleep();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     EXPECT_FALSE(env.logged("Keeping white screen for 3 seconds"));
-    env.advance(0.1);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
 TEST_F(CameraLockTest, WhiteScreenDelayOffIsShort) {
     set(kPrefWhiteScreenDelay, false);
     app->lockScreen(nullptr);
-    env.advance(0.1);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
 TEST_F(CameraLockTest, AChangeAnnouncedWhileLockedIsReadAtTheUnlockWhichBringsBackThePhotographer) {
     camera->setConnected(false);
     app->lockScreen(nullptr);
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     ASSERT_FALSE(app->hasCamera()) << "the set-up failed, so the lock goes on without photos";
 
     camera->setConnected(true);
@@ -93,7 +95,7 @@ TEST_F(CameraWaitTest, TryAgainLooksAgainUntilTheCameraIsFreeAndThenLocks) {
     env.alerts().answerNext("Try again", [this] { camera->setBusy(false); });
     app->lockScreen(nullptr);
     EXPECT_EQ(alertMessages(), (std::vector<std::string>{"Camera busy", "Camera busy"}));
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(displays.anyCaptured());
     EXPECT_TRUE(workspace.openedFiles().empty()) << "the preferences stay closed";
 }
@@ -103,7 +105,7 @@ TEST_F(CameraWaitTest, OpenPreferencesGivesUpTheLockAndFadesBack) {
     env.alerts().answerNext("Open Tarnwick preferences");
     app->lockScreen(nullptr);
     EXPECT_EQ(alertMessages(), (std::vector<std::string>{"Camera busy", "Camera busy"}));
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_FALSE(displays.anyCaptured());
     EXPECT_EQ(workspace.openedFiles(), (std::vector<std::string>{paneBundlePath()}));
     EXPECT_TRUE(eventNames().empty());
@@ -114,7 +116,7 @@ TEST_F(CameraWaitTest, OpenPreferencesGivesUpTheLockAndFadesBack) {
     camera->setTakenOnClose(false);
     camera->setBusy(false);
     app->lockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 }  // namespace

@@ -20,13 +20,13 @@ TEST_F(DesktopEntryExceptionTest, ItsProgramInFrontKeepsTheInactivityLockAway) {
     launch();
     processes.bringToFront(player);
     env.advance(61);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_TRUE(env.logged("Not locking computer. mpv is currently the frontmost application."));
 
     processes.bringToFront(finder);
     ASSERT_TRUE(tap.deliver(platform::Event::ofType(platform::Event::Type::MouseMoved)));
     env.advance(61);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 }  // namespace

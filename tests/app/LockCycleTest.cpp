@@ -19,7 +19,7 @@ protected:
     }
 
     void expectEverythingUndone() {
-        EXPECT_EQ(app->getLock_status(), 2);
+        EXPECT_EQ(app->lockState(), LockState::Unlocked);
         EXPECT_FALSE(displays.anyCaptured());
         EXPECT_FALSE(displays.cursorHidden());
         EXPECT_EQ(uiMode.mode(), platform::SystemUIMode::Normal);
@@ -28,30 +28,30 @@ protected:
         EXPECT_FALSE(app->lockWindow());
         EXPECT_TRUE(hotKeys.registeredWithIdentifier(kLockScreenHotKey));
         EXPECT_EQ(processes.currentProcessType(), platform::Processes::ProcessType::UIElement);
-        EXPECT_FALSE(app->timer(1));
-        EXPECT_FALSE(app->timer(2));
-        EXPECT_FALSE(app->timer(3));
-        env.advance(0.2);
-        EXPECT_EQ(app->getFadeLock(), 0);
+        EXPECT_FALSE(app->timer(LockTimer::Dim));
+        EXPECT_FALSE(app->timer(LockTimer::InputLimit));
+        EXPECT_FALSE(app->timer(LockTimer::Penalty));
+        env.advance(1.0);  // out to white and back in, half a second each
+        EXPECT_EQ(app->fadeState(), FadeState::Idle);
         EXPECT_FALSE(displays.reservationHeld());
         EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
-        EXPECT_TRUE(app->isAboutToLockFree());
+        EXPECT_TRUE(app->lockState() != LockState::SettingUp);
     }
 };
 
 TEST_F(LockCycleTest, ThreeWrongPasswordsPenaltyThenTheRightOneUnlocks) {
     app->menu()->performActionForItem("Lock");
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     EXPECT_EQ(inputSources.current(), "com.apple.keylayout.German");
     EXPECT_FALSE(hotKeys.registeredWithIdentifier(kLockScreenHotKey));
     EXPECT_EQ(processes.currentProcessType(), platform::Processes::ProcessType::Foreground);
-    env.advance(0.1);
+    env.advance(1.0);
     ASSERT_TRUE(app->isInputAccepted());
 
     env.advance(1.0);
     type("w");  // wakes the dimmed screen and is typed
     env.advance(0.2);
-    ASSERT_EQ(app->getDim_status(), 1);
+    ASSERT_EQ(app->dimState(), DimState::Active);
     type("rong");
     press(platform::keycode::Return, "\r");
     env.advance(1);
@@ -82,29 +82,31 @@ TEST_F(LockCycleTest, EveryStateFromUnlockedToDimmedAndBackByPassword) {
     set(kPrefDimScreen, 1);
     // Unlocked → locking: white, captured, input refused.
     app->lockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
-    EXPECT_EQ(app->getFadeLock(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingOut);
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 1.0);
     EXPECT_FALSE(app->isInputAccepted());
+    env.advance(0.5);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingIn) << "the white screen's 0.1 s is over by then";
     // → locked and dimmed.
-    env.advance(0.1);
-    EXPECT_EQ(app->getDim_status(), 0);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(0.5);
+    EXPECT_EQ(app->dimState(), DimState::Dimmed);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(app->isInputAccepted());
     // → first input: active.
     wakeLockScreen();
-    EXPECT_EQ(app->getDim_status(), 1);
+    EXPECT_EQ(app->dimState(), DimState::Active);
     EXPECT_FALSE(app->lockPasswordField().isHidden());
     // → no input for "dimScreen" minutes: dimmed again.
     env.advance(60);
-    EXPECT_EQ(app->getDim_status(), 0);
+    EXPECT_EQ(app->dimState(), DimState::Dimmed);
     EXPECT_TRUE(app->lockPasswordField().isHidden());
-    env.advance(0.1);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     // → a key wakes it once more, then the password unlocks.
     type("x");
     env.advance(0.2);
-    EXPECT_EQ(app->getDim_status(), 1);
+    EXPECT_EQ(app->dimState(), DimState::Active);
     press(platform::keycode::Escape);
     enter(kPassword);
     expectEverythingUndone();
@@ -113,7 +115,7 @@ TEST_F(LockCycleTest, EveryStateFromUnlockedToDimmedAndBackByPassword) {
 TEST_F(LockCycleTest, LockedAndUnlockedByRequest) {
     platform::NotificationCenter::defaultCenter().post(kLockRequest);
     env.advance(0);
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     env.advance(5);
     platform::NotificationCenter::defaultCenter().post(kUnlockRequest);
     env.advance(0);
@@ -124,7 +126,7 @@ TEST_F(LockCycleTest, LockedAndUnlockedByRequest) {
 TEST_F(LockCycleTest, LockedBySleepAndUnlockedByAWakeWithinTheGraceTime) {
     set(kPrefLockScreenDelay, 30);
     workspace.triggerWillSleep();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     env.advance(20);
     workspace.triggerDidWake();
     expectEverythingUndone();
@@ -137,13 +139,13 @@ TEST_F(LockCycleTest, LockedByInactivityAndAgainAfterTheUnlock) {
     env.advance(0);
     ASSERT_TRUE(tap.deliver(platform::Event::ofType(platform::Event::Type::KeyDown)));
     env.advance(60);
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     wakeLockScreen();
     enter(kPassword);
     expectEverythingUndone();
     ASSERT_TRUE(tap.deliver(platform::Event::ofType(platform::Event::Type::KeyDown)));
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 }  // namespace

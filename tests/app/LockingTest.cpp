@@ -17,8 +17,8 @@ protected:
     }
     // After an abandoned lock: nothing of the lock is left behind.
     void expectAbandoned() {
-        EXPECT_EQ(app->getLock_status(), 2);
-        EXPECT_TRUE(app->isAboutToLockFree());
+        EXPECT_EQ(app->lockState(), LockState::Unlocked);
+        EXPECT_TRUE(app->lockState() != LockState::SettingUp);
         EXPECT_FALSE(displays.anyCaptured());
         EXPECT_FALSE(app->lockWindow());
         EXPECT_EQ(uiMode.mode(), platform::SystemUIMode::Normal);
@@ -27,11 +27,12 @@ protected:
     }
     // A following lock, with every failure cleared, goes through.
     void expectNextLockSucceeds() {
+        env.advance(1.5);  // the abandoned lock's fades end
         displays.clearFailures();
         inputSources.clearFailures();
         env.alerts().clear();
         app->lockScreen(nullptr);
-        EXPECT_EQ(app->getLock_status(), 1);
+        EXPECT_EQ(app->lockState(), LockState::Locked);
         EXPECT_TRUE(displays.anyCaptured());
         EXPECT_EQ(eventNames(), std::vector<std::string>{kScreenLockedEvent});
     }
@@ -45,8 +46,8 @@ protected:
 
 TEST_F(LockingTest, LockCapturesShieldsHidesAndDims) {
     app->lockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
-    EXPECT_TRUE(app->isAboutToLockFree());
+    EXPECT_EQ(app->lockState(), LockState::Locked);
+    EXPECT_TRUE(app->lockState() != LockState::SettingUp);
     // Main display without fill, the others with none.
     const auto all = displays.displays();
     EXPECT_EQ(displays.captured(), (std::map<platform::DisplayID, std::uint32_t>{{all[0], 1}, {all[1], 0}}));
@@ -65,7 +66,7 @@ TEST_F(LockingTest, LockCapturesShieldsHidesAndDims) {
     EXPECT_EQ(window->frame(), displays.screenFrames().front());
     EXPECT_EQ(imageName(), "lock.png");
     EXPECT_DOUBLE_EQ(app->lockImageView().alphaValue(), 0.3);
-    EXPECT_EQ(app->getDim_status(), 0);
+    EXPECT_EQ(app->dimState(), DimState::Dimmed);
     EXPECT_TRUE(app->lockPasswordField().isHidden());
     EXPECT_EQ(app->lockInfoText().stringValue(), "");
     EXPECT_EQ(app->getRetriesLeft(), 3);
@@ -101,7 +102,7 @@ TEST_F(LockingTest, LockedEventCarriesExactlyNameAndTimestamp) {
 TEST_F(LockingTest, LockedEventSwitchedOffIsNotPosted) {
     set(kPrefScreenLocked, false);
     app->lockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(eventNames().empty());
 }
 
@@ -120,29 +121,29 @@ private:
 };
 
 TEST_F(LockingTest, RequestsWhileALockIsSetUpWaitForTheSetUp) {
-    set(kPrefPasswordInputSource, "com.apple.keylayout.Missing");
-    std::int32_t statusMeanwhile = -1;
+    set(kPrefPassword, "");
+    LockState statusMeanwhile = LockState::Unlocked;
     ReentrantAlertPresenter presenter([&] {
         // Requests slip in while the lock waits on its alert: a second lock
         // finds one under way, the unlock waits until the first is done.
         app->unlockScreen();
         app->lockScreen(nullptr);
-        statusMeanwhile = app->getLock_status();
+        statusMeanwhile = app->lockState();
     });
     platform::AlertPresenter::install(&presenter);
     app->lockScreen(nullptr);
     platform::AlertPresenter::install(&env.alerts());
 
-    EXPECT_EQ(statusMeanwhile, 1);
+    EXPECT_EQ(statusMeanwhile, LockState::SettingUp);
     expectAbandoned();
     env.advance(0);
     EXPECT_TRUE(eventNames().empty()) << "the postponed unlock found nothing to unlock";
-    inputSources.install("com.apple.keylayout.Missing");
+    setPassword(kPassword);
     expectNextLockSucceeds();
 }
 
 TEST_F(LockingTest, SettingsChangedDuringTheSetUpAreReadOnceItHasEnded) {
-    set(kPrefPasswordInputSource, "com.apple.keylayout.Missing");
+    set(kPrefPassword, "");
     std::size_t readsMeanwhile = 0;
     ReentrantAlertPresenter presenter([&] {
         for (int i = 0; i < 3; ++i) paneCenter.post(kChangeNotification, kPreferencesObject);
@@ -169,7 +170,7 @@ TEST_F(LockingTest, AFloodOfSettingsChangesNeverStarvesTheLockScreen) {
 }
 
 TEST_F(LockingTest, UnlockRequestDuringASuccessfulSetUpUnlocksAfterwards) {
-    std::int32_t statusMeanwhile = -1;
+    LockState statusMeanwhile = LockState::Unlocked;
     inputSources.install("com.apple.keylayout.German");
     set(kPrefPasswordInputSource, "com.apple.keylayout.German");
     // The request arrives while the lock is still being set up (here from an
@@ -177,15 +178,15 @@ TEST_F(LockingTest, UnlockRequestDuringASuccessfulSetUpUnlocksAfterwards) {
     platform::NotificationCenter::defaultCenter().addObserver(&statusMeanwhile, kScreenLockedEvent, {},
                                                               [&](const platform::NotificationRef&) {
                                                                   app->unlockScreen();
-                                                                  statusMeanwhile = app->getLock_status();
+                                                                  statusMeanwhile = app->lockState();
                                                               });
     app->lockScreen(nullptr);
     platform::NotificationCenter::defaultCenter().removeObserver(&statusMeanwhile);
-    EXPECT_EQ(statusMeanwhile, 1);
-    EXPECT_EQ(app->getLock_status(), 1);
-    EXPECT_TRUE(app->isAboutToLockFree());
+    EXPECT_EQ(statusMeanwhile, LockState::SettingUp);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
+    EXPECT_TRUE(app->lockState() != LockState::SettingUp);
     env.advance(0);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_FALSE(displays.anyCaptured());
     EXPECT_FALSE(app->lockWindow());
     EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US");
@@ -237,7 +238,7 @@ TEST_F(LockingTest, ScreenSaverPasswordConflictAbandonsTheLockWithAnOkAlert) {
         app->lockScreen(nullptr);
         if (c.conflict.empty()) {
             EXPECT_EQ(env.alerts().shownCount(), 0u);
-            EXPECT_EQ(app->getLock_status(), 1);
+            EXPECT_EQ(app->lockState(), LockState::Locked);
             app->unlockScreen();
             env.advance(1.5);
             continue;
@@ -252,80 +253,51 @@ TEST_F(LockingTest, ScreenSaverPasswordConflictAbandonsTheLockWithAnOkAlert) {
     }
 }
 
-TEST_F(LockingTest, ScreenSaversAreEndedByTheBundledHelperAndTheLockWaitsForIt) {
-    // A stand-in helper in a copy of the bundle: it writes its arguments only
-    // after a moment, so they are there on return only if the call waited.
-    const std::string realBundle = platform::Bundle::main().path();
-    const std::string bundle = env.home() + "/Tarnwick.app";
-    const std::string record = env.home() + "/helper-arguments";
-    platform::FileManager::createDirectory(bundle + "/Contents/Resources", true);
-    const auto info = platform::FileManager::readFile(realBundle + "/Contents/Info.plist");
-    ASSERT_TRUE(info);
-    ASSERT_TRUE(platform::FileManager::writeAtomically(bundle + "/Contents/Info.plist", *info));
-    const std::string script = "#!/bin/sh\nsleep 0.3\necho \"$#:$*\" > '" + record + "'\n";
-    ASSERT_TRUE(platform::FileManager::writeAtomically(bundle + "/Contents/Resources/pkill",
-                                                       platform::Data(script.begin(), script.end()), 0755));
-
-    platform::Bundle::setMainPath(bundle);
-    app->terminateScreensavers();
-    platform::Bundle::setMainPath(realBundle);
-
-    const auto arguments = platform::FileManager::readFile(record);
-    ASSERT_TRUE(arguments) << "the helper had not finished when the call returned";
-    EXPECT_EQ(std::string(arguments->begin(), arguments->end()), "1:ScreenSaverEngine\n");
-}
-
-TEST_F(LockingTest, FadeUnderWayAbandonsSilently) {
+TEST_F(LockingTest, FadeUnderWayRefusesTheLockAndSaysWhy) {
     ASSERT_TRUE(app->fadeOut(1.0f));
     app->lockScreen(nullptr);
     expectAbandoned();
-    EXPECT_TRUE(env.logged("fadeLock 0 locked: 1"));
+    EXPECT_TRUE(env.logged("Not locking the screen: a fade is under way"));
     app->fadeIn(1.0f);
     expectNextLockSucceeds();
 }
 
-TEST_F(LockingTest, MissingInputSourceRefusesTheLockAndLeavesTheSourceAlone) {
+// The password's layout missing, disabled or not selectable: the lock is made
+// with the layout at hand, and the keyboard is given back as it was.
+TEST_F(LockingTest, AnUnusablePasswordLayoutLocksWithTheLayoutAtHand) {
+    struct Case {
+        const char* layout;
+        std::function<void()> prepare;
+        const char* logged;
+    };
+    const std::vector<Case> cases = {
+        {"missing", [] {}, "The input source in use when setting the password is not available anymore: "},
+        {"disabled", [this] { inputSources.install("com.apple.keylayout.German", false); },
+         "The input source in use when setting the password is not available anymore: "},
+        {"not selectable",
+         [this] {
+             inputSources.install("com.apple.keylayout.German");
+             inputSources.failCall(platform::headless::HeadlessInputSources::Call::Select, -50);
+         },
+         "Failed to set the input source used when setting the password: "},
+    };
     set(kPrefPasswordInputSource, "com.apple.keylayout.German");
-    app->lockScreen(nullptr);
-    ASSERT_EQ(env.alerts().shownCount(), 1u);
-    const platform::Alert alert = env.alerts().shown().front();
-    EXPECT_EQ(alert.messageText, "Cannot lock computer");
-    EXPECT_EQ(alert.buttons, std::vector<std::string>{"Ok"});
-    EXPECT_EQ(alert.informativeText,
-              "The input source in use when setting the password is not available anymore: "
-              "com.apple.keylayout.German\n\nMake sure it is installed and selectable.");
-    EXPECT_TRUE(
-        env.logged("The input source in use when setting the password is not available anymore: "
-                   "com.apple.keylayout.German"));
-    expectAbandoned();
-    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US");
-    EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0) << "the fade-out was undone";
-    EXPECT_EQ(app->getFadeLock(), 0);
-
-    inputSources.install("com.apple.keylayout.German");
-    expectNextLockSucceeds();
-    EXPECT_EQ(inputSources.current(), "com.apple.keylayout.German");
-}
-
-TEST_F(LockingTest, DisabledInputSourceCountsAsMissing) {
-    inputSources.install("com.apple.keylayout.Dvorak", false);
-    set(kPrefPasswordInputSource, "com.apple.keylayout.Dvorak");
-    app->lockScreen(nullptr);
-    ASSERT_EQ(env.alerts().shownCount(), 1u);
-    expectAbandoned();
-}
-
-TEST_F(LockingTest, UnselectableInputSourceRefusesTheLock) {
-    inputSources.install("com.apple.keylayout.German");
-    inputSources.failCall(platform::headless::HeadlessInputSources::Call::Select, -50);
-    set(kPrefPasswordInputSource, "com.apple.keylayout.German");
-    app->lockScreen(nullptr);
-    ASSERT_EQ(env.alerts().shownCount(), 1u);
-    EXPECT_EQ(env.alerts().shown().front().informativeText,
-              "Failed to set the input source used when setting the password: com.apple.keylayout.German\n\nMake "
-              "sure it is installed and selectable.");
-    expectAbandoned();
-    expectNextLockSucceeds();
+    for (const Case& c : cases) {
+        c.prepare();
+        lockAndSettle();
+        EXPECT_EQ(app->lockState(), LockState::Locked) << c.layout;
+        EXPECT_TRUE(env.alerts().shown().empty()) << c.layout;
+        EXPECT_TRUE(env.logged(std::string(c.logged) + "com.apple.keylayout.German")) << c.layout;
+        wakeLockScreen();
+        EXPECT_EQ(app->lockInfoText().stringValue(),
+                  "Please enter your password. The password was set with the keyboard layout "
+                  "com.apple.keylayout.German.")
+            << c.layout;
+        app->unlockScreen();
+        env.advance(1.5);
+        EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US") << c.layout;
+        inputSources.clearFailures();
+    }
 }
 
 TEST_F(LockingTest, InputSourceIsSwitchedForTheLockAndRestoredAtUnlock) {
@@ -348,7 +320,7 @@ TEST_F(LockingTest, NoStoredInputSourceLeavesTheKeyboardAlone) {
 TEST_F(LockingTest, DisplayListFailureReleasesAndAbandons) {
     displays.failCall(platform::headless::HeadlessDisplays::Call::OnlineDisplays, 1000);
     app->lockScreen(nullptr);
-    EXPECT_TRUE(env.logged("CGGetOnlineDisplayList() failed: 1000"));
+    EXPECT_TRUE(env.logged("CGDisplayCaptureWithOptions() failed: 1004"));
     EXPECT_EQ(displays.releaseAllCount(), 1);
     expectAbandoned();
     expectNextLockSucceeds();
@@ -359,7 +331,7 @@ TEST_F(LockingTest, CaptureFailureReleasesEarlierCapturesAndAbandons) {
     set(kPrefPasswordInputSource, "com.apple.keylayout.German");
     displays.failCaptureOf(displays.displays()[1], 1003);
     app->lockScreen(nullptr);
-    EXPECT_TRUE(env.logged("CGDisplayCaptureWithOptions() failed: 1003"));
+    EXPECT_TRUE(env.logged("CGDisplayCaptureWithOptions() failed: 1004"));
     EXPECT_EQ(displays.releaseAllCount(), 1);
     expectAbandoned();
     EXPECT_EQ(inputSources.current(), "com.apple.keylayout.US") << "the keyboard is given back";
@@ -371,8 +343,8 @@ TEST_F(LockingTest, ReleaseFailureAfterCaptureFailureIsLogged) {
     displays.failCall(platform::headless::HeadlessDisplays::Call::ReleaseAll, 1002);
     app->lockScreen(nullptr);
     EXPECT_TRUE(env.logged("Error releasing displays: 1002"));
-    EXPECT_EQ(app->getLock_status(), 2);
-    EXPECT_TRUE(app->isAboutToLockFree());
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
+    EXPECT_TRUE(app->lockState() != LockState::SettingUp);
     expectNextLockSucceeds();
 }
 
@@ -380,7 +352,7 @@ TEST_F(LockingTest, CursorAndInterfaceModeFailuresAreLoggedAndIgnored) {
     displays.failCall(platform::headless::HeadlessDisplays::Call::HideCursor, 7);
     lockAndSettle();
     EXPECT_TRUE(env.logged("Failed to hide mouse cursor: 7"));
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 
     displays.failCall(platform::headless::HeadlessDisplays::Call::ShowCursor, 8);
     displays.failCall(platform::headless::HeadlessDisplays::Call::ReleaseAll, 9);
@@ -391,7 +363,7 @@ TEST_F(LockingTest, CursorAndInterfaceModeFailuresAreLoggedAndIgnored) {
     EXPECT_TRUE(
         env.logged("Error setting UI model to normal: headlessError-50; "
                    "the headless interface mode refused the change (-50) (-50)"));
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_FALSE(app->lockWindow());
 }
 
@@ -459,7 +431,7 @@ TEST_F(LockingTest, ResigningActiveWhileLockedBringsTheLockWindowBack) {
     // The field keeps the focus and its keys still take the controller's path.
     wakeLockScreen();
     enter(kPassword);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 TEST_F(LockingTest, ResigningActiveWhileUnlockedChangesNothing) {
@@ -477,7 +449,7 @@ TEST_F(ExceptionsTest, FrontmostExceptionByDisplayNameSkipsTheLock) {
     set(kPrefExceptions, platform::Array{first, second, third});
     processes.bringToFront(processes.launch("Keynote"));
     app->checkAndLockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_EQ(env.logLinesContaining("Comparing").size(), 2u) << "one line per entry up to the match";
     EXPECT_TRUE(env.logged("Comparing Keynote <-> Mail"));
     EXPECT_TRUE(env.logged("Not locking computer. Keynote is currently the frontmost application."));
@@ -487,7 +459,7 @@ TEST_F(ExceptionsTest, ExecutableNameServesWithoutDisplayName) {
     set(kPrefExceptions, platform::Array{writeApplicationBundle("Xcode", {{"CFBundleExecutable", "Xcode"}})});
     processes.bringToFront(processes.launch("Xcode"));
     app->checkAndLockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 TEST_F(ExceptionsTest, NamesCompareCaseSensitivelyAndUnreadableEntriesMatchNothing) {
@@ -495,14 +467,14 @@ TEST_F(ExceptionsTest, NamesCompareCaseSensitivelyAndUnreadableEntriesMatchNothi
                                          writeApplicationBundle("Xcode", {{"CFBundleExecutable", "xcode"}})});
     processes.bringToFront(processes.launch("Xcode"));
     app->checkAndLockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_EQ(env.logLinesContaining("Comparing").size(), 2u);
     EXPECT_TRUE(env.logged("Comparing Xcode <-> (null)"));
 }
 
 TEST_F(ExceptionsTest, NoExceptionsLockAtOnce) {
     app->checkAndLockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(env.logLinesContaining("Comparing").empty());
 }
 
@@ -514,7 +486,7 @@ protected:
         for (int i = 0; i < wrongAttempts; ++i) enter("wrong");
         processes.bringToFront(processes.self());
         enter(kPassword);
-        ASSERT_EQ(app->getLock_status(), 2);
+        ASSERT_EQ(app->lockState(), LockState::Unlocked);
     }
 };
 

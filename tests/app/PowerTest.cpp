@@ -24,7 +24,7 @@ TEST_F(InactivityTest, AbsentOrLowSliderNeverLocks) {
     EXPECT_FALSE(idleTimer);
     deliverInput();
     env.advance(4 * 3600);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 
     set(kPrefAutoActivate, 0.99);
     paneCenter.post(kChangeNotification, kPreferencesObject);
@@ -45,10 +45,10 @@ TEST_F(InactivityTest, SliderPositionsThatAreNoNumberReadAsOffAndHugeOnesAsADay)
         env.advance(2);
         deliverInput();
         env.advance(3600);
-        EXPECT_EQ(app->getLock_status(), 2) << c.position;
+        EXPECT_EQ(app->lockState(), LockState::Unlocked) << c.position;
         env.advance(24 * 3600);
-        EXPECT_EQ(app->getLock_status(), c.locksAfterADay ? 1 : 2) << c.position;
-        if (app->getLock_status() == 1) app->unlockScreen();
+        EXPECT_EQ(app->lockState(), c.locksAfterADay ? LockState::Locked : LockState::Unlocked) << c.position;
+        if (app->lockState() == LockState::Locked) app->unlockScreen();
         env.advance(2);
     }
 }
@@ -58,9 +58,9 @@ TEST_F(InactivityTest, LocksAfterTheConfiguredMinutes) {
     launch();
     ASSERT_TRUE(idleTimer);
     env.advance(59);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     env.advance(1);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(InactivityTest, EveryKindOfEventRestartsTheInterval) {
@@ -72,11 +72,11 @@ TEST_F(InactivityTest, EveryKindOfEventRestartsTheInterval) {
         env.advance(50);
         deliverInput(type);
     }
-    EXPECT_EQ(app->getLock_status(), 2) << "250 seconds without a 60-second gap";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "250 seconds without a 60-second gap";
     env.advance(59.5);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     env.advance(0.5);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(InactivityTest, ChangedSliderTakesEffectAtTheNextEvent) {
@@ -86,10 +86,10 @@ TEST_F(InactivityTest, ChangedSliderTakesEffectAtTheNextEvent) {
     paneCenter.post(kChangeNotification, kPreferencesObject);
     env.advance(0);
     env.advance(14 * 60);
-    EXPECT_EQ(app->getLock_status(), 2) << "the old timer keeps its time";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "the old timer keeps its time";
     deliverInput();
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(InactivityTest, ExceptedApplicationSkipsTheLockOnlyWhileItIsInFront) {
@@ -104,16 +104,16 @@ TEST_F(InactivityTest, ExceptedApplicationSkipsTheLockOnlyWhileItIsInFront) {
     launch();
     processes.bringToFront(keynote);
     env.advance(61);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_TRUE(env.logged("Not locking computer. Keynote is currently the frontmost application."));
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_EQ(env.logLinesContaining("Not locking computer.").size(), 2u) << "looked at again after each interval";
 
     // Keynote goes behind without any input, as a presentation that ends.
     processes.bringToFront(finder);
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(InactivityTest, ARefusedInactivityLockIsRetriedUntilItHoldsOrTheUserReturns) {
@@ -124,12 +124,12 @@ TEST_F(InactivityTest, ARefusedInactivityLockIsRetriedUntilItHoldsOrTheUserRetur
     // Another client holds the keyboard while nobody is there: retried.
     displays.failCaptureOf(main, 1004);
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     env.advance(30);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     displays.clearFailures();
     env.advance(3);
-    EXPECT_EQ(app->getLock_status(), 1) << "the lock holds once the grab is free, without any input";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "the lock holds once the grab is free, without any input";
     app->unlockScreen();
     env.advance(1);
 
@@ -140,9 +140,9 @@ TEST_F(InactivityTest, ARefusedInactivityLockIsRetriedUntilItHoldsOrTheUserRetur
     deliverInput();
     displays.clearFailures();
     env.advance(59);
-    EXPECT_EQ(app->getLock_status(), 2) << "the full interval runs again after input";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "the full interval runs again after input";
     env.advance(1);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     app->unlockScreen();
     env.advance(1);
 
@@ -151,7 +151,7 @@ TEST_F(InactivityTest, ARefusedInactivityLockIsRetriedUntilItHoldsOrTheUserRetur
     app->lockScreen(nullptr);
     displays.clearFailures();
     env.advance(30);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 TEST_F(InactivityTest, TimerFiringWhileLockedDoesNothing) {
@@ -161,7 +161,7 @@ TEST_F(InactivityTest, TimerFiringWhileLockedDoesNothing) {
     events.clear();
     deliverInput();
     env.advance(61);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(events.empty());
 }
 
@@ -171,7 +171,7 @@ TEST_F(InactivityTest, WithoutTheTapOnlyTheStartUpTimerRuns) {
     launch();
     EXPECT_FALSE(tap.deliver(platform::Event::ofType(platform::Event::Type::KeyDown)));
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(InactivityTest, CallbackHandsTheEventBackUnchanged) {
@@ -189,13 +189,20 @@ protected:
     }
 };
 
-TEST_F(FadeTest, PairFadesToTheLevelAndBackAndReleasesTheReservation) {
+// A fade takes its half second on the displays while the application goes
+// on: each half ends on the run loop.
+TEST_F(FadeTest, PairFadesToTheLevelAndBackWithoutWaitingAndReleasesTheReservation) {
     EXPECT_TRUE(app->fadeOut(1.0f));
-    EXPECT_EQ(app->getFadeLock(), 1);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingOut);
+    env.advance(0.5);
+    EXPECT_EQ(app->fadeState(), FadeState::FadedOut);
     EXPECT_TRUE(displays.reservationHeld());
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 1.0);
     app->fadeIn(1.0f);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingIn);
+    EXPECT_TRUE(displays.reservationHeld());
+    env.advance(0.5);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_FALSE(displays.reservationHeld());
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
     EXPECT_NE(app->getTok(), 0u) << "the token is not cleared by the release";
@@ -208,7 +215,8 @@ TEST_F(FadeTest, PairFadesToTheLevelAndBackAndReleasesTheReservation) {
     EXPECT_EQ(fades[0].red, 1.0);
     EXPECT_EQ(fades[0].green, 1.0);
     EXPECT_EQ(fades[0].blue, 1.0);
-    EXPECT_TRUE(fades[0].synchronous);
+    EXPECT_FALSE(fades[0].synchronous);
+    EXPECT_FALSE(fades[1].synchronous);
     EXPECT_EQ(fades[1].startBlend, 1.0);
     EXPECT_EQ(fades[1].endBlend, 0.0);
 
@@ -220,10 +228,24 @@ TEST_F(FadeTest, PairFadesToTheLevelAndBackAndReleasesTheReservation) {
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
 }
 
+TEST_F(FadeTest, AFadeInAskedForDuringTheFadeOutFollowsIt) {
+    ASSERT_TRUE(app->fadeOut(1.0f));
+    env.advance(0.1);
+    app->fadeIn(1.0f);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingOut);
+    env.advance(0.4);
+    EXPECT_EQ(app->fadeState(), FadeState::FadingIn);
+    env.advance(0.5);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
+    EXPECT_FALSE(displays.reservationHeld());
+}
+
 TEST_F(FadeTest, SecondFadeOutIsRefused) {
     ASSERT_TRUE(app->fadeOut(0.0f));
     EXPECT_FALSE(app->fadeOut(0.0f));
     EXPECT_TRUE(env.logged("fadeLock 0 locked: 1"));
+    env.advance(0.5);
+    EXPECT_FALSE(app->fadeOut(0.0f));
     EXPECT_EQ(displays.fades().size(), 1u);
     EXPECT_EQ(displays.fades()[0].red, 0.0);
 }
@@ -231,40 +253,35 @@ TEST_F(FadeTest, SecondFadeOutIsRefused) {
 TEST_F(FadeTest, FadeInWithoutFadeOutIsRefusedAndLeavesInputAlone) {
     app->lockScreen(nullptr);  // input is not accepted from here until the fade-in
     ASSERT_FALSE(app->isInputAccepted());
-    app->fadeIn(1.0f);  // the lock's own pair: 1 → 0
+    env.advance(1.0);  // the lock's own pair
     ASSERT_TRUE(app->isInputAccepted());
     env.clearLog();
     app->fadeIn(1.0f);
     EXPECT_TRUE(env.logged("fadeLock 1 locked: 0"));
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
 TEST_F(FadeTest, RefusedFadeInKeepsInputRefused) {
     app->lockScreen(nullptr);
-    app->fadeIn(1.0f);
-    // A fresh lock cycle: the window refuses input until its fade-in.
-    app->unlockScreen();
-    env.advance(0.2);
-    app->lockScreen(nullptr);
-    ASSERT_FALSE(app->isInputAccepted());
-    ASSERT_EQ(app->getFadeLock(), 1);
-    app->fadeIn(1.0f);
-    app->fadeIn(1.0f);
+    env.advance(0.5);
+    ASSERT_EQ(app->fadeState(), FadeState::FadingIn) << "the lock's own fade-in follows its fade-out";
+    app->fadeIn(1.0f);  // refused: the first is under way
+    EXPECT_TRUE(env.logged("fadeLock 1 locked: 2"));
+    EXPECT_FALSE(app->isInputAccepted());
+    env.advance(0.5);
     EXPECT_TRUE(app->isInputAccepted());
-    env.clearLog();
-    ASSERT_TRUE(app->fadeOut(1.0f));
-    app->fadeIn(1.0f);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
-TEST_F(FadeTest, FailedReservationStillCompletesThePair) {
+TEST_F(FadeTest, FailedReservationStillCompletesThePairAtOnce) {
     displays.failCall(Displays::Call::AcquireFadeReservation, 1011);
     EXPECT_TRUE(app->fadeOut(1.0f));
     EXPECT_TRUE(env.logged("Error acquiring display fade reservation: 1011; token: 0"));
     EXPECT_EQ(app->getTok(), 0u);
     EXPECT_TRUE(displays.fades().empty());
+    EXPECT_EQ(app->fadeState(), FadeState::FadedOut);
     app->fadeIn(1.0f);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(displays.fades().empty()) << "no fade without a token";
     EXPECT_TRUE(env.logged("fadeLock 2 set to 0"));
 }
@@ -275,7 +292,7 @@ TEST_F(FadeTest, FadeErrorsAreLoggedAndTheReservationLapsesByItself) {
     EXPECT_TRUE(env.logged("Error fading display: 1001"));
     app->fadeIn(1.0f);
     EXPECT_EQ(env.logLinesContaining("Error fading display: 1001").size(), 2u);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(displays.reservationHeld()) << "not released after a failed fade";
     env.advance(15.1);
     EXPECT_FALSE(displays.reservationHeld());
@@ -288,8 +305,9 @@ TEST_F(FadeTest, ReleaseErrorIsLogged) {
     displays.failCall(Displays::Call::ReleaseFadeReservation, 1003);
     app->fadeOut(1.0f);
     app->fadeIn(1.0f);
+    env.advance(1.0);
     EXPECT_TRUE(env.logged("Error releasing display fade reservation: 1003"));
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
 TEST_F(FadeTest, FadingDisabledOnlySucceeds) {
@@ -298,7 +316,7 @@ TEST_F(FadeTest, FadingDisabledOnlySucceeds) {
     EXPECT_FALSE(app->isInputAccepted());
     EXPECT_TRUE(app->fadeOut(1.0f));
     EXPECT_TRUE(app->fadeOut(1.0f));
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     app->fadeIn(1.0f);
     EXPECT_TRUE(app->isInputAccepted());
     EXPECT_TRUE(displays.fades().empty());
@@ -309,7 +327,8 @@ TEST_F(FadeTest, FadingSwitchedOffBetweenTheTwoHalvesStillFadesBack) {
     ASSERT_TRUE(app->fadeOut(1.0f));
     set(kPrefFadingEnabled, false);
     app->fadeIn(1.0f);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
     EXPECT_FALSE(displays.reservationHeld());
     set(kPrefFadingEnabled, true);
@@ -319,16 +338,17 @@ TEST_F(FadeTest, FadingSwitchedOffBetweenTheTwoHalvesStillFadesBack) {
 TEST_F(FadeTest, LockAbandonedAfterTheFadeOutLeavesNormalColoursAndTheNextLockWorks) {
     displays.failCall(Displays::Call::OnlineDisplays, 1000);
     app->lockScreen(nullptr);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
+    env.advance(1.0);
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
     EXPECT_FALSE(displays.reservationHeld());
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 
     displays.clearFailures();
     lockAndSettle();
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_DOUBLE_EQ(displays.currentBlend(), 0.0);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(app->isInputAccepted());
 }
 
@@ -366,29 +386,30 @@ TEST_F(DimTest, MissingPowerEntryIsLogged) {
     lockAndSettle();
     EXPECT_EQ(power.idleRequests(), 0);
     EXPECT_TRUE(env.logged("Failed to grab registry entry for IOService:/IOResources/IODisplayWrangler"));
-    EXPECT_EQ(app->getDim_status(), 0);
+    EXPECT_EQ(app->dimState(), DimState::Dimmed);
 }
 
 TEST_F(DimTest, NoInputForTheDimMinutesDimsAgain) {
     set(kPrefDimScreen, 2);
     lockAndSettle();
     wakeLockScreen();
-    ASSERT_EQ(app->getDim_status(), 1);
+    ASSERT_EQ(app->dimState(), DimState::Active);
     env.advance(119);
     app->lockWindow()->sendEvent(platform::Event::ofType(platform::Event::Type::MouseMoved));
     env.advance(119);
-    EXPECT_EQ(app->getDim_status(), 1) << "input postpones the dimming";
+    EXPECT_EQ(app->dimState(), DimState::Active) << "input postpones the dimming";
     env.advance(1.5);
-    EXPECT_EQ(app->getDim_status(), 0);
+    EXPECT_EQ(app->dimState(), DimState::Dimmed);
     EXPECT_EQ(app->lockWindow()->backgroundColor(), platform::Color::black());
     EXPECT_TRUE(app->lockPasswordField().isHidden());
     EXPECT_EQ(app->lockInfoText().stringValue(), "");
-    EXPECT_FALSE(app->timer(2));
+    EXPECT_FALSE(app->timer(LockTimer::InputLimit));
     const auto fades = displays.fades();
     ASSERT_GE(fades.size(), 2u);
     EXPECT_EQ(fades[fades.size() - 2].red, 0.0) << "dimming fades through black";
     EXPECT_EQ(fades.back().red, 0.0);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
 }
 
 class SleepTest : public AppTest {
@@ -402,17 +423,17 @@ protected:
 TEST_F(SleepTest, SleepLocksWithoutTimersAndTheShortWhiteScreen) {
     workspace.triggerWillSleep();
     EXPECT_TRUE(app->sleeping());
-    EXPECT_EQ(app->getLock_status(), 1);
-    EXPECT_FALSE(app->timer(1));
-    EXPECT_FALSE(app->timer(2));
+    EXPECT_EQ(app->lockState(), LockState::Locked);
+    EXPECT_FALSE(app->timer(LockTimer::Dim));
+    EXPECT_FALSE(app->timer(LockTimer::InputLimit));
     EXPECT_FALSE(env.logged("Keeping white screen for 3 seconds"));
-    env.advance(0.1);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    env.advance(1.0);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(env.logged("WILL SLEEP"));
 
     workspace.triggerDidWake();
     EXPECT_FALSE(app->sleeping());
-    EXPECT_EQ(app->getLock_status(), 1) << "no grace time by default";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "no grace time by default";
     EXPECT_TRUE(env.logged("DID WAKE"));
 }
 
@@ -420,11 +441,11 @@ TEST_F(SleepTest, SleepWithoutLockOnSleepOnlyNotesIt) {
     set(kPrefLockOnSleepComputer, false);
     workspace.triggerWillSleep();
     EXPECT_TRUE(app->sleeping());
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     set(kPrefLockScreenDelay, 30);
     app->lockScreen(nullptr);
     workspace.triggerDidWake();
-    EXPECT_EQ(app->getLock_status(), 1) << "no wake unlock without lock on sleep";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "no wake unlock without lock on sleep";
     EXPECT_FALSE(app->sleeping());
 }
 
@@ -433,7 +454,7 @@ TEST_F(SleepTest, WakeWithinTheGraceTimeUnlocksWithoutAPassword) {
     workspace.triggerWillSleep();
     env.advance(29);
     workspace.triggerDidWake();
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_EQ(eventNames(), (std::vector<std::string>{kScreenLockedEvent, kScreenUnlockedEvent}));
 }
 
@@ -442,7 +463,7 @@ TEST_F(SleepTest, WakeAfterTheGraceTimeKeepsTheLock) {
     workspace.triggerWillSleep();
     env.advance(30);
     workspace.triggerDidWake();
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(SleepTest, GraceTimeAppliesWhateverCausedTheLock) {
@@ -451,7 +472,7 @@ TEST_F(SleepTest, GraceTimeAppliesWhateverCausedTheLock) {
     env.advance(10);
     workspace.triggerWillSleep();  // already locked: nothing new
     workspace.triggerDidWake();
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 class RequestTest : public AppTest {
@@ -483,7 +504,7 @@ TEST_F(RequestTest, RequestsFromAnotherThreadRunOnTheMainThreadInArrivalOrder) {
     env.advance(0);
     EXPECT_EQ(order, (std::vector<std::string>{kScreenLockedEvent, kScreenUnlockedEvent}));
     EXPECT_EQ(onMain, (std::vector<bool>{true, true}));
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     platform::NotificationCenter::defaultCenter().removeObserver(&order);
 }
 
@@ -494,7 +515,7 @@ TEST_F(RequestTest, RequestsPostedOnAnotherThreadReachTheController) {
         posted.store(true);
     });
     // Other observers of the centre may hand work to the main thread meanwhile.
-    ASSERT_TRUE(env.runLoop().runUntil([&] { return posted.load() && app->getLock_status() == 1; }));
+    ASSERT_TRUE(env.runLoop().runUntil([&] { return posted.load() && app->lockState() == LockState::Locked; }));
     monitor.join();
     EXPECT_EQ(eventNames(), std::vector<std::string>{kScreenLockedEvent});
 }
@@ -502,9 +523,9 @@ TEST_F(RequestTest, RequestsPostedOnAnotherThreadReachTheController) {
 TEST_F(RequestTest, UnlockRequestReleasesALockWithoutPassword) {
     lockAndSettle();
     platform::NotificationCenter::defaultCenter().post(kUnlockRequest);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     env.advance(0);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "AppTestFixture.h"
 
+#include "platform/foundation/Task.h"
+
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -57,9 +60,45 @@ TEST_F(Screensavers, TheLockEndsRunningScreensaversAndNothingElse) {
     NamedProcess bystander(env.home(), "ScreenSaver");
     ASSERT_TRUE(screensaver.started() && bystander.started());
     lockAndSettle();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(screensaver.ends());
     EXPECT_TRUE(bystander.stillRuns());
+}
+
+// The helper is started only while a screen saver runs, and nothing waits
+// for it: a stand-in that takes its time has not finished when the call
+// returns, and finishes by itself later.
+TEST_F(Screensavers, TheHelperRunsOnlyForARunningScreensaverAndIsNotWaitedFor) {
+    if (!std::filesystem::exists("/bin/sleep")) GTEST_SKIP() << "needs /bin/sleep to stand in for a screen saver";
+    launch();
+    EXPECT_FALSE(platform::Task::anyProcessNamed("ScreenSaverEngine")) << "nothing to end: no helper";
+
+    const std::string realBundle = platform::Bundle::main().path();
+    const std::string bundle = env.home() + "/Tarnwick.app";
+    const std::string record = env.home() + "/helper-arguments";
+    platform::FileManager::createDirectory(bundle + "/Contents/Resources", true);
+    const auto info = platform::FileManager::readFile(realBundle + "/Contents/Info.plist");
+    ASSERT_TRUE(info);
+    ASSERT_TRUE(platform::FileManager::writeAtomically(bundle + "/Contents/Info.plist", *info));
+    const std::string script = "#!/bin/sh\nsleep 0.5\necho \"$#:$*\" > '" + record + "'\n";
+    ASSERT_TRUE(platform::FileManager::writeAtomically(bundle + "/Contents/Resources/pkill",
+                                                       platform::Data(script.begin(), script.end()), 0755));
+
+    NamedProcess screensaver(env.home(), "ScreenSaverEngine");
+    ASSERT_TRUE(screensaver.started());
+    EXPECT_TRUE(platform::Task::anyProcessNamed("ScreenSaverEngine"));
+    platform::Bundle::setMainPath(bundle);
+    app->terminateScreensavers();
+    platform::Bundle::setMainPath(realBundle);
+    EXPECT_FALSE(platform::FileManager::fileExists(record)) << "the call waited for the helper";
+
+    std::optional<platform::Data> arguments;
+    for (int check = 0; check < 500 && (!arguments || arguments->empty()); ++check) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        arguments = platform::FileManager::readFile(record);
+    }
+    ASSERT_TRUE(arguments) << "the helper ran";
+    EXPECT_EQ(std::string(arguments->begin(), arguments->end()), "1:ScreenSaverEngine\n");
 }
 
 }  // namespace

@@ -26,9 +26,9 @@ TEST_F(StartupTest, ConfiguredApplicationAnnouncesItselfAndRegistersEverything) 
     EXPECT_FALSE(platform::Application::shared().isTerminated());
     EXPECT_EQ(paneSaw, std::vector<std::string>{kStartNotification});
     EXPECT_EQ(tarnwick, app.get());
-    EXPECT_EQ(app->getLock_status(), 2);
-    EXPECT_EQ(app->getDim_status(), 1);
-    EXPECT_EQ(app->getFadeLock(), 0);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
+    EXPECT_EQ(app->dimState(), DimState::Active);
+    EXPECT_EQ(app->fadeState(), FadeState::Idle);
     EXPECT_TRUE(app->isInputAccepted());
     EXPECT_TRUE(tap.isCreated());
     EXPECT_TRUE(bus.isRegistered(kBundleName));
@@ -149,7 +149,7 @@ TEST_F(StartupTest, LockOnStartupLocksRightAfterTheStartNotification) {
                                                                   order.push_back(n->name());
                                                               });
     launch();
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_EQ(order, (std::vector<std::string>{kStartNotification, kScreenLockedEvent}));
     paneCenter.removeObserver(&order);
     platform::NotificationCenter::defaultCenter().removeObserver(&order);
@@ -194,7 +194,7 @@ TEST_F(StartupTest, StatusMenuOffersTheFiveCommands) {
     ASSERT_TRUE(app->menu()->performActionForItem("Preferences\u2026"));
     EXPECT_EQ(workspace.openedFiles(), std::vector<std::string>{paneBundlePath()});
     ASSERT_TRUE(app->menu()->performActionForItem("Lock"));
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(StartupTest, HotKeysAreRegisteredReplacedAndLeftOutForMinusOne) {
@@ -219,7 +219,7 @@ TEST_F(StartupTest, HotKeysAreRegisteredReplacedAndLeftOutForMinusOne) {
     EXPECT_FALSE(hotKeys.press({37, 0x900})) << "the old combination is gone";
 
     EXPECT_TRUE(hotKeys.press({40, 0x900}));
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
 }
 
 TEST_F(StartupTest, AbsentHotKeyCodesRegisterCodeZeroWithoutModifiers) {
@@ -271,7 +271,7 @@ TEST_F(StartupTest, ChangedSettingsReachTheCachedValues) {
 TEST_F(StartupTest, QuitOverTheConnectionIsRefusedWhileLockedAndAcceptedAfterwards) {
     launch();
     lockAndSettle();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
 
     auto remote = connections.lookup(kBundleName);
     ASSERT_TRUE(remote);

@@ -40,13 +40,13 @@ protected:
 TEST_F(ProximityLockTest, DeviceGoingAwayLocksAndComingBackUnlocks) {
     EXPECT_EQ(app->proximityMonitor()->secondsUntilLock(), 30);
     env.advance(12);
-    EXPECT_EQ(app->getLock_status(), 2) << "the device is near";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "the device is near";
 
     deviceResponds(HeadlessBluetooth::Response::Silent);
     env.advance(30);
-    EXPECT_EQ(app->getLock_status(), 2) << "away for 30 seconds: not yet";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "away for 30 seconds: not yet";
     env.advance(6);
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_TRUE(app->lockWindow());
     EXPECT_EQ(count(kScreenLockedEvent), 1u);
 
@@ -56,21 +56,22 @@ TEST_F(ProximityLockTest, DeviceGoingAwayLocksAndComingBackUnlocks) {
 
     deviceResponds(HeadlessBluetooth::Response::Answers);
     env.advance(6);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_FALSE(app->lockWindow());
     EXPECT_EQ(eventNames(), (std::vector<std::string>{kScreenLockedEvent, kScreenUnlockedEvent}));
 }
 
 TEST_F(ProximityLockTest, LockByHandWhileTheDeviceIsNearStaysUntilThePassword) {
     lockAndSettle();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1) << "the device's presence does not undo a lock made while it was near";
+    EXPECT_EQ(app->lockState(), LockState::Locked)
+        << "the device's presence does not undo a lock made while it was near";
 
     wakeLockScreen();
     enter(apptest::kPassword);
     env.advance(1);
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_TRUE(app->proximityMonitor()->isLockingEnabled());
 }
 
@@ -80,7 +81,7 @@ TEST_F(ProximityLockTest, ADeviceChosenWhileLockedNeverUnlocksThatLock) {
     lockAndSettle();
     writtenByAnotherProgram({{kPrefLockViaBluetooth, true}});
     env.advance(60);
-    EXPECT_EQ(app->getLock_status(), 1) << "the device near, but not chosen when the lock began";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "the device near, but not chosen when the lock began";
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ protected:
 TEST_F(LogLockCycle, AfterUnlockTheLogShowsThePhotosAndTheScriptHasRun) {
     LogController& log = *app->logWindowController();
     lockAndSettle();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     wakeLockScreen();
     enter("not the password");
     const Posted* wrong = postedEvent(kWrongPasswordEvent);
@@ -72,7 +72,7 @@ TEST_F(LogLockCycle, AfterUnlockTheLogShowsThePhotosAndTheScriptHasRun) {
     wakeLockScreen();
     enter(apptest::kPassword);
     env.advance(2.0);
-    ASSERT_EQ(app->getLock_status(), 2);
+    ASSERT_EQ(app->lockState(), LockState::Unlocked);
 
     entries = log.logEntries();
     ASSERT_EQ(entries.size(), 3u);

@@ -54,7 +54,7 @@ protected:
 
 TEST_F(PhotoLockCycle, AWrongPasswordIsPhotographedAndSavedUnderItsTimestamp) {
     lockAndSettle();
-    ASSERT_EQ(app->getLock_status(), 1);
+    ASSERT_EQ(app->lockState(), LockState::Locked);
     ASSERT_TRUE(app->hasCamera());
     EXPECT_EQ(env.alerts().shownCount(), 0u);
     EXPECT_TRUE(env.logged("Keeping white screen for 3 seconds"));
@@ -95,7 +95,7 @@ TEST_F(PhotoLockCycle, UnlockReplacesThePhotographerAndFreesTheCamera) {
     wakeLockScreen();
     enter(apptest::kPassword);
     env.advance(1.0);
-    ASSERT_EQ(app->getLock_status(), 2);
+    ASSERT_EQ(app->lockState(), LockState::Unlocked);
     EXPECT_TRUE(env.logged("Received terminate reuqest"));
     // A fresh photographer, not yet set up for the next lock.
     ASSERT_TRUE(app->currentPhotographer());
@@ -107,7 +107,7 @@ TEST_F(PhotoLockCycle, UnlockReplacesThePhotographerAndFreesTheCamera) {
 TEST_F(PhotoLockCycle, AnUnpluggedCameraLocksWithoutPhotosOrAlerts) {
     capture.unplugCamera(kCameraID);
     lockAndSettle();
-    EXPECT_EQ(app->getLock_status(), 1);
+    EXPECT_EQ(app->lockState(), LockState::Locked);
     EXPECT_FALSE(app->hasCamera());
     EXPECT_EQ(env.alerts().shownCount(), 0u);
     EXPECT_TRUE(env.logged("Set video capture device to Quillmere Desk Camera (not connected)"));

@@ -90,14 +90,14 @@ TEST_F(PhotographerSetup, MuxedDevicesAreListedAfterVideoDevices) {
 
 TEST_F(PhotographerSetup, CameraReadyAnswersTwoForAUsableCamera) {
     createAndSetUp();
-    EXPECT_EQ(photographer->cameraReady(), 2);
+    EXPECT_EQ(photographer->cameraReady(), CameraAnswer::Ready);
     EXPECT_EQ(env.alerts().shownCount(), 0u);
 }
 
 TEST_F(PhotographerSetup, CameraReadyWithoutSessionAsksAndTryAgainAnswersOne) {
     createPhotographer();
     env.alerts().answerNext("Try again");
-    EXPECT_EQ(photographer->cameraReady(), 1);
+    EXPECT_EQ(photographer->cameraReady(), CameraAnswer::TryAgain);
     ASSERT_EQ(env.alerts().shownCount(), 1u);
     const auto alert = env.alerts().shown().front();
     EXPECT_EQ(alert.messageText, "Configured camera cannot be used");
@@ -112,7 +112,7 @@ TEST_F(PhotographerSetup, CameraReadyPreferencesButtonOpensPreferencesAndAnswers
     createAndSetUp();
     camera->setConnected(false);
     env.alerts().answerNext("Open Tarnwick preferences");
-    EXPECT_EQ(photographer->cameraReady(), 0);
+    EXPECT_EQ(photographer->cameraReady(), CameraAnswer::OpenPreferences);
     ASSERT_EQ(env.alerts().shownCount(), 1u);
     const auto alert = env.alerts().shown().front();
     EXPECT_EQ(alert.messageText, "Camera not attached");
@@ -127,7 +127,7 @@ TEST_F(PhotographerSetup, CameraReadyReportsABusyCameraUntilItIsFree) {
     createAndSetUp();
     camera->setBusy(true);
     env.alerts().answerNext("Try again");
-    EXPECT_EQ(photographer->cameraReady(), 1);
+    EXPECT_EQ(photographer->cameraReady(), CameraAnswer::TryAgain);
     ASSERT_EQ(env.alerts().shownCount(), 1u);
     const auto alert = env.alerts().shown().front();
     EXPECT_EQ(alert.messageText, "Camera busy");
@@ -135,7 +135,7 @@ TEST_F(PhotographerSetup, CameraReadyReportsABusyCameraUntilItIsFree) {
               "The currently configured camera Quillmere Test Camera is being used by another application. Quit "
               "that application or select another camera in System Preferences.");
     camera->setBusy(false);
-    EXPECT_EQ(photographer->cameraReady(), 2);
+    EXPECT_EQ(photographer->cameraReady(), CameraAnswer::Ready);
     EXPECT_EQ(env.alerts().shownCount(), 1u);
 }
 

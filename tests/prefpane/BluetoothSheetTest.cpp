@@ -180,10 +180,10 @@ TEST_F(BluetoothSheetTest, TheDeviceChosenInTheSheetIsTheOneTheApplicationWatche
 
     radio.setResponse(kPhone, Radio::Response::Silent);
     env.advance(48);
-    EXPECT_EQ(app->getLock_status(), 2) << "the phone was not chosen";
+    EXPECT_EQ(app->lockState(), LockState::Unlocked) << "the phone was not chosen";
     radio.setResponse(kWatch, Radio::Response::Silent);
     env.advance(48);
-    EXPECT_EQ(app->getLock_status(), 1) << "the watch went away";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "the watch went away";
 }
 
 TEST_F(BluetoothSheetTest, CancelWritesNothingAndSwitchesTheBoxOff) {

@@ -196,9 +196,9 @@ TEST_F(PasswordSheetTest, APasswordChangedWhileTheApplicationRunsUnlocksItsNextL
     lockAndSettle();
     wakeLockScreen();
     enter(kPassword);
-    EXPECT_EQ(app->getLock_status(), 1) << "the old password no longer unlocks";
+    EXPECT_EQ(app->lockState(), LockState::Locked) << "the old password no longer unlocks";
     enter("fresh");
-    EXPECT_EQ(app->getLock_status(), 2);
+    EXPECT_EQ(app->lockState(), LockState::Unlocked);
 }
 
 }  // namespace

@@ -153,14 +153,33 @@ void DesktopWorkspace::takeInhibitor() {
 }
 
 void DesktopWorkspace::onPrepareForSleep(bool start) {
+    if (start) {
+        // logind's own delay (InhibitDelayMaxUSec, 5 s unless configured);
+        // past it the machine sleeps whatever holds it back.
+        constexpr int kLogindDelayMilliseconds = 5000;
+        sleepPending_ = true;
+        if (!sleepDelay_) {
+            sleepDelay_ = new QTimer(this);
+            sleepDelay_->setSingleShot(true);
+            QObject::connect(sleepDelay_, &QTimer::timeout, this, [this] { sleepMayProceed(); });
+        }
+        sleepDelay_->start(kLogindDelayMilliseconds);
+    } else {
+        sleepPending_ = false;
+        if (sleepDelay_) sleepDelay_->stop();
+    }
     std::vector<Observer> toCall;
     for (const auto& [owner, pair] : observers_) toCall.push_back(start ? pair.first : pair.second);
     for (const Observer& observer : toCall)
         if (observer) observer();
-    if (start)
-        releaseInhibitorWhenDrawn();
-    else
-        takeInhibitor();
+    if (!start) takeInhibitor();
+}
+
+void DesktopWorkspace::sleepMayProceed() {
+    if (!sleepPending_) return;
+    sleepPending_ = false;
+    if (sleepDelay_) sleepDelay_->stop();
+    releaseInhibitorWhenDrawn();
 }
 
 void DesktopWorkspace::releaseInhibitorWhenDrawn() {

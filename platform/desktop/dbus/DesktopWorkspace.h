@@ -2,6 +2,7 @@
 
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
+#include <QTimer>
 
 #include "platform/services/Workspace.h"
 
@@ -17,7 +18,9 @@ namespace platform::desktop {
 // announces sleep the observers run (the lock window goes up), and only once
 // the screen is drawn is the inhibitor let go so the machine may sleep. It is
 // taken again after wake. Without a system bus there are no sleep
-// notifications, which is said once in the log.
+// notifications, which is said once in the log. The inhibitor is let go
+// once the observers say the machine may sleep (the lock holds), or when the
+// login manager's delay has run out and it sleeps anyway.
 class DesktopWorkspace final : public QObject, public Workspace {
     Q_OBJECT
 public:
@@ -28,6 +31,7 @@ public:
     bool launchApplication(const std::string& path, ExitObserver exited) override;
     void observeSleep(const void* owner, Observer willSleep, Observer didWake) override;
     void removeSleepObserver(const void* owner) override;
+    void sleepMayProceed() override;
 
     // The program that shows a preference pane bundle.
     static std::string settingsHost();
@@ -50,6 +54,8 @@ private:
     std::map<const void*, std::pair<Observer, Observer>> observers_;
     bool watching_ = false;
     QDBusUnixFileDescriptor inhibitor_;
+    bool sleepPending_ = false;
+    QTimer* sleepDelay_ = nullptr;
 };
 
 }  // namespace platform::desktop

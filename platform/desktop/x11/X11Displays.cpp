@@ -7,8 +7,19 @@
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
 #include <malloc.h>
+#include <string>
+#include <utility>
 
 namespace platform::desktop {
+
+namespace {
+
+// While another client holds the keyboard or the pointer (an open menu, a
+// drag), the capture tries again this often, this many times in all.
+constexpr int kCaptureAttempts = 10;
+constexpr int kCaptureRetryMilliseconds = 100;
+
+}  // namespace
 
 X11Displays::X11Displays(X11Session& session, LockGuard& guard)
     : session_(session),
@@ -28,6 +39,9 @@ X11Displays::X11Displays(X11Session& session, LockGuard& guard)
     listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
     heartbeat_.setInterval(guard::kHeartbeatMilliseconds);
     QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
+    captureRetry_.setSingleShot(true);
+    captureRetry_.setInterval(kCaptureRetryMilliseconds);
+    QObject::connect(&captureRetry_, &QTimer::timeout, [this] { tryCaptureAll(); });
 }
 
 X11Displays::~X11Displays() {
@@ -73,22 +87,56 @@ int X11Displays::capture(DisplayID display, std::uint32_t) {
         return kIllegalArgument;
     // Never a lock without the keyboard: nothing is covered unless the
     // grabs hold.
-    if (!grabs_.held()) {
-        // The guard stands by before the grab: should the application die
-        // between the two, the session is locked all the same.
-        guard_.lockEngaged();
-        if (!grabs_.take()) {
-            guard_.lockReleased();
-            return kCannotComplete;
-        }
-        startDefending();
-    }
+    if (!takeGrabs()) return kCannotComplete;
     // Every monitor and screen is covered at the first capture; later ones
     // only follow changes.
     coveredMonitors_ = all;
     covers_.cover(all);
     XSync(session_.display(), False);
     return 0;
+}
+
+bool X11Displays::takeGrabs() {
+    if (grabs_.held()) return true;
+    // The guard stands by before the grab: should the application die
+    // between the two, the session is locked all the same.
+    guard_.lockEngaged();
+    if (!grabs_.take()) {
+        guard_.lockReleased();
+        return false;
+    }
+    startDefending();
+    return true;
+}
+
+void X11Displays::captureAll(std::function<void(CaptureOutcome)> done) {
+    captureRetry_.stop();
+    captureDone_ = std::move(done);
+    captureAttempts_ = 0;
+    tryCaptureAll();
+}
+
+void X11Displays::tryCaptureAll() {
+    if (!takeGrabs()) {
+        if (++captureAttempts_ < kCaptureAttempts) {
+            LogSink::write("Tarnwick: the keyboard or the pointer is held by another client (attempt " +
+                           std::to_string(captureAttempts_) + " of " + std::to_string(kCaptureAttempts) + ")");
+            captureRetry_.start();
+        } else {
+            finishCapture(CaptureOutcome::Refused);
+        }
+        return;
+    }
+    followMonitors();
+    XSync(session_.display(), False);
+    finishCapture(CaptureOutcome::Held);
+}
+
+void X11Displays::finishCapture(CaptureOutcome outcome) {
+    // Answered from the event loop, never from inside the caller's request.
+    QTimer::singleShot(0, &heartbeat_, [done = std::exchange(captureDone_, nullptr), outcome] {
+        if (done) done(outcome);
+    });
 }
 
 void X11Displays::startDefending() {
@@ -124,6 +172,8 @@ void X11Displays::stopDefending() {
 }
 
 int X11Displays::releaseAll() {
+    captureRetry_.stop();
+    captureDone_ = nullptr;
     if (grabs_.held()) {
         stopDefending();
         grabs_.release();

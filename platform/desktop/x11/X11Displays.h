@@ -35,6 +35,10 @@ public:
 
     int capture(DisplayID display, std::uint32_t options) override;
     int releaseAll() override;
+    void captureAll(std::function<void(CaptureOutcome)> done) override;
+    // The lock holds on X11 for as long as the application lives: a lost
+    // grab or cover is taken back, never given up.
+    void setCaptureLostHandler(std::function<void()> lost) override { captureLost_ = std::move(lost); }
 
     int hideCursor(DisplayID display) override;
     int showCursor(DisplayID display) override;
@@ -67,6 +71,9 @@ private:
     void handleStacking(XEvent& event);
     void deliver(const EventRef& event);
 
+    bool takeGrabs();
+    void tryCaptureAll();
+    void finishCapture(CaptureOutcome outcome);
     void startDefending();
     void stopDefending();
     void beat();
@@ -90,6 +97,13 @@ private:
     QTimer heartbeat_;
     int beatsSinceCheck_ = 0;
     std::vector<Monitor> coveredMonitors_;
+
+    // A capture waiting for a grab another client holds: tried again on a
+    // timer, a few times, never by sleeping.
+    QTimer captureRetry_;
+    int captureAttempts_ = 0;
+    std::function<void(CaptureOutcome)> captureDone_;
+    std::function<void()> captureLost_;
 };
 
 }  // namespace platform::desktop

@@ -3,16 +3,12 @@
 #include "platform/foundation/LogSink.h"
 
 #include <X11/extensions/XInput2.h>
-#include <chrono>
 #include <string>
-#include <thread>
 
 namespace platform::desktop {
 
 namespace {
 
-constexpr int kGrabAttempts = 10;
-constexpr auto kGrabRetryPause = std::chrono::milliseconds(100);
 constexpr int kRegrabMilliseconds = 100;
 constexpr long kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
@@ -33,16 +29,11 @@ X11Grabs::X11Grabs(X11Session& session) : session_(session) {
 X11Grabs::~X11Grabs() { release(); }
 
 bool X11Grabs::take() {
-    for (int attempt = 1; attempt <= kGrabAttempts; ++attempt) {
-        if (grabAll()) {
-            held_ = true;
-            return true;
-        }
-        ungrabAll();
-        log("the keyboard or the pointer is held by another client (attempt " + std::to_string(attempt) + " of " +
-            std::to_string(kGrabAttempts) + ")");
-        if (attempt < kGrabAttempts) std::this_thread::sleep_for(kGrabRetryPause);
+    if (grabAll()) {
+        held_ = true;
+        return true;
     }
+    ungrabAll();
     return false;
 }
 

@@ -19,9 +19,9 @@ public:
     explicit X11Grabs(X11Session& session);
     ~X11Grabs();
 
-    // Takes everything, trying up to ten times a tenth of a second apart
-    // while another client holds the keyboard or the pointer; on failure
-    // nothing is held.
+    // Takes everything now, in one attempt; when another client holds the
+    // keyboard or the pointer nothing is held and the caller may try again
+    // later (the lock does, on a timer).
     bool take();
     void release();
     bool held() const { return held_; }
