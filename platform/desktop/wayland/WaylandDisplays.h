@@ -47,9 +47,9 @@ public:
 
     // The asynchronous lock: `done` runs once, later, on the main thread,
     // Held at `locked` and Refused at `finished`.
-    void captureAll(std::function<void(CaptureOutcome)> done);
+    void captureAll(std::function<void(CaptureOutcome)> done) override;
     // Runs on the main thread when a lock that held ends without our unlock.
-    void setCaptureLostHandler(std::function<void()> lost);
+    void setCaptureLostHandler(std::function<void()> lost) override;
 
     Rect toRoot(const Rect& frame) override { return {0, 0, frame.width, frame.height}; }
     bool drawsShieldWindows() const override { return true; }
