@@ -10,7 +10,7 @@ grabbed and the right password typed half a second after the flood must unlock. 
 again.
 
 --setup chooses the X server: "composite" (the Composite extension, as every desktop has it), "plain" (without it)
-or "compositor" (with the picom compositing manager painting the screen).
+or "compositor" (with the picom compositing manager painting the screen, started while the screen is locked).
 
 Exit status 77 means a required program is missing (the test is skipped).
 """
@@ -163,10 +163,11 @@ def run(session, setup):
     overlay = has_overlay_window(session)
     check(overlay == (setup != "plain"), "the X server %s the Composite extension" % (
         "has" if overlay else "lacks"))
-    if setup == "compositor":
-        start_compositor(session, x)
     session.start_app()
     wait_for(x.keyboard_is_grabbed_by_another, 20, "the lock at start-up")
+    if setup == "compositor":
+        # It starts while the screen is locked; the hot key locks later ones with it running.
+        start_compositor(session, x)
 
     # The lock window shows over everything, compositing manager or not.
     time.sleep(1.2)

@@ -2,6 +2,7 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 #include <algorithm>
@@ -29,6 +30,21 @@ std::vector<::Window> childrenOf(Display* dpy, ::Window window, ::Window* parent
     if (children) XFree(children);
     if (parent) *parent = up;
     return result;
+}
+
+// Whether two windows were made by the same client.
+bool sameClient(Display* dpy, ::Window a, ::Window b) {
+    int event = 0, error = 0, count = 0;
+    if (!XResQueryExtension(dpy, &event, &error)) return false;
+    XResClient* clients = nullptr;
+    if (!XResQueryClients(dpy, &count, &clients)) return false;
+    bool same = false;
+    for (int i = 0; i < count; ++i) {
+        const XID mask = ~clients[i].resource_mask;
+        if ((a & mask) == clients[i].resource_base) same = (b & mask) == clients[i].resource_base;
+    }
+    if (clients) XFree(clients);
+    return same;
 }
 
 }  // namespace
@@ -68,7 +84,7 @@ void X11Covers::watchRoots(bool on) {
 
 ::Window X11Covers::home(int screen) const {
     const auto overlay = overlays_.find(screen);
-    if (overlay != overlays_.end()) return overlay->second.window;
+    if (overlay != overlays_.end() && overlay->second.lockInside) return overlay->second.window;
     return RootWindow(session_.display(), screen);
 }
 
@@ -95,9 +111,12 @@ void X11Covers::takeOverlay(int screen) {
     Overlay& held = overlays_[screen];
     held.window = overlay;
     ++held.takes;
+    held.lockInside = !compositorRuns(screen);
     // A compositing manager that ran before may have shaped or unmapped it.
-    XFixesSetWindowShapeRegion(dpy, overlay, ShapeBounding, 0, 0, None);
-    XMapRaised(dpy, overlay);
+    if (held.lockInside) {
+        XFixesSetWindowShapeRegion(dpy, overlay, ShapeBounding, 0, 0, None);
+        XMapRaised(dpy, overlay);
+    }
     // The overlay window itself is watched as a child of the root.
     session_.selectInput(overlay, SubstructureNotifyMask, true);
 }
@@ -114,10 +133,11 @@ void X11Covers::releaseOverlay(int screen) {
 void X11Covers::overlayLost(int screen) {
     // Another client destroyed it, and with it every window of ours inside.
     // The server may still count the earlier requests: each is released.
-    const int earlierTakes = overlays_[screen].takes;
+    const Overlay lost = overlays_[screen];
     overlays_.erase(screen);
-    if (wantsOverlay(screen)) takeOverlay(screen);
-    if (overlays_.count(screen)) overlays_[screen].takes += earlierTakes;
+    takeOverlay(screen);
+    if (overlays_.count(screen)) overlays_[screen].takes += lost.takes;
+    if (!lost.lockInside) return;
     for (auto& [key, cover] : covers_)
         if (cover.screen == screen) cover.window = makeCover(screen, cover.area);
     // A shield made again before this event was read could not go into the
@@ -151,14 +171,15 @@ void X11Covers::moveScreenInto(int screen, ::Window wanted) {
 void X11Covers::settleHomes() {
     Display* dpy = session_.display();
     for (int screen = 0; screen < ScreenCount(dpy); ++screen) {
-        const bool wanted = wantsOverlay(screen);
-        if (wanted && !overlays_.count(screen)) takeOverlay(screen);
-        if (!wanted && overlays_.count(screen)) {
-            // Out of the overlay window before it is given back: its last
-            // release destroys it with everything inside.
-            moveScreenInto(screen, RootWindow(dpy, screen));
-            releaseOverlay(screen);
+        if (!haveComposite_) continue;
+        if (!overlays_.count(screen)) takeOverlay(screen);
+        Overlay& held = overlays_[screen];
+        const bool inside = wantsOverlay(screen);
+        if (inside && !held.lockInside) {
+            XFixesSetWindowShapeRegion(dpy, held.window, ShapeBounding, 0, 0, None);
+            XMapRaised(dpy, held.window);
         }
+        held.lockInside = inside;
         moveScreenInto(screen, home(screen));
     }
 }
@@ -369,8 +390,11 @@ bool X11Covers::overlayIsRight(int screen, ::Window overlay) const {
 // the overlay window, where raising it shows nothing while the lock stands.
 void X11Covers::evictStrangers(int screen, ::Window overlay) {
     Display* dpy = session_.display();
+    const ::Window compositor = XGetSelectionOwner(dpy, compositorSelection(dpy, screen));
     for (::Window child : childrenOf(dpy, overlay)) {
         if (coverWith(child) || shields_.count(child)) continue;
+        // Some compositing managers paint into a window of their own there.
+        if (compositor != None && sameClient(dpy, child, compositor)) continue;
         XWindowAttributes attributes{};
         if (!XGetWindowAttributes(dpy, child, &attributes)) continue;
         XReparentWindow(dpy, child, RootWindow(dpy, screen), attributes.x, attributes.y);
@@ -384,7 +408,7 @@ void X11Covers::keepOnTop() {
         const auto overlay = overlays_.find(screen);
         if (overlay != overlays_.end()) {
             evictStrangers(screen, overlay->second.window);
-            right = right && overlayIsRight(screen, overlay->second.window);
+            if (overlay->second.lockInside) right = right && overlayIsRight(screen, overlay->second.window);
         }
         right = right && stackIsRight(home(screen));
     }
@@ -394,6 +418,7 @@ void X11Covers::keepOnTop() {
 void X11Covers::restack() {
     Display* dpy = session_.display();
     for (const auto& [screen, overlay] : overlays_) {
+        if (!overlay.lockInside) continue;
         XMoveResizeWindow(dpy, overlay.window, 0, 0, static_cast<unsigned>(DisplayWidth(dpy, screen)),
                           static_cast<unsigned>(DisplayHeight(dpy, screen)));
         XMapRaised(dpy, overlay.window);

@@ -26,7 +26,8 @@ namespace platform::desktop {
 //
 // Either way any client may unmap, lower, reparent or destroy any window,
 // the overlay window included, and may put children of its own into the
-// overlay window, which are moved out to the root. Unmapped, reparented and destroyed windows are answered
+// overlay window; those of any client but the compositing manager are moved
+// out to the root. Unmapped, reparented and destroyed windows are answered
 // at once; stacking changes are checked once per turn of the event loop,
 // after every event that arrived with them, so that a flood of them costs
 // one look at the stacks and at most one restack per turn.
@@ -76,6 +77,9 @@ private:
         // Each request for the overlay window counts; it goes away after as
         // many releases.
         int takes = 0;
+        // Whether the lock's windows live in it; while a compositing manager
+        // paints it they do not, and it is only kept clear of strangers.
+        bool lockInside = false;
     };
     ::Window makeCover(int screen, const Monitor& area);
     void restack();
