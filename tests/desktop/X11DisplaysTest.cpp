@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -167,8 +168,7 @@ TEST_F(X11DisplaysTest, EveryFurtherMasterKeyboardIsGrabbedToo) {
 
 TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
     ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
-    const std::vector<::Window> covered = stacking();
-    const ::Window cover = covered.back();
+    const ::Window cover = displays->coverWindows().front();
 
     OtherClient other;
     XSetWindowAttributes attributes{};
@@ -179,9 +179,7 @@ TEST_F(X11DisplaysTest, CoversStayAboveWindowsMappedWhileCaptured) {
     XSync(other.dpy, False);
     processEventsFor(200);
 
-    const std::vector<::Window> order = stacking();
-    const auto position = [&](::Window w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
-    EXPECT_GT(position(cover), position(intruder));
+    EXPECT_TRUE(other.above(cover, intruder));
     XDestroyWindow(other.dpy, intruder);
     XSync(other.dpy, False);
     displays->releaseAll();
@@ -197,14 +195,8 @@ TEST_F(X11DisplaysTest, CoversComeBackOnTopAfterTheStackIsCirculated) {
     XMapRaised(other.dpy, underneath);
     XSync(other.dpy, False);
     ASSERT_EQ(displays->capture(displays->mainDisplay(), 0), 0);
-    const ::Window cover = stacking().back();
-    ASSERT_NE(cover, underneath);
-
-    auto coverIsAbove = [&] {
-        const std::vector<::Window> order = stacking();
-        const auto position = [&](::Window w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
-        return position(cover) > position(underneath);
-    };
+    const ::Window cover = displays->coverWindows().front();
+    auto coverIsAbove = [&] { return other.above(cover, underneath); };
     // Circulating the root's children moves windows without configuring
     // them: down sends the top one (a cover) to the bottom, up brings the
     // lowest hidden one to the top.
@@ -224,15 +216,14 @@ TEST_F(X11DisplaysTest, CoversComeBackOnTopAfterTheStackIsCirculated) {
 
 TEST_F(X11DisplaysTest, MonitorsAddedOrRemovedWhileCapturedAreCoveredAtOnce) {
     if (std::system("xrandr --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "xrandr is not installed";
-    auto covers = [this] {
+    // The covers among the children of the root and of wherever the lock keeps them.
+    OtherClient other;
+    auto covers = [&] {
+        std::set<::Window> parents{session->root()};
+        for (::Window w : displays->coverWindows()) parents.insert(other.parentOf(w));
         int count = 0;
-        for (::Window w : stacking()) {
-            char* name = nullptr;
-            if (XFetchName(session->display(), w, &name) && name) {
-                if (std::string(name) == "Tarnwick cover") ++count;
-                XFree(name);
-            }
-        }
+        for (::Window parent : parents)
+            for (::Window w : other.children(parent)) count += other.name(w) == "Tarnwick cover";
         return count;
     };
     const int monitors = static_cast<int>(displays->monitors().size());

@@ -32,17 +32,9 @@ protected:
     void SetUp() override {
         X11SessionTest::SetUp();
         if (!sessionReady()) return;
-        Display* dpy = session->display();
         displays = std::make_unique<X11Displays>(*session, guard);
-        // A window of the application's own that belongs above the covers,
-        // as the lock window does.
-        XSetWindowAttributes attributes{};
-        attributes.override_redirect = True;
-        shield = XCreateWindow(dpy, session->root(), 100, 100, 200, 100, 0, CopyFromParent, InputOutput, CopyFromParent,
-                               CWOverrideRedirect, &attributes);
-        XMapRaised(dpy, shield);
         for (const Monitor& monitor : displays->monitors()) ASSERT_EQ(displays->capture(monitor.id, 0), 0);
-        displays->addShieldWindow(shield, [this] { shieldLost = true; });
+        makeShield();
         oneTurn();
     }
     void TearDown() override {
@@ -50,35 +42,63 @@ protected:
         X11SessionTest::TearDown();
     }
 
-    // What the application's event loop does with the events of one turn.
+    // A window of the application's own that belongs above the covers, as
+    // the lock window does; like the lock window, it is made again when
+    // another client destroys it.
+    void makeShield() {
+        Display* dpy = session->display();
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        shield = XCreateWindow(dpy, session->root(), 100, 100, 200, 100, 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWOverrideRedirect, &attributes);
+        XMapRaised(dpy, shield);
+        displays->addShieldWindow(shield, [this] {
+            ++shieldsLost;
+            makeShield();
+        });
+    }
+
+    // What the application's event loop does with the events of one turn:
+    // every event read, then the stacking looked at once.
     void oneTurn() {
         XSync(session->display(), False);
         session->pump();
+        QCoreApplication::processEvents();
         XSync(session->display(), False);
     }
 
-    // On every screen: the lock's windows are the root's viewable children
-    // and nothing of another client shows above any of them; the keyboard
-    // is still grabbed.
+    // On every screen: the lock's windows are mapped children of the root
+    // or of the overlay window, and nothing of another client shows above
+    // any of them; the keyboard is still grabbed.
     ::testing::AssertionResult lockHolds(OtherClient& other) {
         const std::set<::Window> ours = ownWindows();
-        std::set<::Window> atTheTop;
+        std::set<::Window> homes;
         for (int screen = 0; screen < ScreenCount(other.dpy); ++screen) {
-            const std::vector<::Window> order = other.stacking(screen);
-            const auto lowestOurs =
-                std::find_if(order.begin(), order.end(), [&](::Window w) { return ours.count(w) > 0; });
-            for (auto it = lowestOurs; it != order.end(); ++it) {
-                if (ours.count(*it))
-                    atTheTop.insert(*it);
-                else if (other.viewable(*it))
-                    return ::testing::AssertionFailure() << "a window shows above";
-            }
+            homes.insert(RootWindow(other.dpy, screen));
+            if (other.hasComposite()) homes.insert(other.overlay(screen));
         }
+        std::set<::Window> parents;
         for (::Window w : ours) {
             if (!other.viewable(w)) return ::testing::AssertionFailure() << "one of the lock's windows is unmapped";
-            if (!atTheTop.count(w))
+            const ::Window parent = other.parentOf(w);
+            if (!homes.count(parent))
                 return ::testing::AssertionFailure() << "one of the lock's windows is inside another window";
+            parents.insert(parent);
         }
+        for (::Window parent : parents) {
+            XWindowAttributes attributes{};
+            XGetWindowAttributes(other.dpy, parent, &attributes);
+            if (attributes.x > 0 || attributes.y > 0 || attributes.width < WidthOfScreen(attributes.screen) ||
+                attributes.height < HeightOfScreen(attributes.screen))
+                return ::testing::AssertionFailure() << "the overlay window no longer spans the screen";
+        }
+        homes.insert(parents.begin(), parents.end());
+        for (::Window home : homes)
+            for (::Window w : other.children(home)) {
+                if (ours.count(w) || homes.count(w) || !other.viewable(w)) continue;
+                for (::Window mine : ours)
+                    if (other.above(w, mine)) return ::testing::AssertionFailure() << "a window shows above";
+            }
         if (displays->coverWindows().size() < displays->monitors().size())
             return ::testing::AssertionFailure() << "a monitor lost its cover";
         if (!other.keyboardTakenByAnother()) return ::testing::AssertionFailure() << "the keyboard is free";
@@ -88,22 +108,27 @@ protected:
     std::set<::Window> ownWindows() const {
         const std::vector<unsigned long> covers = displays->coverWindows();
         std::set<::Window> ours(covers.begin(), covers.end());
-        if (!shieldLost) ours.insert(shield);
+        ours.insert(shield);
         return ours;
     }
 
     LockGuard guard{""};
     std::unique_ptr<X11Displays> displays;
     ::Window shield = 0;
-    bool shieldLost = false;
+    int shieldsLost = 0;
 };
 
 struct Attack {
     const char* name;
     std::function<void(OtherClient&, const std::vector<::Window>& lockWindows, ::Window intruder)> run;
+    // Only where the lock's windows live in the overlay window.
+    bool needsOverlay = false;
+    // The lock window goes with it, and is made again.
+    bool destroysTheShield = false;
 };
 
 TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
+    ::Window overlayChild = 0;
     const Attack attacks[] = {
         {"unmap every top-level window",
          [](OtherClient& other, const auto&, ::Window) {
@@ -139,31 +164,55 @@ TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
          [](OtherClient& other, const auto&, ::Window) {
              XCirculateSubwindowsUp(other.dpy, DefaultRootWindow(other.dpy));
          }},
+        {"raise a child of the overlay window",
+         [&overlayChild](OtherClient& other, const auto&, ::Window) {
+             if (!overlayChild) overlayChild = other.mapOverrideRedirectWindow(-1, other.overlay());
+             for (int i = 0; i < 100; ++i) XRaiseWindow(other.dpy, overlayChild);
+         },
+         true},
+        {"lower the overlay window",
+         [](OtherClient& other, const auto&, ::Window) { XLowerWindow(other.dpy, other.overlay()); }, true},
+        {"unmap the overlay window",
+         [](OtherClient& other, const auto&, ::Window) { XUnmapWindow(other.dpy, other.overlay()); }, true},
+        {"shrink the overlay window",
+         [](OtherClient& other, const auto&, ::Window) {
+             XMoveResizeWindow(other.dpy, other.overlay(), 50, 50, 10, 10);
+         },
+         true},
+        {"destroy the overlay window",
+         [](OtherClient& other, const auto&, ::Window) { XDestroyWindow(other.dpy, other.overlay()); }, true, true},
     };
     OtherClient other;
     const ::Window intruder = other.mapOverrideRedirectWindow();
     oneTurn();
     ASSERT_TRUE(lockHolds(other));
+    if (other.hasComposite()) {
+        ASSERT_EQ(other.parentOf(shield), other.overlay()) << "the lock lives in the overlay window";
+    }
     for (const Attack& attack : attacks) {
+        if (attack.needsOverlay && !other.hasComposite()) continue;
+        const int lostBefore = shieldsLost;
         // Each attack ten times in a row, as a hostile loop would.
         for (int round = 0; round < 10; ++round) {
             const std::set<::Window> ours = ownWindows();
             attack.run(other, std::vector<::Window>(ours.begin(), ours.end()), intruder);
-            XMapWindow(other.dpy, intruder);
+            XMapRaised(other.dpy, intruder);
             XSync(other.dpy, False);
             oneTurn();
             ASSERT_TRUE(lockHolds(other)) << attack.name << ", round " << round;
         }
+        EXPECT_EQ(shieldsLost > lostBefore, attack.destroysTheShield) << attack.name;
     }
-    EXPECT_FALSE(shieldLost);
 }
 
 TEST_F(X11LockDefenceTest, ADestroyedShieldIsReportedToItsOwner) {
     OtherClient other;
-    XDestroyWindow(other.dpy, shield);
+    const ::Window destroyed = shield;
+    XDestroyWindow(other.dpy, destroyed);
     XSync(other.dpy, False);
     oneTurn();
-    EXPECT_TRUE(shieldLost);
+    EXPECT_EQ(shieldsLost, 1);
+    EXPECT_NE(shield, destroyed);
     EXPECT_TRUE(lockHolds(other));
 }
 
@@ -203,9 +252,13 @@ TEST_F(X11LockDefenceTest, EveryScreenOfTheDisplayIsCovered) {
         if (screen == DefaultScreen(other.dpy)) continue;
         const ::Window intruder = other.mapOverrideRedirectWindow(screen);
         oneTurn();
-        const std::vector<::Window> order = other.stacking(screen);
-        ASSERT_FALSE(order.empty());
-        EXPECT_EQ(other.name(order.back()), "Tarnwick cover") << "screen " << screen;
+        const std::vector<unsigned long> covers = displays->coverWindows();
+        const auto cover = std::find_if(covers.begin(), covers.end(), [&](::Window w) {
+            return other.lineage(w).front() == RootWindow(other.dpy, screen);
+        });
+        ASSERT_NE(cover, covers.end()) << "screen " << screen;
+        EXPECT_EQ(other.name(*cover), "Tarnwick cover");
+        EXPECT_TRUE(other.above(*cover, intruder)) << "screen " << screen;
         XDestroyWindow(other.dpy, intruder);
     }
 }

@@ -4,6 +4,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xcomposite.h>
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -35,19 +37,62 @@ struct OtherClient {
     }
     // Children of a root in stacking order, bottom first.
     std::vector<::Window> stacking(int screen = -1) {
+        return children(RootWindow(dpy, screen < 0 ? DefaultScreen(dpy) : screen));
+    }
+    std::vector<::Window> children(::Window window, ::Window* parentOut = nullptr) {
         ::Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
-        XQueryTree(dpy, RootWindow(dpy, screen < 0 ? DefaultScreen(dpy) : screen), &root, &parent, &children, &count);
+        if (!XQueryTree(dpy, window, &root, &parent, &children, &count)) return {};
         std::vector<::Window> order(children, children + count);
         if (children) XFree(children);
+        if (parentOut) *parentOut = parent;
         return order;
     }
-    ::Window mapOverrideRedirectWindow(int screen = -1) {
+    ::Window parentOf(::Window window) {
+        ::Window parent = 0;
+        children(window, &parent);
+        return parent;
+    }
+    // Whether `upper` is drawn above `lower`: their ancestors are compared
+    // in the stacking of the first window they share. The overlay window,
+    // which the server leaves out of the root's children while it is above
+    // them all, counts as the topmost.
+    bool above(::Window upper, ::Window lower) {
+        const std::vector<::Window> a = lineage(upper), b = lineage(lower);
+        std::size_t shared = 0;
+        while (shared < a.size() && shared < b.size() && a[shared] == b[shared]) ++shared;
+        // On different screens.
+        if (shared == 0) return false;
+        // A window is drawn above its ancestors.
+        if (shared == a.size() || shared == b.size()) return shared == b.size();
+        const std::vector<::Window> order = children(a[shared - 1]);
+        const auto upperAt = std::find(order.begin(), order.end(), a[shared]);
+        const auto lowerAt = std::find(order.begin(), order.end(), b[shared]);
+        if (upperAt == order.end()) return true;
+        if (lowerAt == order.end()) return false;
+        return upperAt > lowerAt;
+    }
+    // A window and its ancestors, the root first.
+    std::vector<::Window> lineage(::Window window) {
+        std::vector<::Window> line{window};
+        for (::Window parent = parentOf(window); parent; parent = parentOf(parent)) line.insert(line.begin(), parent);
+        return line;
+    }
+    bool hasComposite() {
+        int event = 0, error = 0;
+        return XCompositeQueryExtension(dpy, &event, &error);
+    }
+    // The screen's composite overlay window; this client holds it until it
+    // closes.
+    ::Window overlay(int screen = -1) {
+        return XCompositeGetOverlayWindow(dpy, RootWindow(dpy, screen < 0 ? DefaultScreen(dpy) : screen));
+    }
+    ::Window mapOverrideRedirectWindow(int screen = -1, ::Window parent = 0) {
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
-        const ::Window window =
-            XCreateWindow(dpy, RootWindow(dpy, screen < 0 ? DefaultScreen(dpy) : screen), 0, 0, 300, 200, 0,
-                          CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+        if (!parent) parent = RootWindow(dpy, screen < 0 ? DefaultScreen(dpy) : screen);
+        const ::Window window = XCreateWindow(dpy, parent, 0, 0, 300, 200, 0, CopyFromParent, InputOutput,
+                                              CopyFromParent, CWOverrideRedirect, &attributes);
         XMapRaised(dpy, window);
         XSync(dpy, False);
         return window;

@@ -64,14 +64,14 @@ class Stack:
         lib.XFetchName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_char_p)]
         lib.XFree.argtypes = [ctypes.c_void_p]
 
-    def windows(self):
-        """(name, viewable) of each child of the root, bottom first."""
+    def windows(self, of=None):
+        """(name, viewable) of each child of the root (or of `of`), bottom first."""
         lib, dpy = self.x.lib, self.x.dpy
         root, parent = ctypes.c_ulong(), ctypes.c_ulong()
         children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
         lib.XSync(dpy, 0)
-        if not lib.XQueryTree(dpy, self.x.root, ctypes.byref(root), ctypes.byref(parent), ctypes.byref(children),
-                              ctypes.byref(count)):
+        if not lib.XQueryTree(dpy, of or self.x.root, ctypes.byref(root), ctypes.byref(parent),
+                              ctypes.byref(children), ctypes.byref(count)):
             return []
         found = []
         for i in range(count.value):
@@ -86,7 +86,10 @@ class Stack:
         return found
 
     def named(self, name, viewable=None):
-        return [w for w in self.windows() if w[0] == name and (viewable is None or w[1] == viewable)]
+        """Such windows among the root's children and the composite overlay window's."""
+        overlay = self.x.overlay()
+        found = self.windows() + (self.windows(overlay) if overlay else [])
+        return [w for w in found if w[0] == name and (viewable is None or w[1] == viewable)]
 
     def guard_on_top(self):
         """The topmost window on screen is one of the guard's covers."""

@@ -120,6 +120,26 @@ class X11:
                 return True
         return False
 
+    def overlay(self):
+        """The composite overlay window, where the lock lives when the server has the Composite extension (else 0).
+        The request for it is given back at once."""
+        path = ctypes.util.find_library("Xcomposite")
+        if not path:
+            return 0
+        composite = ctypes.CDLL(path)
+        composite.XCompositeQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                                       ctypes.POINTER(ctypes.c_int)]
+        composite.XCompositeGetOverlayWindow.restype = ctypes.c_ulong
+        composite.XCompositeGetOverlayWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        composite.XCompositeReleaseOverlayWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        event, error = ctypes.c_int(), ctypes.c_int()
+        if not composite.XCompositeQueryExtension(self.dpy, ctypes.byref(event), ctypes.byref(error)):
+            return 0
+        window = composite.XCompositeGetOverlayWindow(self.dpy, self.root)
+        composite.XCompositeReleaseOverlayWindow(self.dpy, self.root)
+        self.lib.XSync(self.dpy, 0)
+        return window
+
     def close(self):
         self.lib.XCloseDisplay(self.dpy)
 
@@ -146,13 +166,16 @@ class Session:
         self.bus_log_path = os.path.join(artifacts, "bus.log")
         self.app_process = None
         self.extra_env = {}
+        # Further options of the X server (for example "-extension Composite").
+        self.xvfb_options = []
 
     # -- environment ------------------------------------------------------
 
     def start_x(self):
         read_fd, write_fd = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24",
-                                 "-nolisten", "tcp", "-noreset"], pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+                                 "-nolisten", "tcp", "-noreset", *self.xvfb_options], pass_fds=[write_fd],
+                                stderr=subprocess.DEVNULL)
         os.close(write_fd)
         self.processes.append(xvfb)
         number = b""
@@ -262,8 +285,16 @@ class Session:
         return text in self.log()
 
     def covers(self):
-        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env, capture_output=True, text=True).stdout
-        return [line for line in tree.splitlines() if '"Tarnwick cover"' in line]
+        """The lock's covers, children of the root or of the composite overlay window."""
+        x = X11(self.env["DISPLAY"])
+        overlay = x.overlay()
+        x.close()
+        trees = [["-root"]] + ([["-id", str(overlay)]] if overlay else [])
+        lines = []
+        for tree in trees:
+            lines += subprocess.run(["xwininfo", "-tree", *tree], env=self.env, capture_output=True,
+                                    text=True).stdout.splitlines()
+        return [line for line in lines if '"Tarnwick cover"' in line]
 
     def xdotool(self, *arguments):
         subprocess.run(["xdotool", *arguments], env=self.env, check=True)

@@ -1,7 +1,8 @@
 // What reaches the displays from the X server: monitor changes, input under
 // the lock's grab, and everything another client can do to the covers, the
-// shields or the grab. Each threat is answered within the event that
-// announces it, before the event loop turns again.
+// shields or the grab. A lost grab and a window of the lock unmapped,
+// reparented or destroyed are answered within the event that announces
+// them; stacking changes once per turn of the event loop, however many came.
 
 #include "platform/desktop/x11/X11Displays.h"
 
@@ -81,7 +82,7 @@ void X11Displays::handleStacking(XEvent& event) {
         case ReparentNotify:
             if (!covers_.reparented(event.xreparent.window, event.xreparent.parent, event.xreparent.x,
                                     event.xreparent.y))
-                covers_.keepOnTop();
+                covers_.stackingChanged();
             break;
         case FocusOut:
             // The server ended the keyboard grab (an XKB ungrab action).
@@ -90,8 +91,8 @@ void X11Displays::handleStacking(XEvent& event) {
         case MapNotify:
         case ConfigureNotify:
         case CirculateNotify:
-        case VisibilityNotify: covers_.keepOnTop(); break;
-        default: break;
+        case VisibilityNotify: covers_.stackingChanged(); break;
+        default: covers_.compositorEvent(event); break;
     }
 }
 
