@@ -23,14 +23,18 @@ struct Argument {
     std::variant<long long, unsigned long long, double, std::string, const void*> value;
     bool isText = false;
 
+    // clang-format 14 cannot lay out requires-clauses.
+    // clang-format off
     Argument(bool b) : value(static_cast<long long>(b)) {}
     template <class T>
-    requires(std::is_integral_v<T>&& std::is_signed_v<T>) Argument(T v) : value(static_cast<long long>(v)) {}
+        requires(std::is_integral_v<T> && std::is_signed_v<T>)
+    Argument(T v) : value(static_cast<long long>(v)) {}
     template <class T>
-    requires(std::is_integral_v<T>&& std::is_unsigned_v<T> && !std::is_same_v<T, bool>) Argument(T v)
-        : value(static_cast<unsigned long long>(v)) {}
+        requires(std::is_integral_v<T> && std::is_unsigned_v<T> && !std::is_same_v<T, bool>)
+    Argument(T v) : value(static_cast<unsigned long long>(v)) {}
     template <class T>
-    requires std::is_enum_v<T> Argument(T v) : value(static_cast<long long>(v)) {}
+        requires std::is_enum_v<T>
+    Argument(T v) : value(static_cast<long long>(v)) {}
     Argument(double v) : value(v) {}
     Argument(float v) : value(static_cast<double>(v)) {}
     Argument(const char* s) : value(std::string(s ? s : "(null)")), isText(true) {}
@@ -40,8 +44,9 @@ struct Argument {
     Argument(const platform::Object* o) : value(o ? o->description() : std::string("(null)")), isText(true) {}
     Argument(const platform::Object& o) : value(o.description()), isText(true) {}
     template <class T>
-    requires std::is_base_of_v<platform::Object, T> Argument(const std::shared_ptr<T>& o)
-        : value(o ? o->description() : std::string("(null)")), isText(true) {}
+        requires std::is_base_of_v<platform::Object, T>
+    Argument(const std::shared_ptr<T>& o) : value(o ? o->description() : std::string("(null)")), isText(true) {}
+    // clang-format on
     Argument(const void* p) : value(p) {}
 };
 

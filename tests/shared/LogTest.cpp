@@ -25,10 +25,10 @@ protected:
 };
 
 TEST_F(LogFacility, WithoutAStoredLevelOnlyLevelsUpToFourAreWrittenWithPrefix) {
+    const int line3 = __LINE__ + 1;
     QMLog(3, "failure %d", 42);
-    const int line3 = __LINE__;
+    const int line4 = __LINE__ + 1;
     QMLog(4, "warning");
-    const int line4 = __LINE__;
     QMLog(5, "notice");
     QMLog(7, "trace");
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line3) + "failure 42", prefix(line4) + "warning"}));
@@ -37,8 +37,8 @@ TEST_F(LogFacility, WithoutAStoredLevelOnlyLevelsUpToFourAreWrittenWithPrefix) {
 
 TEST_F(LogFacility, LevelSixPrefixesFailuresWritesNoticesBareAndDropsTracing) {
     storeLevel(6);
+    const int line = __LINE__ + 1;
     QMLog(3, "failed");
-    const int line = __LINE__;
     QMLog(5, "five");
     QMLog(6, "notice");
     QMLog(7, "trace");
@@ -49,8 +49,8 @@ TEST_F(LogFacility, LevelSevenWritesEveryCallPrefixed) {
     storeLevel(7);
     int lines[8];
     for (int level = 0; level <= 7; ++level) {
+        lines[level] = __LINE__ + 1;
         QMLog(level, "level %d", level);
-        lines[level] = __LINE__;
     }
     const auto written = env.logLines();
     ASSERT_EQ(written.size(), 8u);
@@ -60,8 +60,8 @@ TEST_F(LogFacility, LevelSevenWritesEveryCallPrefixed) {
 
 TEST_F(LogFacility, LevelZeroWritesOnlyEmergencies) {
     storeLevel(0);
+    const int line = __LINE__ + 1;
     QMLog(0, "emergency");
-    const int line = __LINE__;
     for (int level = 1; level <= 7; ++level) QMLog(level, "dropped");
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "emergency"}));
 }
@@ -75,8 +75,8 @@ TEST_F(LogFacility, StoredMinusOneWritesNothingAndIsReadAgainOnEveryCall) {
 
     // Still unsettled, so the next call sees the new value.
     storeLevel(3);
+    const int line = __LINE__ + 1;
     QMLog(3, "now");
-    const int line = __LINE__;
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "now"}));
     EXPECT_EQ(qmasl::currentLevel(), 3);
 }
@@ -97,8 +97,8 @@ TEST_F(LogFacility, StoredLevelCountsByItsLowSixteenBits) {
 }
 
 TEST_F(LogFacility, PercentSignsInArgumentsAreWrittenAsTheyStand) {
+    const int line = __LINE__ + 1;
     QMLog(3, "%@ then %s then %d%%", "100%d %@", std::string("%s%n"), 7);
-    const int line = __LINE__;
     EXPECT_EQ(env.logLines(), (std::vector<std::string>{prefix(line) + "100%d %@ then %s%n then 7%"}));
 }
 
@@ -107,8 +107,8 @@ TEST_F(LogFacility, BackgroundThreadsCarryTheirOwnNumber) {
     int line = 0;
     platform::Thread worker([&](platform::Thread&) {
         backgroundNumber = platform::Thread::currentNumber();
+        line = __LINE__ + 1;
         QMLog(3, "from the worker");
-        line = __LINE__;
     });
     worker.start();
     worker.join();
@@ -129,8 +129,8 @@ TEST_F(LogFacility, EveryLevelAgainstEveryThreshold) {
             else
                 platform::Defaults::standard().removeObject("logLevel");
             env.clearLog();
+            const int line = __LINE__ + 1;
             QMLog(level, "message");
-            const int line = __LINE__;
             const int effective = stored >= 0 ? stored : 4;
             std::vector<std::string> expected;
             if (effective >= level)
