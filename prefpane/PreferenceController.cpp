@@ -104,6 +104,7 @@ void PreferenceController::mainViewDidLoad() {
         if (table) table->reloadData();
     if (lockScreenHotKeyInput) readHotKeyDefaultsFor(*lockScreenHotKeyInput);
     if (showLogHotKeyInput) readHotKeyDefaultsFor(*showLogHotKeyInput);
+    showCompositorNotes();
 }
 
 void PreferenceController::readPasswordState() {

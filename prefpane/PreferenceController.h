@@ -235,6 +235,13 @@ private:
 
     std::shared_ptr<platform::Button> startStopButton;
     std::shared_ptr<platform::Button> startOnLoginCheckbox;
+
+    // Where the compositor, not Tarnwick, owns the hot keys and the start at
+    // login: the lines to put into its configuration
+    // (PreferenceControllerCompositor.cpp). Hidden elsewhere.
+    void showCompositorNotes();
+    std::shared_ptr<platform::TextField> hotKeysCompositorNote;
+    std::shared_ptr<platform::TextField> loginCompositorNote;
     std::optional<std::string> thePathToTarnwickInfo;
     bool wantRestart = false;
 

@@ -151,6 +151,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     bar->add(o.passwordSet);
     bar->add(setPassword);
     bar->add(o.startOnLoginCheckbox);
+    o.loginCompositorNote = label("loginCompositorNote");
+    o.loginCompositorNote->setHidden(true);
 
     // General: when the screen locks, and where Tarnwick shows itself.
     o.autoActivate = slider(o, "autoActivate", 270, 0, false);
@@ -218,8 +220,11 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto hotKeyForm = std::make_shared<FormView>();
     hotKeyForm->addRow("Lock the screen:", o.lockScreenHotKeyInput);
     hotKeyForm->addRow("Show the event log:", o.showLogHotKeyInput);
+    o.hotKeysCompositorNote = label("hotKeysCompositorNote");
+    o.hotKeysCompositorNote->setHidden(true);
     auto hotKeys = page();
     hotKeys->add(hotKeyForm);
+    hotKeys->add(o.hotKeysCompositorNote);
     hotKeys->add(o.showLogOnUnlock);
     hotKeys->add(o.showLogOnUnlockAfterFailedUnlock);
 
@@ -276,6 +281,7 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
 
     auto main = named(std::make_shared<StackView>(Orientation::Vertical, 12), "mainView");
     main->add(bar);
+    main->add(o.loginCompositorNote);
     main->add(tabs);
 
     // The password sheet.

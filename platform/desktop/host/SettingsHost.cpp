@@ -15,6 +15,7 @@
 #include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/desktop/x11/XkbInputSources.h"
+#include "platform/desktop/xkb/DesktopCompositorSession.h"
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 #include "platform/desktop/host/WidgetMap.h"
 #include "platform/services/Services.h"
@@ -55,6 +56,7 @@ struct SettingsHost::Services {
     std::unique_ptr<DesktopWorkspace> workspace;
     std::unique_ptr<DBusNotificationCenter> notifications;
     std::unique_ptr<DBusConnectionService> connections;
+    std::unique_ptr<DesktopCompositorSession> compositorSession;
     // The pane lists the cameras to choose from.
     std::unique_ptr<Capture> capture;
     std::unique_ptr<WidgetMap> widgetMap;
@@ -83,6 +85,7 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     s.workspace = makeInstalled<Workspace, DesktopWorkspace>();
     s.notifications = makeInstalled<DistributedNotificationCenter, DBusNotificationCenter>();
     s.connections = makeInstalled<ConnectionService, DBusConnectionService>();
+    s.compositorSession = makeInstalled<CompositorSession, DesktopCompositorSession>();
 #ifdef TARNWICK_HAVE_V4L2
     s.capture = makeInstalled<Capture, v4l2::V4L2Capture>();
 #endif
@@ -101,6 +104,7 @@ SettingsHost::~SettingsHost() {
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
     s.capture.reset();
+    s.compositorSession.reset();
     s.connections.reset();
     s.notifications.reset();
     s.workspace.reset();
