@@ -174,8 +174,7 @@ TEST_F(Sway, DisplaysSwitchOffAndComeBackOnAtTheNextKey) {
     EXPECT_NE(inRoot("swaymsg -r -t get_outputs").second.find("\"power\": false"), std::string::npos);
 
     // After the quiet time, a key wakes them.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2 * power.kQuietMilliseconds));
-    connection->dispatch();
+    ASSERT_TRUE(connection->dispatchUntil([&] { return power.wakesAtNextInput(); }, kEventMilliseconds));
     ASSERT_TRUE(inRoot("wtype y").first);
     ASSERT_TRUE(connection->dispatchUntil([&] { return power.outputsReportedOff() == 0; }, kEventMilliseconds));
     connection->roundtrip();

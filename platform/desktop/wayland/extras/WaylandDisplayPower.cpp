@@ -66,7 +66,9 @@ void WaylandDisplayPower::modeChanged(void* data, zwlr_output_power_v1*, std::ui
 
 void WaylandDisplayPower::failed(void* data, zwlr_output_power_v1*) { static_cast<Output*>(data)->reported = Mode::On; }
 
-void WaylandDisplayPower::quiet(void*, ext_idle_notification_v1*) {}
+void WaylandDisplayPower::quiet(void* data, ext_idle_notification_v1*) {
+    static_cast<WaylandDisplayPower*>(data)->quietReached_ = true;
+}
 
 void WaylandDisplayPower::inputReturned(void* data, ext_idle_notification_v1*) {
     static_cast<WaylandDisplayPower*>(data)->switchOn();
@@ -96,6 +98,7 @@ void WaylandDisplayPower::releaseOutputs() {
 }
 
 void WaylandDisplayPower::stopWatchingInput() {
+    quietReached_ = false;
     if (!wake_) return;
     ext_idle_notification_v1_destroy(wake_);
     wake_ = nullptr;

@@ -42,6 +42,9 @@ public:
 
     // Outputs that reported themselves off, of those this object switched.
     std::size_t outputsReportedOff() const;
+    // Whether the quiet time has passed since the displays went off, so that
+    // the next input switches them on.
+    bool wakesAtNextInput() const { return quietReached_; }
 
 private:
     enum class Mode : std::uint32_t { Off = 0, On = 1 };
@@ -65,6 +68,7 @@ private:
     ext_idle_notifier_v1* notifier_;
     std::vector<Output*> outputs_;
     ext_idle_notification_v1* wake_ = nullptr;
+    bool quietReached_ = false;
 };
 
 }  // namespace platform::desktop::wayland
