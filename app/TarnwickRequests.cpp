@@ -16,6 +16,12 @@ void Tarnwick::startAnsweringDesktop() {
     };
     handlers.userActivity = [] { restartIdleTimer(); };
     handlers.inhibitionsEnded = [] { restartIdleTimer(); };
+    // A window shown under the lock would sit there unseen.
+    handlers.showLog = [this] {
+        performOnMainThreadWithoutWaiting([this] {
+            if (lock_status.load() != 1 && !settingUpLock_.load()) showLogWindow(this);
+        });
+    };
     platform::LockRequests::shared().start(std::move(handlers));
     answeringDesktop_ = true;
     announceLockState(states.isLocked());

@@ -1,5 +1,6 @@
 #include "prefpane/ExceptionsPanelInterface.h"
 
+#include "platform/services/CompositorSession.h"
 #include "platform/ui/Layout.h"
 #include "prefpane/InterfaceBuilding.h"
 #include "platform/ui/TextField.h"
@@ -12,6 +13,11 @@ namespace {
 using interface_building::pushButton;
 using platform::Button;
 using Orientation = platform::StackView::Orientation;
+
+bool onWayland() {
+    return platform::CompositorSession::isInstalled() &&
+           platform::CompositorSession::shared().compositor() != platform::Compositor::X11;
+}
 
 }  // namespace
 
@@ -36,7 +42,13 @@ std::shared_ptr<platform::Window> loadExceptionsPanelInterface(ExceptionsPanelCo
     explanation->setEditable(false);
     explanation->setBordered(false);
     explanation->setDrawsBackground(false);
-    explanation->setStringValue("The screen does not lock by itself while one of these applications is in front.");
+    std::string text = "The screen does not lock by itself while one of these applications is in front.";
+    if (onWayland())
+        text +=
+            "\nOn Wayland the application in front is known only where the compositor offers "
+            "wlr-foreign-toplevel-management (sway, Hyprland, river, labwc, wayfire); elsewhere these exceptions "
+            "cannot be honoured.";
+    explanation->setStringValue(text);
 
     auto content = std::make_shared<platform::StackView>(Orientation::Vertical, 10);
     content->setIdentifier("exceptionsPanel");

@@ -116,6 +116,7 @@ void PreferenceController::mainViewDidLoad() {
         if (table) table->reloadData();
     if (lockScreenHotKeyInput) readHotKeyDefaultsFor(*lockScreenHotKeyInput);
     if (showLogHotKeyInput) readHotKeyDefaultsFor(*showLogHotKeyInput);
+    showCompositorNotes();
     // Said once the window is up.
     if (unsavedSettings_) performOnMainThread([this] { alertSettingsNotSaved(appID_); });
 }

@@ -268,6 +268,13 @@ private:
     // The pane asked the application to quit since its last launch.
     bool quitRequested_ = false;
     std::shared_ptr<platform::Button> startOnLoginCheckbox;
+
+    // Where the compositor, not Tarnwick, owns the hot keys and the start at
+    // login: the lines to put into its configuration
+    // (PreferenceControllerCompositor.cpp). Hidden elsewhere.
+    void showCompositorNotes();
+    std::shared_ptr<platform::TextField> hotKeysCompositorNote;
+    std::shared_ptr<platform::TextField> loginCompositorNote;
     std::optional<std::string> thePathToTarnwickInfo;
     bool wantRestart = false;
 

@@ -28,6 +28,7 @@ void PreferenceController::shortcutRecorderKeyComboDidChange(platform::ShortcutR
     writeValue(prefix + "HotKeyModifiers", static_cast<long long>(static_cast<std::uint32_t>(
                                                platform::ShortcutRecorder::cocoaToCarbonFlags(combo.flags))));
     synchronizeWithApplication();
+    showCompositorNotes();
 }
 
 bool PreferenceController::shortcutRecorderIsKeyCode(platform::ShortcutRecorder&, std::int32_t, std::uint32_t,

@@ -154,6 +154,8 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     bar->add(o.startOnLoginCheckbox);
     o.applicationStatus = label("applicationStatus");
     o.applicationStatus->setHidden(true);
+    o.loginCompositorNote = label("loginCompositorNote");
+    o.loginCompositorNote->setHidden(true);
 
     // General: when the screen locks, and where Tarnwick shows itself.
     o.autoActivate = slider(o, "autoActivate", 270, 0, false);
@@ -224,8 +226,11 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     hotKeyForm->addRow("Show the event log:", o.showLogHotKeyInput);
     o.lockScreenHotKeyInput->setAccessibilityLabel("Hot key that locks the screen");
     o.showLogHotKeyInput->setAccessibilityLabel("Hot key that shows the event log");
+    o.hotKeysCompositorNote = label("hotKeysCompositorNote");
+    o.hotKeysCompositorNote->setHidden(true);
     auto hotKeys = page();
     hotKeys->add(hotKeyForm);
+    hotKeys->add(o.hotKeysCompositorNote);
     hotKeys->add(o.showLogOnUnlock);
     hotKeys->add(o.showLogOnUnlockAfterFailedUnlock);
 
@@ -283,6 +288,7 @@ platform::ViewRef loadPreferencePaneInterface(PreferenceController& o) {
     auto main = named(std::make_shared<StackView>(Orientation::Vertical, 12), "mainView");
     main->add(bar);
     main->add(o.applicationStatus);
+    main->add(o.loginCompositorNote);
     main->add(tabs);
 
     // The password sheet.

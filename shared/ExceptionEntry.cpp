@@ -4,6 +4,8 @@
 #include "platform/foundation/DesktopEntry.h"
 #include "platform/foundation/FileManager.h"
 
+#include <algorithm>
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -49,6 +51,12 @@ std::optional<std::string> desktopEntryName(const std::string& path) {
     return name;
 }
 
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 }  // namespace
 
 std::string processNameOfProgram(const std::string& program) {
@@ -60,4 +68,25 @@ std::string processNameOfProgram(const std::string& program) {
 std::optional<std::string> exceptionEntryName(const std::string& path) {
     if (platform::paths::pathExtension(path) == platform::DesktopEntry::kExtension) return desktopEntryName(path);
     return bundleName(path);
+}
+
+bool desktopEntryMatchesAppID(const std::string& path, const std::string& appID) {
+    if (appID.empty() || platform::paths::pathExtension(path) != platform::DesktopEntry::kExtension) return false;
+    const std::string fileName = platform::paths::lastComponent(path);
+    const std::string stem = fileName.substr(0, fileName.size() - std::string(".desktop").size());
+    if (sameIgnoringCase(stem, appID)) return true;
+    const auto entry = platform::DesktopEntry::read(path);
+    if (!entry) return false;
+    const auto windowClass = entry->value("StartupWMClass");
+    return windowClass && sameIgnoringCase(*windowClass, appID);
+}
+
+std::string applicationNameOfAppID(const std::string& appID, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders)
+        for (const std::string& file : platform::FileManager::contentsOfDirectory(folder)) {
+            const std::string path = platform::paths::appendComponent(folder, file);
+            if (!desktopEntryMatchesAppID(path, appID)) continue;
+            if (const auto name = exceptionEntryName(path)) return *name;
+        }
+    return processNameOfProgram(appID);
 }

@@ -1,5 +1,7 @@
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QSocketNotifier>
 
 #include "platform/desktop/DesktopBackend.h"
 #include "platform/services/Services.h"
@@ -25,6 +27,8 @@
 #include "platform/desktop/x11/XkbInputSources.h"
 #include "platform/desktop/wayland/WaylandDisplays.h"
 #include "platform/desktop/wayland/WaylandSessionServices.h"
+#include "platform/desktop/wayland/extras/ExtrasConnection.h"
+#include "platform/desktop/wayland/extras/WaylandExtras.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/StatusBar.h"
@@ -91,9 +95,15 @@ struct DesktopBackend::Services {
     std::unique_ptr<CommonServices> common;
     std::unique_ptr<DesktopLockRequests> lockRequests;
     std::unique_ptr<X11IdleTime> idleTime;
+    // Wayland only: inactivity, display power, the window in front and the
+    // layouts, on a connection of their own beside the lock's.
+    std::unique_ptr<wayland::ExtrasConnection> extrasConnection;
+    std::unique_ptr<wayland::WaylandExtras> extras;
+    std::unique_ptr<QSocketNotifier> extrasNotifier;
 
     void composeX11();
     void composeWayland();
+    bool composeWaylandExtras();
     void composeShared();
 
     EventRef translateQtKey(QKeyEvent* event) const {
@@ -131,12 +141,33 @@ void DesktopBackend::Services::composeX11() {
 // (global keys, other clients' input) has its Wayland stand-in.
 void DesktopBackend::Services::composeWayland() {
     waylandDisplays = makeInstalled<Displays, wayland::WaylandDisplays>(connectToCompositor(), guard);
+    hotKeys = makeInstalled<HotKeyCenter, wayland::WaylandHotKeyCenter>();
+    lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(nullptr);
+    if (composeWaylandExtras()) return;
     displayPower = makeInstalled<DisplayPower, wayland::NoDisplayPowerControl>();
     processes = makeInstalled<Processes, wayland::WaylandProcesses>();
     inputSources = makeInstalled<InputSources, wayland::WaylandInputSources>();
     eventTap = makeInstalled<EventTap, wayland::WaylandEventTap>();
-    hotKeys = makeInstalled<HotKeyCenter, wayland::WaylandHotKeyCenter>();
-    lockRequests = makeInstalled<LockRequests, DesktopLockRequests>(nullptr);
+}
+
+// Each of them says once in the log what the compositor lacks.
+bool DesktopBackend::Services::composeWaylandExtras() {
+    extrasConnection = wayland::ExtrasConnection::open();
+    if (!extrasConnection) return false;
+    extras = std::make_unique<wayland::WaylandExtras>(extrasConnection->display(), extrasConnection->globals());
+    extras->install();
+    auto dispatch = [this] {
+        if (extrasNotifier->isEnabled() && !extrasConnection->dispatch()) {
+            LogSink::write("Tarnwick: the compositor ended the connection for inactivity and display power");
+            extrasNotifier->setEnabled(false);
+        }
+    };
+    extrasNotifier = std::make_unique<QSocketNotifier>(extrasConnection->fd(), QSocketNotifier::Read);
+    QObject::connect(extrasNotifier.get(), &QSocketNotifier::activated, dispatch);
+    // Requests made anywhere in a turn of the event loop leave before it waits.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     extrasNotifier.get(), dispatch);
+    return true;
 }
 
 void DesktopBackend::Services::composeShared() {
@@ -183,6 +214,9 @@ DesktopBackend::~DesktopBackend() {
     StatusBar::system().setListener(nullptr);
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
+    s.extrasNotifier.reset();
+    s.extras.reset();
+    s.extrasConnection.reset();
     s.idleTime.reset();
     s.lockRequests.reset();
     s.common.reset();

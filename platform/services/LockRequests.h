@@ -25,6 +25,9 @@ public:
         std::function<void()> userActivity;
         // The last inhibition ended: idleness counts from now.
         std::function<void()> inhibitionsEnded;
+        // The user asked for the event log window from the command line,
+        // where the display server gives no hot key (Wayland).
+        std::function<void()> showLog;
     };
 
     virtual ~LockRequests() = default;

@@ -101,6 +101,8 @@ bool writeWhole(int fd, const std::string& text) {
 
 }  // namespace
 
+std::string LoginItems::programOfBundle(const std::string& bundlePath) { return executableOfBundle(bundlePath); }
+
 std::string LoginItems::autostartFolder() { return paths::appendComponent(paths::configDirectory(), "autostart"); }
 
 std::optional<LoginItems> LoginItems::sessionLoginItems() {

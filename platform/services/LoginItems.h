@@ -20,6 +20,8 @@ public:
     // but cannot be read.
     static std::optional<LoginItems> sessionLoginItems();
     static std::string autostartFolder();
+    // The program that starts the application bundle at `bundlePath`.
+    static std::string programOfBundle(const std::string& bundlePath);
 
     const std::string& folder() const { return folder_; }
 

@@ -25,6 +25,10 @@ void ScreenSaverSession::simulateUserActivity() {
     if (started_ && handlers_.userActivity) handlers_.userActivity();
 }
 
+void ScreenSaverSession::showLog() {
+    if (started_ && handlers_.showLog) handlers_.showLog();
+}
+
 void ScreenSaverSession::loginManagerUnlock() {
     if (started_ && handlers_.showPasswordPrompt) handlers_.showPasswordPrompt();
 }

@@ -23,6 +23,7 @@ public:
     void lock();
     void simulateUserActivity();
     void loginManagerUnlock();
+    void showLog();
 
     // True when the state changed.
     bool setLocked(bool locked);

@@ -4,6 +4,7 @@
 #include "platform/services/Bluetooth.h"
 #include "platform/services/Capture.h"
 #include "platform/services/Channel.h"
+#include "platform/services/CompositorSession.h"
 #include "platform/services/Displays.h"
 #include "platform/services/Input.h"
 #include "platform/services/LayoutCharacters.h"
@@ -17,6 +18,7 @@ namespace platform {
 
 void uninstallAllServices() {
     LockRequests::install(nullptr);
+    CompositorSession::install(nullptr);
     IdleTime::install(nullptr);
     Bluetooth::install(nullptr);
     Capture::install(nullptr);

@@ -20,6 +20,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lock_cycle  # noqa: E402
 from lock_cycle import Failure, check, wait_for  # noqa: E402
+from log_window import log_window_id  # noqa: E402
 from sleep_lock import Logind  # noqa: E402
 
 SESSION_PATH = "/org/freedesktop/login1/session/_331"
@@ -43,6 +44,8 @@ def exit_statuses_before_start(control):
     for arguments, expected, what in [
         (("status",), 3, "status while Tarnwick is not running"),
         (("lock",), 3, "lock while Tarnwick is not running"),
+        (("log",), 3, "log while Tarnwick is not running"),
+        (("log", "now"), 2, "log takes no arguments"),
         ((), 2, "no command"),
         (("unlock",), 2, "there is no unlock command"),
         (("status", "now"), 2, "status takes no arguments"),
@@ -122,7 +125,18 @@ def run(session, logind_program, control_program):
     check(control.run("lock").returncode == 0, "tarnwick-ctl lock exits 0")
     wait_for(x.keyboard_is_grabbed_by_another, 10, "the lock by tarnwick-ctl")
     check(True, "tarnwick-ctl lock locks")
+    # The log window's command, for compositors that give no hot keys: never
+    # a window under the lock, and shown and hidden as the hot key does.
+    check(control.run("log").returncode == 0, "tarnwick-ctl log exits 0 while locked")
+    time.sleep(1.0)
+    check(log_window_id(session) is None, "tarnwick-ctl log shows no window while locked")
     lock_cycle.unlock_by_password(session, x)
+    wait_for(lambda: log_window_id(session) is None, 5, "no log window after the unlock")
+    check(control.run("log").returncode == 0, "tarnwick-ctl log exits 0")
+    wait_for(lambda: log_window_id(session) is not None, 10, "the log window by tarnwick-ctl log")
+    check(control.run("log").returncode == 0, "tarnwick-ctl log again exits 0")
+    wait_for(lambda: log_window_id(session) is None, 10, "the log window hidden by a second tarnwick-ctl log")
+    check(True, "tarnwick-ctl log shows the log window and hides it again")
 
     # The X server's own time-out is no request: inactivity is Tarnwick's setting.
     subprocess.run(["xset", "s", "1"], env=session.env, check=True)

@@ -1,6 +1,7 @@
 #include "PaneTestFixture.h"
 
 #include "platform/foundation/BluetoothDevice.h"
+#include "platform/services/CompositorSession.h"
 #include "platform/services/LoginItems.h"
 #include "prefpane/SliderLabels.h"
 #include "shared/SliderCurve.h"
@@ -200,6 +201,50 @@ TEST_F(GeneralSettingsTest, ARecordedHotKeyIsStoredInTheCarbonEncodingAndShownAg
     expectAnnounced(kPrefLockScreenHotKeyCode, -1);
     reopenPane();
     EXPECT_EQ(control<platform::ShortcutRecorder>("lockScreenHotKeyInput")->keyCombo().code, -1);
+}
+
+// A session whose compositor owns the hot keys and the start at login.
+class CompositorOf final : public platform::CompositorSession {
+public:
+    explicit CompositorOf(platform::Compositor compositor) : compositor_(compositor) { install(this); }
+    ~CompositorOf() override { install(nullptr); }
+    platform::Compositor compositor() const override { return compositor_; }
+    std::string keyName(std::int32_t code) const override { return code == 37 ? "l" : code == 14 ? "e" : ""; }
+
+private:
+    platform::Compositor compositor_;
+};
+
+// On sway the pages show the lines for its configuration: the recorded hot
+// keys (an example before one is recorded) and the start at login, which
+// sway leaves to its configuration; elsewhere on Wayland only a hint, and on
+// X11 nothing.
+TEST_F(GeneralSettingsTest, WhereTheCompositorOwnsHotKeysThePaneShowsTheLinesToAdd) {
+    installApplication();
+    launch();
+    EXPECT_TRUE(control<platform::TextField>("hotKeysCompositorNote")->isHidden());
+    EXPECT_TRUE(control<platform::TextField>("loginCompositorNote")->isHidden());
+    {
+        CompositorOf sway(platform::Compositor::Sway);
+        reopenPane();
+        EXPECT_FALSE(control<platform::TextField>("hotKeysCompositorNote")->isHidden());
+        EXPECT_NE(text("hotKeysCompositorNote").find("\nbindsym Ctrl+Alt+l exec tarnwick-ctl lock"), std::string::npos)
+            << text("hotKeysCompositorNote");
+        auto recorder = control<platform::ShortcutRecorder>("showLogHotKeyInput");
+        recorder->beginRecording();
+        recorder->recordKey(14, platform::Event::Control | platform::Event::Shift);
+        EXPECT_NE(text("hotKeysCompositorNote").find("\nbindsym Ctrl+Shift+e exec tarnwick-ctl log"), std::string::npos)
+            << text("hotKeysCompositorNote");
+        EXPECT_FALSE(control<platform::TextField>("loginCompositorNote")->isHidden());
+        EXPECT_NE(
+            text("loginCompositorNote").find("\nexec " + paneBundlePath() + "/Tarnwick.app/Contents/MacOS/Tarnwick"),
+            std::string::npos)
+            << text("loginCompositorNote");
+    }
+    CompositorOf niri(platform::Compositor::OtherWayland);
+    reopenPane();
+    EXPECT_NE(text("hotKeysCompositorNote").find("Bind a key to \"tarnwick-ctl lock\""), std::string::npos);
+    EXPECT_TRUE(control<platform::TextField>("loginCompositorNote")->isHidden());
 }
 
 TEST_F(GeneralSettingsTest, TheShowLogRecorderWritesItsOwnKeys) {

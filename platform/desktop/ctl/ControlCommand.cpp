@@ -2,6 +2,7 @@
 
 const char* const kControlUsage =
     "Usage: tarnwick-ctl lock\n"
+    "       tarnwick-ctl log\n"
     "       tarnwick-ctl status\n"
     "       tarnwick-ctl inhibit [--reason TEXT] -- COMMAND [ARG...]\n"
     "       tarnwick-ctl --help | --version\n"
@@ -9,6 +10,8 @@ const char* const kControlUsage =
     "Talks to the running Tarnwick over the session bus.\n"
     "\n"
     "  lock      ask Tarnwick to lock the screen\n"
+    "  log       show the event log window, or hide it when shown (for a\n"
+    "            compositor's key binding: Wayland gives Tarnwick no hot keys)\n"
     "  status    print \"locked\" or \"unlocked\"\n"
     "  inhibit   keep the inactivity lock away while COMMAND runs, and exit with\n"
     "            its status (128+N when signal N ended it, 127 when it cannot be\n"
@@ -55,6 +58,7 @@ std::variant<ControlCommand, std::string> parseControlCommand(const std::vector<
     if (verb == "inhibit") return parseInhibit(arguments);
     if (arguments.size() > 1) return verb + " takes no arguments";
     if (verb == "lock") return ControlCommand{ControlCommand::Kind::Lock, {}, {}};
+    if (verb == "log") return ControlCommand{ControlCommand::Kind::ShowLog, {}, {}};
     if (verb == "status") return ControlCommand{ControlCommand::Kind::Status, {}, {}};
     return "unknown command: " + verb;
 }

@@ -6,7 +6,7 @@
 
 // The command line of tarnwick-ctl, read without touching the bus.
 struct ControlCommand {
-    enum class Kind { Lock, Status, Inhibit, Help, Version };
+    enum class Kind { Lock, ShowLog, Status, Inhibit, Help, Version };
     Kind kind = Kind::Help;
     std::string reason;                // inhibit --reason
     std::vector<std::string> program;  // inhibit: the command and its arguments

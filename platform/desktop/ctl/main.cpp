@@ -30,6 +30,9 @@ namespace {
 const QString kTarnwickName = QString::fromLatin1(kBundleName);
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
+// What no desktop asks, on Tarnwick's own interface.
+const QString kControlPath = QStringLiteral("/com/quillmere/Tarnwick");
+const QString kControlInterface = QStringLiteral("com.quillmere.Tarnwick");
 
 int exitWith(ExitStatus status) { return static_cast<int>(status); }
 
@@ -50,7 +53,12 @@ public:
 
     // The reply, or the exit status of a failed call.
     std::variant<QDBusMessage, int> call(const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage message = QDBusMessage::createMethodCall(kTarnwickName, kPath, kInterface, method);
+        return callOn(kPath, kInterface, method, arguments);
+    }
+
+    std::variant<QDBusMessage, int> callOn(const QString& path, const QString& interface, const QString& method,
+                                           const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(kTarnwickName, path, interface, method);
         message.setArguments(arguments);
         const QDBusMessage reply = bus_.call(message);
         if (reply.type() == QDBusMessage::ReplyMessage) return reply;
@@ -66,6 +74,11 @@ private:
 
 int lock(RunningTarnwick& tarnwick) {
     const auto reply = tarnwick.call(QStringLiteral("Lock"));
+    return std::holds_alternative<int>(reply) ? std::get<int>(reply) : exitWith(ExitStatus::Success);
+}
+
+int showLog(RunningTarnwick& tarnwick) {
+    const auto reply = tarnwick.callOn(kControlPath, kControlInterface, QStringLiteral("ShowLog"));
     return std::holds_alternative<int>(reply) ? std::get<int>(reply) : exitWith(ExitStatus::Success);
 }
 
@@ -171,6 +184,7 @@ int main(int argc, char** argv) {
     if (const int unreachable = tarnwick.reach()) return unreachable;
     switch (command.kind) {
         case ControlCommand::Kind::Lock: return lock(tarnwick);
+        case ControlCommand::Kind::ShowLog: return showLog(tarnwick);
         case ControlCommand::Kind::Status: return status(tarnwick);
         default: return inhibit(tarnwick, command, *waited);
     }

@@ -37,6 +37,8 @@ std::string boundedUtf8(const QString& text) {
 
 void ScreenSaverAdaptor::Lock() { owner_.session().lock(); }
 
+void TarnwickControlAdaptor::ShowLog() { owner_.session().showLog(); }
+
 void ScreenSaverAdaptor::SimulateUserActivity() { owner_.session().simulateUserActivity(); }
 
 bool ScreenSaverAdaptor::GetActive() { return owner_.session().isActive(); }
@@ -93,6 +95,8 @@ void DesktopLockRequests::stop() {
     ownsServiceName_ = false;
     for (const char* path : kObjectPaths) bus.unregisterObject(QString::fromLatin1(path));
     adaptors_.clear();
+    if (control_) bus.unregisterObject(QString::fromLatin1(TarnwickControlAdaptor::kObjectPath));
+    control_.reset();
     delete callers_;
     callers_ = nullptr;
     session_.stop();
@@ -114,6 +118,12 @@ void DesktopLockRequests::exportObjects() {
             adaptors_.push_back(std::move(adaptor));
         else
             LogSink::write(std::string("Tarnwick: cannot export the screen saver interface at ") + path);
+    }
+    control_ = std::make_unique<TarnwickControlAdaptor>(*this);
+    if (!bus.registerObject(QString::fromLatin1(TarnwickControlAdaptor::kObjectPath), control_.get(),
+                            QDBusConnection::ExportAllSlots)) {
+        LogSink::write("Tarnwick: cannot export the command line's interface; tarnwick-ctl log does nothing");
+        control_.reset();
     }
     claimServiceName();
 }

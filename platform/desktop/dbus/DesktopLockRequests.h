@@ -45,6 +45,23 @@ private:
     DesktopLockRequests& owner_;
 };
 
+// Tarnwick's own requests, beside the desktop's interface: what
+// tarnwick-ctl asks that no desktop does.
+class TarnwickControlAdaptor final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.quillmere.Tarnwick")
+public:
+    static constexpr const char* kObjectPath = "/com/quillmere/Tarnwick";
+    explicit TarnwickControlAdaptor(DesktopLockRequests& owner) : owner_(owner) {}
+
+public Q_SLOTS:
+    // Shows the event log window, or hides it when shown, as its hot key does.
+    void ShowLog();
+
+private:
+    DesktopLockRequests& owner_;
+};
+
 // The desktop's requests over D-Bus: org.freedesktop.ScreenSaver on the
 // session bus, at /org/freedesktop/ScreenSaver and /ScreenSaver, under the
 // well-known name when nobody else holds it (another desktop's locker may)
@@ -78,6 +95,7 @@ private:
 
     ScreenSaverSession session_;
     std::vector<std::unique_ptr<ScreenSaverAdaptor>> adaptors_;
+    std::unique_ptr<TarnwickControlAdaptor> control_;
     QDBusServiceWatcher* callers_ = nullptr;
     LogindSessionLock logind_;
     X11Session* x11_ = nullptr;

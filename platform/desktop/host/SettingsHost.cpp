@@ -9,6 +9,7 @@
 #include "platform/desktop/x11/X11Session.h"
 #include "platform/desktop/x11/XkbInputSources.h"
 #include "platform/desktop/x11/XkbLayoutCharacters.h"
+#include "platform/desktop/DesktopCompositorSession.h"
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 #include "platform/desktop/host/WidgetMap.h"
 #include "platform/services/Services.h"
@@ -55,6 +56,7 @@ struct SettingsHost::Services {
     // The pane lists the cameras and the Bluetooth devices to choose from,
     // as the application sees them.
     std::unique_ptr<CommonServices> common;
+    std::unique_ptr<DesktopCompositorSession> compositorSession;
     std::unique_ptr<WidgetMap> widgetMap;
     std::unique_ptr<PreferencePane> pane;
     std::unique_ptr<Window> mainWindow;
@@ -80,6 +82,7 @@ SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<
     s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
     s.layoutCharacters = makeInstalled<LayoutCharacters, XkbLayoutCharacters>(*s.session);
     s.common = std::make_unique<CommonServices>();
+    s.compositorSession = makeInstalled<CompositorSession, DesktopCompositorSession>();
 
     Window::setPeerProvider([](Window& window) { window.setPeer(std::make_shared<QtPaneWindowPeer>(window)); });
     if (const char* map = std::getenv("TARNWICK_SETTINGS_WIDGET_MAP"); map && *map)
@@ -94,6 +97,7 @@ SettingsHost::~SettingsHost() {
     Application::shared().setActivationHandler(nullptr);
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
+    s.compositorSession.reset();
     s.common.reset();
     s.layoutCharacters.reset();
     s.inputSources.reset();
