@@ -156,6 +156,7 @@ bool DesktopBackend::Services::composeWaylandExtras() {
     if (!extrasConnection) return false;
     extras = std::make_unique<wayland::WaylandExtras>(extrasConnection->display(), extrasConnection->globals());
     extras->install();
+    waylandDisplays->useGamma(&extras->gamma());
     auto dispatch = [this] {
         if (extrasNotifier->isEnabled() && !extrasConnection->dispatch()) {
             LogSink::write("Tarnwick: the compositor ended the connection for inactivity and display power");
@@ -215,6 +216,7 @@ DesktopBackend::~DesktopBackend() {
     Window::setPeerProvider(nullptr);
     uninstallAllServices();
     s.extrasNotifier.reset();
+    if (s.waylandDisplays) s.waylandDisplays->useGamma(nullptr);
     s.extras.reset();
     s.extrasConnection.reset();
     s.idleTime.reset();

@@ -6,6 +6,8 @@
 
 #include "platform/desktop/wayland/WaylandDisplays.h"
 
+#include "platform/desktop/wayland/extras/WaylandGamma.h"
+
 #include "platform/desktop/LockGuard.h"
 #include "platform/desktop/xkb/KeyTranslation.h"
 #include "platform/foundation/LogSink.h"
@@ -249,15 +251,21 @@ void WaylandDisplays::paint(Canvas& canvas) {
     painting_ = false;
 }
 
-int WaylandDisplays::acquireFadeReservation(double, std::uint32_t& token) {
+int WaylandDisplays::acquireFadeReservation(double seconds, std::uint32_t& token) {
+    if (gamma_) return gamma_->acquireReservation(seconds, token, kNoneAvailable, kIllegalArgument);
     token = ++fadeToken_;
     return 0;
 }
 
-int WaylandDisplays::fade(std::uint32_t token, double, double, double, double, double, double, bool) {
+int WaylandDisplays::fade(std::uint32_t token, double duration, double startBlend, double endBlend, double red,
+                          double green, double blue, bool synchronous) {
+    if (gamma_) return gamma_->fade(token, duration, startBlend, endBlend, red, green, blue, synchronous);
     return token == fadeToken_ ? 0 : kIllegalArgument;
 }
 
-int WaylandDisplays::releaseFadeReservation(std::uint32_t token) { return token == fadeToken_ ? 0 : kIllegalArgument; }
+int WaylandDisplays::releaseFadeReservation(std::uint32_t token) {
+    if (gamma_) return gamma_->release(token) ? 0 : kIllegalArgument;
+    return token == fadeToken_ ? 0 : kIllegalArgument;
+}
 
 }  // namespace platform::desktop::wayland

@@ -19,6 +19,8 @@ class LockGuard;
 
 namespace wayland {
 
+class WaylandGamma;
+
 // Displays on Wayland: capturing is the compositor's session lock
 // (ext-session-lock-v1) on a connection of the backend's own, read through
 // a socket notifier. The lock counts as held at `locked`; the lock window's
@@ -44,6 +46,9 @@ public:
     int fade(std::uint32_t token, double duration, double startBlend, double endBlend, double red, double green,
              double blue, bool synchronous) override;
     int releaseFadeReservation(std::uint32_t token) override;
+    // Fades go through the compositor's gamma tables where it offers them;
+    // without, a fade changes nothing on the screen.
+    void useGamma(WaylandGamma* gamma) { gamma_ = gamma; }
 
     // The asynchronous lock: `done` runs once, later, on the main thread,
     // Held at `locked` and Refused at `finished`.
@@ -80,6 +85,7 @@ private:
     bool redrawScheduled_ = false;
     bool painting_ = false;
     std::uint32_t fadeToken_ = 0;
+    WaylandGamma* gamma_ = nullptr;
 };
 
 }  // namespace wayland
