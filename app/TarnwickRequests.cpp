@@ -19,7 +19,7 @@ void Tarnwick::startAnsweringDesktop() {
     // A window shown under the lock would sit there unseen.
     handlers.showLog = [this] {
         performOnMainThreadWithoutWaiting([this] {
-            if (lock_status.load() != 1 && !settingUpLock_.load()) showLogWindow(this);
+            if (states.isUnlocked()) showLogWindow(this);
         });
     };
     platform::LockRequests::shared().start(std::move(handlers));
