@@ -34,7 +34,6 @@ public:
     void hidePreviewWindow(platform::Object* sender);
 
     platform::Panel* previewWindow() const { return previewWindow_.get(); }
-    int trackingRect() const { return trackingRect_; }
 
 private:
     bool showsPhoto() const;

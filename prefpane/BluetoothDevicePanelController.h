@@ -48,7 +48,6 @@ public:
     // The wording of the slider's time-out ("after 1 hour 30 mins").
     std::string timeoutAsString() const;
 
-    bool isScanning() const { return scanning; }
     // The pane is closing: a running search is stopped and its answer, or
     // the start of one still on its way, reaches nobody. Main thread.
     void abandonSearch();

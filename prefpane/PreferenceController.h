@@ -141,12 +141,9 @@ public:
     // The domain a sheet's controller writes: its pane's, or the
     // application's own while it belongs to no pane (a sheet on its own).
     static const std::string& appIDOf(const PreferenceController* controller);
-    void setAppID(const std::string& appID) { appID_ = appID; }
     const std::shared_ptr<platform::Window>& bluetoothPanel() const { return bluetoothPanel_; }
-    void setBluetoothPanel(const std::shared_ptr<platform::Window>& panel) { bluetoothPanel_ = panel; }
     bool passwordChanged() const { return passwordDidChange; }
     const std::string& currentPasswordDigest() const { return currentPasswordMd5; }
-    double sliderExponent() const { return f; }
     // Stop requests still on their way to the application.
     int stopsUnderWay() const;
 

@@ -19,7 +19,6 @@ public:
                                     int millisecond = 0);
 
     std::int64_t millisecondsSinceEpoch() const { return ms_; }
-    double secondsSinceEpoch() const { return static_cast<double>(ms_) / 1000.0; }
 
     // strftime in local time, with %F standing for the three-digit milliseconds.
     std::string format(const std::string& calendarFormat) const;

@@ -40,13 +40,4 @@ void LogSink::setCapture(Capture c) {
     capture = std::move(c);
 }
 
-void LogSink::setProcessName(const std::string& name) {
-    std::lock_guard<std::mutex> guard(sinkLock);
-    processName = name;
-    if (syslogOpen) {
-        ::closelog();
-        syslogOpen = false;
-    }
-}
-
 }  // namespace platform

@@ -15,7 +15,6 @@ public:
     static void write(const std::string& line);
     // With a capture installed, lines go to it only. nullptr restores output.
     static void setCapture(Capture capture);
-    static void setProcessName(const std::string& name);
 };
 
 }  // namespace platform

@@ -153,10 +153,4 @@ void QueueRunLoop::stop() {
     wake_.notify_all();
 }
 
-std::size_t QueueRunLoop::scheduledTimerCount() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return static_cast<std::size_t>(
-        std::count_if(timers_.begin(), timers_.end(), [](const TimerRef& t) { return t->isValid(); }));
-}
-
 }  // namespace platform

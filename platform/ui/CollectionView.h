@@ -27,7 +27,6 @@ public:
     // Follows the controller's content from now on; the controller must
     // outlive the binding (or be unbound with nullptr first).
     void bindContent(const ArrayControllerRef& controller);
-    const ArrayControllerRef& contentController() const { return controller_; }
 
     std::size_t itemCount() const { return items_.size(); }
     const ViewRef& itemAtIndex(std::size_t index) const { return items_.at(index); }

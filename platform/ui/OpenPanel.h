@@ -33,7 +33,6 @@ public:
     // The folder the panel started in.
     const std::string& directory() const { return directory_; }
     // What the user chose, full paths.
-    const std::vector<std::string>& filenames() const { return filenames_; }
     std::string filename() const { return filenames_.empty() ? std::string() : filenames_.front(); }
 
     bool allowsFile(const std::string& path) const;

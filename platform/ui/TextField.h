@@ -21,7 +21,6 @@ public:
     void setEditable(bool editable);
     bool isBordered() const { return bordered_; }
     void setBordered(bool bordered);
-    bool drawsBackground() const { return drawsBackground_; }
     void setDrawsBackground(bool draws);
     double fontSize() const { return fontSize_; }
     const std::string& fontName() const { return fontName_; }

@@ -15,7 +15,7 @@ foreach(line IN LISTS lines)
   # functions; and, in builds that inline nothing, standard templates made
   # for platform types whose demangled name begins with one (the linker's
   # "platform::*" pattern matches a return type such as "platform::Date&&")
-  if(NOT name MATCHES "^_Z(Z|GVZ)?NK?8platform" AND NOT (name MATCHES "^_ZN?St" AND name MATCHES "8platform"))
+  if(NOT name MATCHES "^_Z(Z|GVZ)?NK?8platform" AND NOT (name MATCHES "^_Z(N[KRVO]*)?St" AND name MATCHES "8platform"))
     list(APPEND own ${name})
   endif()
 endforeach()

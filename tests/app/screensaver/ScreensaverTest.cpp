@@ -1,4 +1,4 @@
-#include "AppTestFixture.h"
+#include "app/AppTestFixture.h"
 
 #include "platform/foundation/Task.h"
 
