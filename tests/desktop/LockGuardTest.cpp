@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/desktop/LockGuard.h"
+#include "platform/foundation/libplist/Libplist.h"
 #include "platform/desktop/guard/PasswordDigest.h"
 #include "platform/desktop/guard/Protocol.h"
 #include "platform/foundation/LogSink.h"
@@ -165,11 +166,8 @@ protected:
     static std::string binaryPlist(const std::string& password) {
         plist_t root = plist_new_dict();
         plist_dict_set_item(root, "password", plist_new_string(password.c_str()));
-        char* bytes = nullptr;
-        std::uint32_t length = 0;
-        plist_to_bin(root, &bytes, &length);
-        std::string result(bytes, length);
-        free(bytes);
+        const std::vector<std::uint8_t> bytes = platform::plist::libplist::toBinary(root);
+        std::string result(bytes.begin(), bytes.end());
         plist_free(root);
         return result;
     }

@@ -97,8 +97,8 @@ std::optional<long> readPenaltyMinutes(const std::string& path) {
     if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
                                         kDeepestNesting))
         return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_memory(bytes->data(), static_cast<std::uint32_t>(bytes->size()), &root);
+    const plist_t root =
+        platform::plist::libplist::fromMemory(bytes->data(), static_cast<std::uint32_t>(bytes->size()));
     std::optional<long> minutes;
     const plist_t entry =
         root && plist_get_node_type(root) == PLIST_DICT ? plist_dict_get_item(root, "penalty") : nullptr;

@@ -229,16 +229,23 @@ struct Listeners {
     static void axisStop(void*, wl_pointer*, std::uint32_t, std::uint32_t) {}
     static void axisDiscrete(void*, wl_pointer*, std::uint32_t, std::int32_t) {}
     static void axisValue120(void*, wl_pointer*, std::uint32_t, std::int32_t) {}
-    static constexpr wl_pointer_listener pointer = {.enter = pointerEnter,
-                                                    .leave = pointerLeave,
-                                                    .motion = motion,
-                                                    .button = button,
-                                                    .axis = axis,
-                                                    .frame = frame,
-                                                    .axis_source = axisSource,
-                                                    .axis_stop = axisStop,
-                                                    .axis_discrete = axisDiscrete,
-                                                    .axis_value120 = axisValue120};
+    // Built field by field: newer libwayland adds events (axis_relative_direction)
+    // that a seat bound at version 7 never sends.
+    static wl_pointer_listener makePointer() {
+        wl_pointer_listener listener{};
+        listener.enter = pointerEnter;
+        listener.leave = pointerLeave;
+        listener.motion = motion;
+        listener.button = button;
+        listener.axis = axis;
+        listener.frame = frame;
+        listener.axis_source = axisSource;
+        listener.axis_stop = axisStop;
+        listener.axis_discrete = axisDiscrete;
+        listener.axis_value120 = axisValue120;
+        return listener;
+    }
+    static inline const wl_pointer_listener pointer = makePointer();
 };
 
 LockClient::LockClient() : globals_(std::make_unique<Globals>()) {}
