@@ -34,7 +34,6 @@ public:
     // `done` holds or `realTimeout` seconds of real time have passed.
     bool runUntil(const std::function<bool()>& done, double realTimeout = 5.0);
 
-
 private:
     TimerRef nextDueTimer(double limit);
     void fireTimer(const TimerRef& timer);
