@@ -33,15 +33,7 @@ ARGUMENTS = "x y #TIMESTAMP#"
 class EventsSession(settings_pane.PaneSession):
     """The password and the lock hot key are set; Tarnwick is not running."""
 
-    def write_preferences(self, home):
-        config, data = lock_cycle.Session.write_preferences(self, home)
-        self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
-        with open(self.preferences_path, "rb") as f:
-            preferences = plistlib.load(f)
-        preferences.pop("lockOnStartup", None)
-        with open(self.preferences_path, "wb") as f:
-            plistlib.dump(preferences, f)
-        return config, data
+    UNSET = ("lockOnStartup",)
 
 
 def read_text(path):

@@ -16,7 +16,6 @@ Exit status 77 means a required program is missing (the test is skipped).
 
 import ctypes
 import os
-import plistlib
 import shutil
 import subprocess
 import sys
@@ -34,15 +33,13 @@ XA_WINDOW = 33
 class ExceptionsSession(settings_pane.PaneSession):
     """The password is set and the screen locks after a minute of inactivity."""
 
-    def write_preferences(self, home):
-        config, data = lock_cycle.Session.write_preferences(self, home)
-        self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
-        with open(self.preferences_path, "rb") as f:
-            preferences = plistlib.load(f)
-        preferences.pop("lockOnStartup", None)
+    UNSET = ("lockOnStartup",)
+
+    def adjust_preferences(self, preferences):
         preferences["autoActivate"] = ONE_MINUTE
-        with open(self.preferences_path, "wb") as f:
-            plistlib.dump(preferences, f)
+
+    def write_preferences(self, home):
+        config, data = super().write_preferences(home)
         self.data_home = data
         return config, data
 

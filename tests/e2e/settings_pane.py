@@ -49,6 +49,9 @@ SLIDER_NAMES = {
 class PaneSession(lock_cycle.Session):
     """A session with nothing configured: no password, no hot keys."""
 
+    # What the stored preferences of the session leave out.
+    UNSET = ("password", "lockScreenHotKeyCode", "lockScreenHotKeyModifiers", "lockOnStartup")
+
     def __init__(self, arguments):
         super().__init__(arguments.app, arguments.pane, arguments.artifacts)
         self.settings = arguments.settings
@@ -60,11 +63,15 @@ class PaneSession(lock_cycle.Session):
         self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
         with open(self.preferences_path, "rb") as f:
             preferences = plistlib.load(f)
-        for key in ("password", "lockScreenHotKeyCode", "lockScreenHotKeyModifiers", "lockOnStartup"):
+        for key in self.UNSET:
             preferences.pop(key, None)
+        self.adjust_preferences(preferences)
         with open(self.preferences_path, "wb") as f:
             plistlib.dump(preferences, f)
         return config, data
+
+    def adjust_preferences(self, preferences):
+        """What a scenario sets beyond the defaults, before the file is written."""
 
     def stored(self):
         with open(self.preferences_path, "rb") as f:

@@ -12,13 +12,11 @@ Exit status 77 means a required program is missing (the test is skipped).
 """
 
 import os
-import plistlib
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import lock_cycle  # noqa: E402
 import settings_pane  # noqa: E402
 from lock_cycle import check, wait_for  # noqa: E402
 
@@ -36,15 +34,7 @@ TABS = [
 class TourSession(settings_pane.PaneSession):
     """The password and the lock hot key are set; Tarnwick is not running."""
 
-    def write_preferences(self, home):
-        config, data = lock_cycle.Session.write_preferences(self, home)
-        self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
-        with open(self.preferences_path, "rb") as f:
-            preferences = plistlib.load(f)
-        preferences.pop("lockOnStartup", None)
-        with open(self.preferences_path, "wb") as f:
-            plistlib.dump(preferences, f)
-        return config, data
+    UNSET = ("lockOnStartup",)
 
     def window_picture(self, name):
         """The settings window alone, kept as `name` in the artifacts."""

@@ -16,10 +16,8 @@ permitted here (the test is skipped).
 import ctypes
 import hashlib
 import os
-import plistlib
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lock_cycle  # noqa: E402
@@ -32,14 +30,10 @@ CLIENT_MESSAGE = 33
 class UnsavedSession(settings_pane.PaneSession):
     """The password is set; Tarnwick is not running."""
 
+    UNSET = ("lockOnStartup",)
+
     def write_preferences(self, home):
-        config, data = lock_cycle.Session.write_preferences(self, home)
-        self.preferences_path = os.path.join(config, "preferences", "com.quillmere.Tarnwick.plist")
-        with open(self.preferences_path, "rb") as f:
-            preferences = plistlib.load(f)
-        preferences.pop("lockOnStartup", None)
-        with open(self.preferences_path, "wb") as f:
-            plistlib.dump(preferences, f)
+        config, data = super().write_preferences(home)
         self.folder = os.path.dirname(self.preferences_path)
         self.mounted = False
         return config, data

@@ -23,23 +23,24 @@ plist_t fromMemory(const char* bytes, std::uint32_t length) {
     return nullptr;
 }
 
-std::vector<std::uint8_t> toBinary(plist_t node) {
+namespace {
+
+using Writer = plist_err_t (*)(plist_t, char**, std::uint32_t*);
+
+std::vector<std::uint8_t> written(plist_t node, Writer write) {
     char* text = nullptr;
     std::uint32_t length = 0;
-    const plist_err_t error = plist_to_bin(node, &text, &length);
+    const plist_err_t error = write(node, &text, &length);
     std::vector<std::uint8_t> result = error == PLIST_ERR_SUCCESS ? bytesOf(text, length) : std::vector<std::uint8_t>{};
     if (text) plist_mem_free(text);
     return result;
 }
 
-std::vector<std::uint8_t> toXml(plist_t node) {
-    char* text = nullptr;
-    std::uint32_t length = 0;
-    const plist_err_t error = plist_to_xml(node, &text, &length);
-    std::vector<std::uint8_t> result = error == PLIST_ERR_SUCCESS ? bytesOf(text, length) : std::vector<std::uint8_t>{};
-    if (text) plist_mem_free(text);
-    return result;
-}
+}  // namespace
+
+std::vector<std::uint8_t> toBinary(plist_t node) { return written(node, plist_to_bin); }
+
+std::vector<std::uint8_t> toXml(plist_t node) { return written(node, plist_to_xml); }
 
 #else
 
@@ -50,23 +51,25 @@ plist_t fromMemory(const char* bytes, std::uint32_t length) {
     return root;
 }
 
-std::vector<std::uint8_t> toBinary(plist_t node) {
+namespace {
+
+using Writer = void (*)(plist_t, char**, std::uint32_t*);
+using Releaser = void (*)(char*);
+
+std::vector<std::uint8_t> written(plist_t node, Writer write, Releaser release) {
     char* text = nullptr;
     std::uint32_t length = 0;
-    plist_to_bin(node, &text, &length);
+    write(node, &text, &length);
     std::vector<std::uint8_t> result = bytesOf(text, length);
-    if (text) plist_to_bin_free(text);
+    if (text) release(text);
     return result;
 }
 
-std::vector<std::uint8_t> toXml(plist_t node) {
-    char* text = nullptr;
-    std::uint32_t length = 0;
-    plist_to_xml(node, &text, &length);
-    std::vector<std::uint8_t> result = bytesOf(text, length);
-    if (text) plist_to_xml_free(text);
-    return result;
-}
+}  // namespace
+
+std::vector<std::uint8_t> toBinary(plist_t node) { return written(node, plist_to_bin, plist_to_bin_free); }
+
+std::vector<std::uint8_t> toXml(plist_t node) { return written(node, plist_to_xml, plist_to_xml_free); }
 
 #endif
 

@@ -3,15 +3,12 @@
 #include "desktop/PrivateDisplay.h"
 #include "desktop/QtWidgetTesting.h"
 
+#include "desktop/QtPeersOnX11.h"
+
 #include <QWidget>
 
 #include "app/AboutPanel.h"
-#include "platform/desktop/LockGuard.h"
-#include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/qt/QtWindowPeer.h"
-#include "platform/desktop/x11/X11ShieldHost.h"
-#include "platform/desktop/x11/X11Displays.h"
-#include "platform/desktop/x11/X11Session.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -48,25 +45,12 @@ protected:
         ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         client_ = XOpenDisplay(nullptr);
         ASSERT_NE(client_, nullptr);
-        session_ = std::make_unique<X11Session>(XOpenDisplay(nullptr));
-        displays_ = std::make_unique<X11Displays>(*session_, guard_);
-        shieldHost_ = std::make_unique<X11ShieldHost>(*displays_);
-        platform::Displays::install(displays_.get());
-        runLoop_ = std::make_unique<QtRunLoop>();
-        platform::RunLoop::install(runLoop_.get());
-        platform::Window::setPeerProvider([this](platform::Window& window) {
-            window.setPeer(std::make_shared<QtWindowPeer>(window, *shieldHost_, nullptr));
-        });
+        peers_ = std::make_unique<QtPeersOnX11>();
     }
 
     void TearDown() override {
         processEventsFor(50);
-        platform::Window::setPeerProvider(nullptr);
-        platform::RunLoop::install(nullptr);
-        platform::Displays::install(nullptr);
-        shieldHost_.reset();
-        displays_.reset();
-        session_.reset();
+        peers_.reset();
         if (client_) XCloseDisplay(client_);
         std::filesystem::remove_all(config_);
     }
@@ -133,11 +117,7 @@ protected:
 
     std::filesystem::path config_;
     Display* client_ = nullptr;
-    std::unique_ptr<X11Session> session_;
-    LockGuard guard_{""};
-    std::unique_ptr<X11Displays> displays_;
-    std::unique_ptr<X11ShieldHost> shieldHost_;
-    std::unique_ptr<QtRunLoop> runLoop_;
+    std::unique_ptr<QtPeersOnX11> peers_;
 };
 
 TEST_F(AboutWindowDrawing, HasNoDecorationsAndGoesAwayAfterAClick) {

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "desktop/xkb/ComposeFile.h"
+
 #include "platform/desktop/xkb/KeyDecoder.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using platform::desktop::KeyDecoder;
@@ -68,24 +66,6 @@ std::string typeStrokes(KeyDecoder& decoder, const std::vector<Stroke>& strokes)
     }
     return text;
 }
-
-class ComposeFile {
-public:
-    explicit ComposeFile(const std::string& content) {
-        if (content.empty()) return;
-        path_ = std::filesystem::temp_directory_path() / ("tarnwick-compose-" + std::to_string(::getpid()));
-        std::ofstream(path_) << content;
-        ::setenv("XCOMPOSEFILE", path_.c_str(), 1);
-    }
-    ~ComposeFile() {
-        if (path_.empty()) return;
-        ::unsetenv("XCOMPOSEFILE");
-        std::filesystem::remove(path_);
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace
 

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "desktop/xkb/ComposeFile.h"
+
 #include "platform/desktop/xkb/TypableCharacters.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using platform::desktop::TypableCharacters;
@@ -36,24 +34,6 @@ const std::vector<Case> kCases = {
     // A user's file replaces the locale's unless it includes it.
     {"us", "intl", "", "<Multi_key> <o> <c> : \"©\"\n", "ẽ", {"ẽ"}},
     {"us", "intl", "", "include \"%L\"\n", "ẽ", {}},
-};
-
-class ComposeFile {
-public:
-    explicit ComposeFile(const std::string& content) {
-        if (content.empty()) return;
-        path_ = std::filesystem::temp_directory_path() / ("tarnwick-typable-" + std::to_string(::getpid()));
-        std::ofstream(path_) << content;
-        ::setenv("XCOMPOSEFILE", path_.c_str(), 1);
-    }
-    ~ComposeFile() {
-        if (path_.empty()) return;
-        ::unsetenv("XCOMPOSEFILE");
-        std::filesystem::remove(path_);
-    }
-
-private:
-    std::filesystem::path path_;
 };
 
 }  // namespace

@@ -3,18 +3,15 @@
 #include "desktop/PrivateDisplay.h"
 #include "desktop/QtWidgetTesting.h"
 
+#include "desktop/QtPeersOnX11.h"
+
 #include <QWidget>
 
 #include "app/ImageView_MouseOver.h"
 #include "app/LogController.h"
 #include "app/LogItem.h"
-#include "platform/desktop/LockGuard.h"
-#include "platform/desktop/qt/QtRunLoop.h"
 #include "platform/desktop/qt/QtViewPeer.h"
 #include "platform/desktop/qt/QtWindowPeer.h"
-#include "platform/desktop/x11/X11ShieldHost.h"
-#include "platform/desktop/x11/X11Displays.h"
-#include "platform/desktop/x11/X11Session.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/headless/HeadlessWorkspace.h"
 #include "shared/TarnwickConstants.h"
@@ -71,29 +68,16 @@ protected:
         ::setenv("XDG_CACHE_HOME", cache_.c_str(), 1);
         pointer_ = XOpenDisplay(nullptr);
         ASSERT_NE(pointer_, nullptr);
-        session_ = std::make_unique<X11Session>(XOpenDisplay(nullptr));
-        displays_ = std::make_unique<X11Displays>(*session_, guard_);
-        shieldHost_ = std::make_unique<X11ShieldHost>(*displays_);
-        platform::Displays::install(displays_.get());
-        runLoop_ = std::make_unique<QtRunLoop>();
-        platform::RunLoop::install(runLoop_.get());
+        peers_ = std::make_unique<QtPeersOnX11>();
         platform::Workspace::install(&workspace_);
-        platform::Window::setPeerProvider([this](platform::Window& window) {
-            window.setPeer(std::make_shared<QtWindowPeer>(window, *shieldHost_, nullptr));
-        });
         log_ = std::make_shared<LogController>(nullptr);
     }
 
     void TearDown() override {
         log_.reset();
         processEventsFor(50);
-        platform::Window::setPeerProvider(nullptr);
         platform::Workspace::install(nullptr);
-        platform::RunLoop::install(nullptr);
-        platform::Displays::install(nullptr);
-        shieldHost_.reset();
-        displays_.reset();
-        session_.reset();
+        peers_.reset();
         if (pointer_) XCloseDisplay(pointer_);
         std::filesystem::remove_all(cache_);
     }
@@ -140,11 +124,7 @@ protected:
 
     std::filesystem::path cache_;
     Display* pointer_ = nullptr;
-    std::unique_ptr<X11Session> session_;
-    LockGuard guard_{""};
-    std::unique_ptr<X11Displays> displays_;
-    std::unique_ptr<X11ShieldHost> shieldHost_;
-    std::unique_ptr<QtRunLoop> runLoop_;
+    std::unique_ptr<QtPeersOnX11> peers_;
     platform::headless::HeadlessWorkspace workspace_;
     std::shared_ptr<LogController> log_;
 };
