@@ -166,4 +166,11 @@ Window* Window::keyWindow() { return currentKeyWindow; }
 
 std::vector<Window*> Window::orderedWindows() { return visibleWindows(); }
 
+Window* Window::inputTarget() {
+    for (Window* window : visibleWindows()) {
+        if (window->level() >= windowlevel::Shielding) return window;
+    }
+    return currentKeyWindow;
+}
+
 }  // namespace platform

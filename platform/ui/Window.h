@@ -96,6 +96,9 @@ public:
     static Window* keyWindow();
     // Visible windows, front first.
     static std::vector<Window*> orderedWindows();
+    // Where keys and the pointer go: the shielding window in front while
+    // one is up (nothing may reach the windows it covers), else the key window.
+    static Window* inputTarget();
 
     void setPeer(std::shared_ptr<Peer> peer) { peer_ = std::move(peer); }
     Peer* peer() const { return peer_.get(); }

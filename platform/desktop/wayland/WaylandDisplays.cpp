@@ -171,16 +171,7 @@ void WaylandDisplays::onKey(const TypedKey& press) {
     if (!code && press.text.empty()) return;
     auto event = std::make_shared<Event>(Event::Type::KeyDown, code.value_or(kUnmappedKeyCode), press.text,
                                          press.repeat, eventFlags(press.modifiers));
-    // The shielding window in front gets the keys, else the key window.
-    Window* target = nullptr;
-    for (Window* window : Window::orderedWindows()) {
-        if (window->level() >= windowlevel::Shielding) {
-            target = window;
-            break;
-        }
-    }
-    if (!target) target = Window::keyWindow();
-    if (target) target->sendEvent(event);
+    if (Window* target = Window::inputTarget()) target->sendEvent(event);
     scheduleRedraw();
 }
 

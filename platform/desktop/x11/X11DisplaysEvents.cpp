@@ -97,16 +97,7 @@ void X11Displays::handleStacking(XEvent& event) {
 }
 
 void X11Displays::deliver(const EventRef& event) {
-    // The shielding window in front gets the input, else the key window.
-    Window* target = nullptr;
-    for (Window* window : Window::orderedWindows()) {
-        if (window->level() >= windowlevel::Shielding) {
-            target = window;
-            break;
-        }
-    }
-    if (!target) target = Window::keyWindow();
-    if (target) target->sendEvent(event);
+    if (Window* target = Window::inputTarget()) target->sendEvent(event);
 }
 
 }  // namespace platform::desktop
