@@ -12,11 +12,16 @@ virtual keyboard (wtype). Scenarios:
                     guard takes the lock and its prompt unlocks
   guard-stalled     SIGSTOP while locked: the guard ends the application
                     after the missed heartbeats and takes the lock
+  inactivity-lock   with no input for the inactivity minute the compositor's
+                    idle notification locks every output; a key before
+                    that deadline puts the lock off
   output-added      an output created while locked is covered at once, and
                     stays covered at scale 3
   output-hotplug    hundreds of outputs plugged in and out while locked
                     leave the memory flat
   non-ascii-password  a password with characters beyond ASCII unlocks
+  compose-password  a password with a dead-key and a compose character
+                    (the locale's compose table) unlocks
   compositor-gone   the compositor ends while locked: Tarnwick and its guard
                     end with it, neither spins
   another-locker    swaylock holds the session: Tarnwick's lock is refused,
@@ -47,6 +52,8 @@ WITH_SWAY = os.path.join(SOURCE, "scripts", "with-sway")
 MAGENTA = "#ff00ff"
 # The application answers every 5 s; the guard gives up on it after 12 s.
 STALL_DETECTION_SECONDS = 25
+# A minute of the inactivity settings, shortened in a build with test hooks.
+MINUTE = lock_cycle.MINUTE
 
 
 class WaylandSession(lock_cycle.Session):
@@ -185,6 +192,26 @@ def guard_stalled(session):
     guard_unlocks(session, "SIGSTOP")
 
 
+def inactivity_lock(session):
+    session.preference_overrides["autoActivate"] = 1.0
+    session.setup()
+    session.start_app()
+    wait_for(lambda: session.control("status").returncode == 0, 40, "Tarnwick on the bus", interval=0.1)
+    # Halfway through the first minute: the key must start it again.
+    time.sleep(MINUTE / 2)
+    typed = time.monotonic()
+    session.in_root("wtype", "-k", "Shift_L")
+    # Past the first minute's end, short of the one the key started.
+    time.sleep(max(0.0, typed + MINUTE * 0.85 - time.monotonic()))
+    check(not session.locked() and session.magenta_share("after-key.png") > 0.9,
+          "a key halfway through the inactivity minute keeps the session unlocked past that minute")
+    wait_for(session.locked, MINUTE + 30, "the inactivity lock", interval=0.2)
+    check(time.monotonic() - typed >= MINUTE - 1, "the inactivity lock comes a minute after the last key")
+    check(session.magenta_share("idle-locked.png") == 0.0, "no magenta pixel on either output after the inactivity")
+    time.sleep(1.2)
+    unlock(session)
+
+
 def output_added(session):
     lock(session)
     session.in_root("swaymsg", "create_output")
@@ -268,6 +295,19 @@ def non_ascii_password(session):
     check(True, "a password with non-ASCII characters unlocks")
 
 
+def compose_password(session):
+    # C.UTF-8 composes as en_US.UTF-8: dead_acute e is é, Multi_key o c is ©.
+    password = "café©"
+    session.preference_overrides["password"] = hashlib.md5(password.encode()).hexdigest()
+    session.extra_env = {"LC_ALL": "C.UTF-8", "LANG": "C.UTF-8"}
+    lock(session)
+    session.in_root("wtype", "-s", "300", "-k", "Escape", "-s", "100", "caf", "-k", "dead_acute", "-k", "e", "-k",
+                    "Multi_key", "-k", "o", "-k", "c", "-k", "Return")
+    wait_for(lambda: not session.locked(), 10, "the unlock by a password typed with a dead key and a compose key",
+             interval=0.1)
+    check(True, "a password typed with a dead key and a compose sequence unlocks")
+
+
 def another_locker(session):
     session.setup()
     swaylock = subprocess.Popen([WITH_SWAY, "--exec-in-root", "swaylock", "--color", "00ff00"], env=session.env,
@@ -310,9 +350,11 @@ SCENARIOS = {
     "lock-and-unlock": (lock_and_unlock, True, []),
     "guard-takeover": (guard_takeover, True, []),
     "guard-stalled": (guard_stalled, True, []),
+    "inactivity-lock": (inactivity_lock, True, ["--outputs", "2"]),
     "output-added": (output_added, True, []),
     "output-hotplug": (output_hotplug, True, []),
     "non-ascii-password": (non_ascii_password, True, []),
+    "compose-password": (compose_password, True, []),
     "compositor-gone": (compositor_gone, True, []),
     "another-locker": (another_locker, True, []),
     "no-lock-protocol": (no_lock_protocol, False, []),
