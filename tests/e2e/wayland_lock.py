@@ -22,6 +22,9 @@ virtual keyboard (wtype). Scenarios:
   non-ascii-password  a password with characters beyond ASCII unlocks
   compose-password  a password with a dead-key and a compose character
                     (the locale's compose table) unlocks
+  settings-password tarnwick-settings runs on the compositor without an X
+                    display; the password set in it, with the layout of the
+                    compositor's keymap, unlocks
   compositor-gone   the compositor ends while locked: Tarnwick and its guard
                     end with it, neither spins
   another-locker    swaylock holds the session: Tarnwick's lock is refused,
@@ -35,7 +38,9 @@ one) is a failure with a message saying so, not a skip.
 
 import argparse
 import hashlib
+import json
 import os
+import plistlib
 import shutil
 import signal
 import subprocess
@@ -64,6 +69,7 @@ class WaylandSession(lock_cycle.Session):
         super().__init__(arguments.app, arguments.pane, arguments.artifacts,
                          {"lockOnStartup": False, "lockScreenHotKeyCode": 0, "lockScreenHotKeyModifiers": 0})
         self.ctl = arguments.ctl
+        self.settings = arguments.settings
 
     def setup(self):
         home = os.path.join(self.tmp, "home")
@@ -308,6 +314,70 @@ def compose_password(session):
     check(True, "a password typed with a dead key and a compose sequence unlocks")
 
 
+def stored_preferences(session):
+    path = os.path.join(session.env["XDG_CONFIG_HOME"], "preferences", "com.quillmere.Tarnwick.plist")
+    with open(path, "rb") as f:
+        return path, plistlib.load(f)
+
+
+def settings_show(widget_map, name, text=None):
+    """Whether the settings window shows the widget `name` (reading `text`),
+    as the settings host's widget map lists it."""
+    try:
+        with open(widget_map) as f:
+            rows = [line.split("\t") for line in f.read().splitlines()]
+    except OSError:
+        return False
+    return any(len(row) >= 9 and row[0] == name and row[5] == "1" and (text is None or row[8] == text)
+               for row in rows)
+
+
+def app_ids(node):
+    """The app ids of the windows in a tree of swaymsg -t get_tree."""
+    found = [node["app_id"]] if node.get("app_id") else []
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found += app_ids(child)
+    return found
+
+
+def settings_password(session):
+    password = "sécret"
+    session.setup()
+    path, preferences = stored_preferences(session)
+    del preferences["password"]
+    with open(path, "wb") as f:
+        plistlib.dump(preferences, f)
+    widget_map = os.path.join(session.tmp, "widgets.tsv")
+    settings = subprocess.Popen([session.settings], env=dict(session.env, TARNWICK_SETTINGS_WIDGET_MAP=widget_map),
+                                stdout=subprocess.DEVNULL, stderr=open(os.path.join(session.artifacts,
+                                                                                    "settings.log"), "w"))
+    session.processes.append(settings)
+    wait_for(lambda: settings_show(widget_map, "passwordSet", "Password not set."), 30, "the settings window",
+             interval=0.2)
+    check("tarnwick-settings" in app_ids(json.loads(session.in_root("swaymsg", "-t", "get_tree").stdout)),
+          "tarnwick-settings shows its window on the compositor, with no X display")
+    # The button that sets the password has the keyboard focus when the window opens.
+    session.in_root("wtype", "-s", "300", "-k", "space")
+    wait_for(lambda: settings_show(widget_map, "newPassword"), 10, "the password sheet", interval=0.1)
+    for _ in range(2):
+        session.in_root("env", "LANG=C.UTF-8", "wtype", "-s", "300", password, "-k", "Return")
+    digest = hashlib.md5(password.encode()).hexdigest()
+    wait_for(lambda: stored_preferences(session)[1].get("password") == digest, 10, "the password's digest",
+             interval=0.1)
+    layout = stored_preferences(session)[1].get("passwordInputSource", "")
+    check(layout.startswith("xkb:"), "the password's layout comes from the compositor's keymap (%s)" % layout)
+    settings.terminate()
+    settings.wait(timeout=10)
+    session.start_app()
+    wait_for(lambda: session.control("status").returncode == 0, 40, "Tarnwick on the bus", interval=0.1)
+    check(session.control("lock").returncode == 0, "tarnwick-ctl lock is accepted")
+    wait_for(session.locked, 10, "the lock", interval=0.1)
+    time.sleep(1.2)
+    session.enter(password)
+    wait_for(lambda: not session.locked(), 10, "the unlock by the password set in the settings", interval=0.1)
+    check(True, "the password set in tarnwick-settings on the compositor unlocks")
+
+
 def another_locker(session):
     session.setup()
     swaylock = subprocess.Popen([WITH_SWAY, "--exec-in-root", "swaylock", "--color", "00ff00"], env=session.env,
@@ -355,6 +425,7 @@ SCENARIOS = {
     "output-hotplug": (output_hotplug, True, []),
     "non-ascii-password": (non_ascii_password, True, []),
     "compose-password": (compose_password, True, []),
+    "settings-password": (settings_password, True, []),
     "compositor-gone": (compositor_gone, True, []),
     "another-locker": (another_locker, True, []),
     "no-lock-protocol": (no_lock_protocol, False, []),
@@ -363,7 +434,7 @@ SCENARIOS = {
 
 def parse_arguments():
     parser = argparse.ArgumentParser()
-    for name in ("app", "pane", "ctl", "artifacts"):
+    for name in ("app", "pane", "ctl", "settings", "artifacts"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--scenario", choices=SCENARIOS)
     return parser.parse_args()
@@ -393,7 +464,7 @@ def main():
         artifacts = os.path.join(arguments.artifacts, name)
         os.makedirs(artifacts, exist_ok=True)
         command = [sys.executable, os.path.abspath(__file__), "--app", arguments.app, "--pane", arguments.pane,
-                   "--ctl", arguments.ctl, "--artifacts", artifacts, "--scenario", name]
+                   "--ctl", arguments.ctl, "--settings", arguments.settings, "--artifacts", artifacts, "--scenario", name]
         if on_sway:
             command = [WITH_SWAY, "--outputs", "1", *options, "--", *command]
         print("# scenario " + name, flush=True)
