@@ -340,11 +340,12 @@ def settings_show(widget_map, name, text=None):
                for row in rows)
 
 
-def app_ids(node):
-    """The app ids of the windows in a tree of swaymsg -t get_tree."""
-    found = [node["app_id"]] if node.get("app_id") else []
+def windows(node):
+    """The windows in a tree of swaymsg -t get_tree: app id to whether it has
+    the keyboard focus."""
+    found = {node["app_id"]: node.get("focused", False)} if node.get("app_id") else {}
     for child in node.get("nodes", []) + node.get("floating_nodes", []):
-        found += app_ids(child)
+        found.update(windows(child))
     return found
 
 
@@ -356,14 +357,18 @@ def settings_password(session):
     with open(path, "wb") as f:
         plistlib.dump(preferences, f)
     widget_map = os.path.join(session.tmp, "widgets.tsv")
+    settings_log = open(os.path.join(session.artifacts, "settings.log"), "w")
     settings = subprocess.Popen([session.settings], env=dict(session.env, TARNWICK_SETTINGS_WIDGET_MAP=widget_map),
-                                stdout=subprocess.DEVNULL, stderr=open(os.path.join(session.artifacts,
-                                                                                    "settings.log"), "w"))
+                                stdout=subprocess.DEVNULL, stderr=settings_log)
     session.processes.append(settings)
     wait_for(lambda: settings_show(widget_map, "passwordSet", "Password not set."), 30, "the settings window",
              interval=0.2)
-    check("tarnwick-settings" in app_ids(json.loads(session.in_root("swaymsg", "-t", "get_tree").stdout)),
-          "tarnwick-settings shows its window on the compositor, with no X display")
+
+    def window_focused():
+        return windows(json.loads(session.in_root("swaymsg", "-t", "get_tree").stdout)).get("tarnwick-settings")
+
+    wait_for(window_focused, 10, "the settings window on the compositor, focused", interval=0.2)
+    check(True, "tarnwick-settings shows its window on the compositor, with no X display")
     # The button that sets the password has the keyboard focus when the window opens.
     session.in_root("wtype", "-s", "300", "-k", "space")
     wait_for(lambda: settings_show(widget_map, "newPassword"), 10, "the password sheet", interval=0.1)
