@@ -24,6 +24,7 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace platform::desktop {
 
@@ -45,6 +46,10 @@ private:
 
 Display* openDisplay() {
     const char* name = std::getenv("DISPLAY");
+    const char* compositor = std::getenv("WAYLAND_DISPLAY");
+    if ((!name || !*name) && compositor && *compositor)
+        throw std::runtime_error("the Wayland compositor \"" + std::string(compositor) +
+                                 "\" does not answer and there is no X display (DISPLAY is not set)");
     if (!name || !*name)
         throw std::runtime_error("no X display (DISPLAY is not set) and no Wayland compositor (WAYLAND_DISPLAY)");
     Display* display = XOpenDisplay(nullptr);
