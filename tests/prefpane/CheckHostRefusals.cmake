@@ -4,6 +4,7 @@ cmake_minimum_required(VERSION 3.25)
 # needs a display:
 #   cmake -DHOST=<tarnwick-settings> -DPANE=<Tarnwick.prefPane> -DWORK=<folder> -P CheckHostRefusals.cmake
 set(ENV{DISPLAY} "")
+set(ENV{WAYLAND_DISPLAY} "")
 
 function(expect_run description expected_status pattern)
   execute_process(COMMAND ${HOST} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -58,6 +59,9 @@ expect_run("an unknown principal class" failure "has no class Nobody" ${bundle})
 plist(${bundle}/Contents/Info.plist
       "<key>CFBundleExecutable</key><string>TarnwickPreferences</string><key>NSPrincipalClass</key><string>PreferenceController</string>")
 expect_run("a good bundle without a display" failure "no X display" ${bundle})
+set(ENV{WAYLAND_DISPLAY} "tarnwick-no-such-compositor")
+expect_run("a good bundle without an answering compositor" failure "does not answer" ${bundle})
+set(ENV{WAYLAND_DISPLAY} "")
 set(ENV{DISPLAY} ":9999")
 expect_run("a good bundle on a display that is not there" failure "cannot open the X display" ${bundle})
 file(REMOVE_RECURSE ${WORK})

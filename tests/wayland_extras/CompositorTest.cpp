@@ -5,6 +5,8 @@
 
 #include "platform/desktop/wayland/extras/ExtrasConnection.h"
 #include "platform/desktop/wayland/extras/WaylandExtras.h"
+#include "platform/desktop/wayland/extras/WaylandKeymapLayouts.h"
+#include "platform/desktop/wayland/extras/WaylandLayoutCharacters.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/LogSink.h"
 #include "platform/headless/HeadlessEnvironment.h"
@@ -243,6 +245,29 @@ TEST_F(Sway, AFadeHoldsTheGammaTablesForItsReservationOnly) {
     EXPECT_TRUE(gamma.release(token));
     EXPECT_EQ(gamma.controlledOutputs(), 0u);
     EXPECT_TRUE(connection->roundtrip()) << "the compositor ended the connection";
+}
+
+// The settings read the password's keyboard from the keymap the compositor
+// sends, as the lock does: a virtual keyboard's keymap with a dead key and
+// a compose key types what their sequences compose, and nothing beyond its
+// keys.
+TEST_F(Sway, ThePasswordsKeyboardIsTheCompositorsKeymap) {
+    const std::string locale = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "";
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    platform::desktop::wayland::WaylandKeymapLayouts layouts(connection->globals());
+    platform::desktop::wayland::WaylandLayoutCharacters characters(layouts);
+    // The keyboard lasts as long as wtype: it waits with its keymap uploaded.
+    std::thread typing([] { inRoot("wtype -k dead_acute -k e -k Multi_key -k o -k c -s 4000"); });
+    const bool keymapCame =
+        connection->dispatchUntil([&] { return !layouts.keymapText().empty(); }, kEventMilliseconds);
+    typing.join();
+    EXPECT_TRUE(keymapCame) << "no keymap from the compositor";
+    EXPECT_FALSE(layouts.current().empty());
+    EXPECT_EQ(characters.untypable("\u00e9oc\u00a9x"), std::vector<std::string>{"x"});
+    if (locale.empty())
+        ::unsetenv("LC_ALL");
+    else
+        ::setenv("LC_ALL", locale.c_str(), 1);
 }
 
 // A private weston, headless, with a runtime folder of its own.

@@ -1,4 +1,6 @@
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include "platform/desktop/host/SettingsHost.h"
 
@@ -12,12 +14,17 @@
 #include "platform/desktop/DesktopCompositorSession.h"
 #include "platform/desktop/host/QtPaneWindowPeer.h"
 #include "platform/desktop/host/WidgetMap.h"
+#include "platform/desktop/wayland/extras/ExtrasConnection.h"
+#include "platform/desktop/wayland/extras/WaylandKeymapLayouts.h"
+#include "platform/desktop/wayland/extras/WaylandLayoutCharacters.h"
+#include "platform/foundation/LogSink.h"
 #include "platform/services/Services.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace platform::desktop {
 
@@ -38,21 +45,39 @@ private:
 };
 
 Display* openDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    const char* compositor = std::getenv("WAYLAND_DISPLAY");
+    if ((!name || !*name) && compositor && *compositor)
+        throw std::runtime_error("the Wayland compositor \"" + std::string(compositor) +
+                                 "\" does not answer and there is no X display (DISPLAY is not set)");
+    if (!name || !*name)
+        throw std::runtime_error("no X display (DISPLAY is not set) and no Wayland compositor (WAYLAND_DISPLAY)");
     Display* display = XOpenDisplay(nullptr);
-    if (!display) throw std::runtime_error("cannot open the X display; the settings need an X11 session");
+    if (!display) throw std::runtime_error("cannot open the X display; the settings need an X11 or Wayland session");
     return display;
+}
+
+// The compositor of WAYLAND_DISPLAY, when it answers: the settings then run
+// on it, and the password's keyboard is the keymap it sends.
+std::unique_ptr<wayland::ExtrasConnection> openCompositor() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name) return nullptr;
+    return wayland::ExtrasConnection::open();
 }
 
 }  // namespace
 
 struct SettingsHost::Services {
     std::unique_ptr<QApplication> application;
-    std::unique_ptr<X11Session> session;
+    std::unique_ptr<X11Session> session;                     // X11 only
+    std::unique_ptr<wayland::ExtrasConnection> compositor;   // Wayland only
+    std::unique_ptr<wayland::WaylandKeymapLayouts> keymaps;  // Wayland only
+    std::unique_ptr<QSocketNotifier> compositorNotifier;     // Wayland only
     std::unique_ptr<QtRunLoop> runLoop;
     std::unique_ptr<QtAlertPresenter> alerts;
     std::unique_ptr<QtOpenPanelPresenter> openPanels;
-    std::unique_ptr<XkbInputSources> inputSources;
-    std::unique_ptr<XkbLayoutCharacters> layoutCharacters;
+    std::unique_ptr<InputSources> inputSources;
+    std::unique_ptr<LayoutCharacters> layoutCharacters;
     // The pane lists the cameras and the Bluetooth devices to choose from,
     // as the application sees them.
     std::unique_ptr<CommonServices> common;
@@ -61,26 +86,54 @@ struct SettingsHost::Services {
     std::unique_ptr<PreferencePane> pane;
     std::unique_ptr<Window> mainWindow;
     MainWindowDelegate mainWindowDelegate;
+
+    void composeX11(Display* connection);
+    void composeWayland();
 };
+
+// Without a compositor the password's layout is the X server's keyboard map.
+void SettingsHost::Services::composeX11(Display* connection) {
+    session = std::make_unique<X11Session>(connection);
+    inputSources = makeInstalled<InputSources, XkbInputSources>(*session);
+    layoutCharacters = makeInstalled<LayoutCharacters, XkbLayoutCharacters>(*session);
+}
+
+// The keymap comes with the seat's keyboard, and again whenever the
+// compositor changes it: the connection is read as the window's is.
+void SettingsHost::Services::composeWayland() {
+    keymaps = std::make_unique<wayland::WaylandKeymapLayouts>(compositor->globals());
+    compositor->roundtrip();
+    auto dispatch = [this] {
+        if (compositorNotifier->isEnabled() && !compositor->dispatch()) {
+            LogSink::write("tarnwick-settings: the compositor ended the connection for the keyboard layouts");
+            compositorNotifier->setEnabled(false);
+        }
+    };
+    compositorNotifier = std::make_unique<QSocketNotifier>(compositor->fd(), QSocketNotifier::Read);
+    QObject::connect(compositorNotifier.get(), &QSocketNotifier::activated, dispatch);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     compositorNotifier.get(), dispatch);
+    InputSources::install(keymaps.get());
+    layoutCharacters = makeInstalled<LayoutCharacters, wayland::WaylandLayoutCharacters>(*keymaps);
+}
 
 SettingsHost::SettingsHost(int& argc, char** argv) : services_(std::make_unique<Services>()) {
     Services& s = *services_;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) throw std::runtime_error("no X display (DISPLAY is not set)");
     // Qt ends the process when it cannot reach the display; a display that
     // opens here is one Qt can open too.
-    Display* connection = openDisplay();
-    // The keyboard's keys are read as X11 names them, also under XWayland.
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    s.compositor = openCompositor();
+    Display* connection = s.compositor ? nullptr : openDisplay();
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", s.compositor ? "wayland;xcb" : "xcb", 1);
     s.application = std::make_unique<QApplication>(argc, argv);
-    s.session = std::make_unique<X11Session>(connection);
+    if (s.compositor)
+        s.composeWayland();
+    else
+        s.composeX11(connection);
     QApplication::setApplicationName(QStringLiteral("tarnwick-settings"));
 
     s.runLoop = makeInstalled<RunLoop, QtRunLoop>();
     s.alerts = makeInstalled<AlertPresenter, QtAlertPresenter>();
     s.openPanels = makeInstalled<OpenPanelPresenter, QtOpenPanelPresenter>();
-    s.inputSources = makeInstalled<InputSources, XkbInputSources>(*s.session);
-    s.layoutCharacters = makeInstalled<LayoutCharacters, XkbLayoutCharacters>(*s.session);
     s.common = std::make_unique<CommonServices>();
     s.compositorSession = makeInstalled<CompositorSession, DesktopCompositorSession>();
 
@@ -104,6 +157,9 @@ SettingsHost::~SettingsHost() {
     s.openPanels.reset();
     s.alerts.reset();
     s.runLoop.reset();
+    s.compositorNotifier.reset();
+    s.keymaps.reset();
+    s.compositor.reset();
     s.session.reset();
     s.application.reset();
 }

@@ -138,9 +138,9 @@ void WaylandKeymapLayouts::keymap(void* data, wl_keyboard*, std::uint32_t format
         return;
     }
     // The text ends in a terminating zero within `size`.
-    const std::string text(static_cast<const char*>(mapped), strnlen(static_cast<const char*>(mapped), size));
+    self.keymapText_.assign(static_cast<const char*>(mapped), strnlen(static_cast<const char*>(mapped), size));
     munmap(mapped, size);
-    self.layouts_ = layoutsOfKeymap(text);
+    self.layouts_ = layoutsOfKeymap(self.keymapText_);
     self.group_ = 0;
 }
 

@@ -35,6 +35,9 @@ public:
     int select(const std::string& identifier) override;
 
     const std::vector<std::string>& layouts() const { return layouts_; }
+    // The text of the keymap the compositor sent last; empty before the
+    // first one.
+    const std::string& keymapText() const { return keymapText_; }
 
     // The identifiers of the layouts of a keymap in its text form, in group
     // order; none when the keymap cannot be read.
@@ -56,6 +59,7 @@ private:
     WaylandGlobals& globals_;
     wl_keyboard* keyboard_ = nullptr;
     std::vector<std::string> layouts_;
+    std::string keymapText_;
     std::uint32_t group_ = 0;
 };
 
