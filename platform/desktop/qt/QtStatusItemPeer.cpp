@@ -38,14 +38,21 @@ QtStatusItemPeer::QtStatusItemPeer(StatusItem& item, X11Session* session) : item
         // A left click opens the menu too, as a menu-bar item does.
         if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
     });
-    // Shown once it has its icon.
+    // Shown once it has its icon, a turn of the event loop after the work
+    // already queued (at start-up, the application's announcement that it
+    // runs, which the settings wait for; the tray can wait a turn).
     refreshPending_ = true;
     QMetaObject::invokeMethod(
         &icon_,
         [this] {
-            refreshPending_ = false;
-            refresh();
-            showWhenTrayExists();
+            QMetaObject::invokeMethod(
+                &icon_,
+                [this] {
+                    refreshPending_ = false;
+                    refresh();
+                    showWhenTrayExists();
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
