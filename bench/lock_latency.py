@@ -138,13 +138,15 @@ class Probe:
         raise lock_cycle.Failure("no focus or visibility event")
 
     def press(self, keys):
-        """Presses and releases `keys` (a chord) at once; the moment it was sent."""
+        """Presses and releases `keys` (a chord) at once; the moment it was
+        sent (the requests wait in Xlib's buffer until the flush)."""
         for key in keys:
             self.xtst.XTestFakeKeyEvent(self.dpy, key, 1, 0)
         for key in reversed(keys):
             self.xtst.XTestFakeKeyEvent(self.dpy, key, 0, 0)
+        sent = time.monotonic()
         self.x11.XFlush(self.dpy)
-        return time.monotonic()
+        return sent
 
     def wait_for(self, focus_steps, visibility, timeout=10):
         """Arrival times of the last of `focus_steps`, focus events seen in
@@ -176,16 +178,23 @@ class Probe:
         return (released - pressed) * 1000.0
 
 
-def command_trigger(arguments, env):
-    """A trigger that runs a command; its start is the moment before the spawn."""
+class CommandTrigger:
+    """A trigger that runs a command; its start is the moment before the
+    spawn. The probe watches while the command runs (it may wait for an
+    answer that comes after the lock); `check()` reaps it afterwards."""
 
-    def trigger():
+    def __init__(self, arguments, env):
+        self.arguments, self.env, self.process = arguments, env, None
+
+    def __call__(self):
         started = time.monotonic()
-        if subprocess.run(arguments, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode:
-            raise lock_cycle.Failure("%s failed" % " ".join(arguments))
+        self.process = subprocess.Popen(self.arguments, env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
         return started
 
-    return trigger
+    def check(self):
+        if self.process.wait(timeout=10):
+            raise lock_cycle.Failure("%s failed" % " ".join(self.arguments))
 
 
 # -- contestants ----------------------------------------------------------
@@ -201,10 +210,12 @@ class Tarnwick:
         else:
             self.name = "Tarnwick, tarnwick-ctl lock"
             control = os.path.abspath(os.path.join(build, "tarnwick-ctl"))
-            self.trigger, self.steps = command_trigger([control, "lock"], session.env), AFTER_COMMAND
+            self.trigger, self.steps = CommandTrigger([control, "lock"], session.env), AFTER_COMMAND
 
     def round(self):
         grab, covered = self.probe.lock(self.trigger, self.steps)
+        if isinstance(self.trigger, CommandTrigger):
+            self.trigger.check()
         # A key within the lock's first second does not wake the prompt.
         time.sleep(1.2)
         self.session.xdotool("key", "Escape")
@@ -261,7 +272,7 @@ class XScreenSaver:
             os.chown(os.path.join(home, ".xscreensaver"), nobody.pw_uid, nobody.pw_gid)
             self.as_user = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid,
                             "--clear-groups"]
-        self.trigger = command_trigger(self.as_user + ["xscreensaver-command", "-lock"], self.env)
+        self.trigger = CommandTrigger(self.as_user + ["xscreensaver-command", "-lock"], self.env)
         self.daemon = None
         self.log = open(os.path.join(session.artifacts, "xscreensaver.log"), "w")
         self.start()
@@ -305,6 +316,7 @@ class XScreenSaver:
 
     def round(self):
         grab, covered = self.probe.lock(self.trigger, AFTER_COMMAND)
+        self.trigger.check()
         # It cannot be unlocked here: a new daemon for the next round.
         self.stop()
         self.start()
