@@ -356,6 +356,9 @@ void Tarnwick::unlockScreen() {
     auto& displays = platform::Displays::shared();
     if (int status = displays.showCursor(displays.mainDisplay()))
         QMLog(3, "Error reenabling mouse cursor: %ld", static_cast<long>(status));
+    // The hot key is back before the keyboard is free: whoever finds the
+    // keyboard free can lock again with it at once.
+    if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().registerHotKey(lockScreenHotKeyEvent);
     if (int status = displays.releaseAll()) QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
 
     stopTimer(LockTimer::Penalty);
@@ -372,8 +375,6 @@ void Tarnwick::unlockScreen() {
     if (int status = uiMode.set(platform::SystemUIMode::Normal, 0))
         QMLog(3, "Error setting UI model to normal: %s; %s (%ld)", uiMode.errorString(status),
               uiMode.commentString(status), static_cast<long>(status));
-
-    if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().registerHotKey(lockScreenHotKeyEvent);
 
     if (defaults().boolForKey(kPrefShowLogOnUnlock) && logController) {
         if (defaults().boolForKey(kPrefShowLogOnUnlockAfterFailedUnlock) && logController->logEntryCount() <= 2)

@@ -94,9 +94,12 @@ def run(session, arguments):
     lock_cycle.unlock_by_password(session, x)
 
     if arguments.cycles:
-        for _ in range(arguments.cycles):
-            lock(session, x)
-            lock_cycle.unlock_by_password(session, x)
+        for cycle in range(arguments.cycles):
+            try:
+                lock(session, x)
+                lock_cycle.unlock_by_password(session, x)
+            except lock_cycle.Failure as failure:
+                raise lock_cycle.Failure("lock cycle %d of %d: %s" % (cycle + 1, arguments.cycles, failure))
         lock(session, x)
         time.sleep(SETTLE_SECONDS)
         anonymous = report_memory("locked after %d more lock cycles" % arguments.cycles, application)
