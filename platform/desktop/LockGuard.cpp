@@ -32,7 +32,7 @@ std::string besideOwnExecutable(const std::string& name) {
 
 }  // namespace
 
-LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable, Server server)
+LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable, Server server, Start when)
     : displayName_(displayName),
       server_(server),
       executable_(guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable) {
@@ -43,6 +43,12 @@ LockGuard::LockGuard(const std::string& displayName, const std::string& guardExe
         executable_.clear();
         return;
     }
+    if (when == Start::Now) startIfNeeded();
+}
+
+void LockGuard::startIfNeeded() {
+    if (startAttempted_ || executable_.empty() || displayName_.empty()) return;
+    startAttempted_ = true;
     if (!start()) log("cannot start the lock guard");
 }
 
@@ -111,6 +117,8 @@ bool LockGuard::restart() {
 }
 
 void LockGuard::send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
+    // A guard not started yet is started before it is told anything.
+    startIfNeeded();
     if (write(kind, ramps)) return;
     if (channel_ >= 0) log("the lock guard is gone");
     // The restarted guard was already told the state this message sets.
