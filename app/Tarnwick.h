@@ -172,7 +172,9 @@ private:
     static bool photosAreSavedIn(const std::string& folder);
     std::optional<std::string> frontmostProcessName();
     std::optional<std::string> whyNoLockNow() const;
-    bool cameraLetsLock(LockTrigger trigger);
+    bool cameraAnswered();
+    bool setUpCamera();
+    void setUpCameraUnasked(LockTrigger trigger);
     void captureDisplays(LockTrigger trigger);
     void displaysCaptured(LockTrigger trigger, platform::CaptureOutcome outcome);
     void showLockScreen();
@@ -182,7 +184,7 @@ private:
     void retryLockLater(LockTrigger trigger);
     void retryWaitingLocks();
     void stopRetrying(LockTrigger trigger);
-    void abandonLock(bool fadedOut, bool inputSourceSwitched);
+    void abandonLock(bool fadedOut);
     void endLockSetup();
     void holdSettingsOfTheLock();
     void releaseSettingsOfTheLock();

@@ -69,8 +69,9 @@ std::optional<std::string> Tarnwick::whyNoLockNow() const {
 }
 
 // Up to the capture, the lock does only what must come before the displays
-// are taken: the checks, the camera's question for a person at the keyboard
-// and the password's layout. The rest waits for the capture's answer.
+// are taken: the checks and, for a person at the keyboard, the camera's
+// question (an alert under a grab could not be answered). The rest waits for
+// the capture's answer.
 void Tarnwick::lockScreenFor(LockTrigger trigger) {
     if (states.isLocked()) {
         if (trigger == LockTrigger::Sleep && platform::Workspace::isInstalled())
@@ -80,33 +81,38 @@ void Tarnwick::lockScreenFor(LockTrigger trigger) {
     if (const std::optional<std::string> reason = whyNoLockNow()) return refuseLock(trigger, *reason);
     states.beginSetUp();
     if (trigger == LockTrigger::Person) {
-        if (!setupCheck(false)) return abandonLock(false, false);
+        if (!setupCheck(false)) return abandonLock(false);
     } else if (const std::optional<std::string> problem = setupProblem()) {
-        abandonLock(false, false);
+        abandonLock(false);
         return refuseLock(trigger, *problem);
     }
     fadeOut(1.0f);
-    if (!cameraLetsLock(trigger)) return abandonLock(true, false);
-    rememberFrontmostApplication();
-    rememberCurrentInputSource();
+    if (trigger == LockTrigger::Person && !cameraAnswered()) return abandonLock(true);
     captureDisplays(trigger);
 }
 
-bool Tarnwick::cameraLetsLock(LockTrigger trigger) {
-    const std::string videoDevice = defaults().stringForKey(kPrefVideoCaptureDevice);
-    if (photographer && !photographer->setupCaptureSession()) dropPhotographer();
-    if (!photographer || videoDevice.empty()) return true;
-    if (trigger != LockTrigger::Person) {
-        // Nobody is there to answer the camera's question: the lock comes
-        // first, photos or not.
-        if (const std::optional<std::string> problem = photographer->cameraProblem())
-            QMLog(5, "Locking after %@ without the camera: %@", nameOf(trigger), *problem);
-        return true;
-    }
+// Whether the camera is ready or the person at the keyboard chose to lock
+// without it (an alert asks); false when they chose the settings instead.
+bool Tarnwick::cameraAnswered() {
+    if (!setUpCamera()) return true;
     for (CameraAnswer answer = photographer->cameraReady(); answer != CameraAnswer::Ready;
          answer = photographer->cameraReady())
         if (answer == CameraAnswer::OpenPreferences) return false;
     return true;
+}
+
+// Whether a camera is chosen and a photographer is there to use it.
+bool Tarnwick::setUpCamera() {
+    if (photographer && !photographer->setupCaptureSession()) dropPhotographer();
+    return photographer && !defaults().stringForKey(kPrefVideoCaptureDevice).empty();
+}
+
+// Nobody is there to answer the camera's question: the lock comes first,
+// photos or not, and the camera is set up once the lock holds.
+void Tarnwick::setUpCameraUnasked(LockTrigger trigger) {
+    if (!setUpCamera()) return;
+    if (const std::optional<std::string> problem = photographer->cameraProblem())
+        QMLog(5, "Locking after %@ without the camera: %@", nameOf(trigger), *problem);
 }
 
 void Tarnwick::captureDisplays(LockTrigger trigger) {
@@ -122,9 +128,14 @@ void Tarnwick::displaysCaptured(LockTrigger trigger, platform::CaptureOutcome ou
         QMLog(3, "CGDisplayCaptureWithOptions() failed: %d", platform::Displays::kCannotComplete);
         if (int status = platform::Displays::shared().releaseAll())
             QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
-        abandonLock(true, true);
+        abandonLock(true);
         return refuseLock(trigger, "the displays could not be captured");
     }
+    // The keyboard and the screens are held: what only the lock screen
+    // needs comes now, so that the grab never waits for it.
+    if (trigger != LockTrigger::Person) setUpCameraUnasked(trigger);
+    rememberFrontmostApplication();
+    rememberCurrentInputSource();
     // Still setting up while it is shown: what the announcements let run
     // meanwhile (an unlock request) waits for the end of the set-up.
     showLockScreen();
@@ -180,7 +191,9 @@ void Tarnwick::showLockScreen() {
 
     if (logController && logController->window().isVisible()) showLogWindow(this);
     announceLockState(true);
-    terminateScreensavers();
+    // The search for a screen saver reads every process: the lock screen
+    // answers its first key before that.
+    performAfterDelay(0.0, [this] { terminateScreensavers(); });
 }
 
 // The display server ended a lock that held (a compositor may): the lock
@@ -234,9 +247,7 @@ void Tarnwick::stopRetrying(LockTrigger trigger) {
     if (retryTriggers_.empty() && lockRetryTimer_) lockRetryTimer_->invalidate();
 }
 
-void Tarnwick::abandonLock(bool fadedOut, bool inputSourceSwitched) {
-    // Leave the user's keyboard as it was: the lock that switched it is not coming.
-    if (inputSourceSwitched && lastInputSourceRef) platform::InputSources::shared().select(*lastInputSourceRef);
+void Tarnwick::abandonLock(bool fadedOut) {
     if (fadedOut) fadeIn(1.0f);
     states.abandonSetUp();
     releaseSettingsOfTheLock();
@@ -345,6 +356,9 @@ void Tarnwick::unlockScreen() {
     auto& displays = platform::Displays::shared();
     if (int status = displays.showCursor(displays.mainDisplay()))
         QMLog(3, "Error reenabling mouse cursor: %ld", static_cast<long>(status));
+    // The hot key is back before the keyboard is free: whoever finds the
+    // keyboard free can lock again with it at once.
+    if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().registerHotKey(lockScreenHotKeyEvent);
     if (int status = displays.releaseAll()) QMLog(3, "Error releasing displays: %ld", static_cast<long>(status));
 
     stopTimer(LockTimer::Penalty);
@@ -361,8 +375,6 @@ void Tarnwick::unlockScreen() {
     if (int status = uiMode.set(platform::SystemUIMode::Normal, 0))
         QMLog(3, "Error setting UI model to normal: %s; %s (%ld)", uiMode.errorString(status),
               uiMode.commentString(status), static_cast<long>(status));
-
-    if (lockScreenHotKeyEvent) platform::HotKeyCenter::shared().registerHotKey(lockScreenHotKeyEvent);
 
     if (defaults().boolForKey(kPrefShowLogOnUnlock) && logController) {
         if (defaults().boolForKey(kPrefShowLogOnUnlockAfterFailedUnlock) && logController->logEntryCount() <= 2)

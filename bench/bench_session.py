@@ -92,6 +92,15 @@ def process_tree(pid):
     return tree
 
 
+def read_stat(pid):
+    """(state, parent, process group, session) from /proc/<pid>/stat, or None."""
+    stat = _read("/proc/%d/stat" % pid)
+    if not stat:
+        return None
+    fields = stat.rsplit(")", 1)[1].split()
+    return fields[0], int(fields[1]), int(fields[2]), int(fields[3])
+
+
 def process_name(pid):
     return _read("/proc/%d/comm" % pid).strip() or "?"
 
@@ -133,6 +142,10 @@ def memory_kb(pid):
 
 
 # -- reports --------------------------------------------------------------
+
+def median(samples):
+    return statistics.median(samples)
+
 
 def percentile(samples, fraction):
     ordered = sorted(samples)

@@ -77,8 +77,9 @@ std::unique_ptr<wayland::LockClient> connectToCompositor() {
 }  // namespace
 
 struct DesktopBackend::Services {
-    // Forked before Qt or Xlib exist in this process.
-    LockGuard guard{guardedDisplayName(), {}, guardedServer()};
+    // Started once the application has announced its start (see exec()),
+    // or before that at the first lock or fade, which it is told of first.
+    LockGuard guard{guardedDisplayName(), {}, guardedServer(), LockGuard::Start::WhenNeeded};
     std::unique_ptr<QApplication> application;
     std::unique_ptr<X11Session> session;  // X11 only
     std::unique_ptr<QtRunLoop> runLoop;
@@ -237,6 +238,14 @@ DesktopBackend::~DesktopBackend() {
     s.application.reset();
 }
 
-int DesktopBackend::exec() { return QApplication::exec(); }
+int DesktopBackend::exec() {
+    // After the work already queued, the start of the application among it:
+    // the guard's own start would compete with the application's for the
+    // processor. A lock at start-up comes before this and starts the guard
+    // itself, before it takes the keyboard.
+    QMetaObject::invokeMethod(
+        services_->application.get(), [this] { services_->guard.startIfNeeded(); }, Qt::QueuedConnection);
+    return QApplication::exec();
+}
 
 }  // namespace platform::desktop

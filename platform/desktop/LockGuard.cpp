@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +32,7 @@ std::string besideOwnExecutable(const std::string& name) {
 
 }  // namespace
 
-LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable, Server server)
+LockGuard::LockGuard(const std::string& displayName, const std::string& guardExecutable, Server server, Start when)
     : displayName_(displayName),
       server_(server),
       executable_(guardExecutable.empty() ? besideOwnExecutable(kGuardExecutable) : guardExecutable) {
@@ -42,11 +43,17 @@ LockGuard::LockGuard(const std::string& displayName, const std::string& guardExe
         executable_.clear();
         return;
     }
+    if (when == Start::Now) startIfNeeded();
+}
+
+void LockGuard::startIfNeeded() {
+    if (startAttempted_ || executable_.empty() || displayName_.empty()) return;
+    startAttempted_ = true;
     if (!start()) log("cannot start the lock guard");
 }
 
 bool LockGuard::start() {
-    // Everything the child needs is prepared before the fork.
+    // Everything the child needs is prepared before the spawn.
     const std::string application = ownExecutable();
     const std::string channel = std::to_string(guard::kChannelDescriptor);
     const char* const serverOption = server_ == Server::Wayland ? "--wayland" : "--display";
@@ -54,20 +61,24 @@ bool LockGuard::start() {
                                      application.c_str(), "--channel",  channel.c_str(),      nullptr};
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    // A copy onto itself would keep the close-on-exec flag: a descriptor
+    // that already has the number has the flag cleared instead.
+    if (fds[0] == guard::kChannelDescriptor)
+        ::fcntl(fds[0], F_SETFD, 0);
+    else
+        ::posix_spawn_file_actions_adddup2(&actions, fds[0], guard::kChannelDescriptor);
     startedAt_ = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // dup2 leaves the copy open across exec; a descriptor that already
-        // has the number needs its close-on-exec flag cleared instead.
-        if (fds[0] == guard::kChannelDescriptor)
-            ::fcntl(fds[0], F_SETFD, 0);
-        else
-            ::dup2(fds[0], guard::kChannelDescriptor);
-        ::execv(executable_.c_str(), const_cast<char* const*>(arguments));
-        _exit(127);
-    }
+    // Spawned, not forked: the child borrows this process's memory until it
+    // runs the guard, instead of copying the mappings of every library
+    // while the application is starting.
+    pid_t pid = -1;
+    const int status =
+        ::posix_spawn(&pid, executable_.c_str(), &actions, nullptr, const_cast<char* const*>(arguments), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
     ::close(fds[0]);
-    if (pid < 0) {
+    if (status != 0) {
         ::close(fds[1]);
         return false;
     }
@@ -106,6 +117,8 @@ bool LockGuard::restart() {
 }
 
 void LockGuard::send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
+    // A guard not started yet is started before it is told anything.
+    startIfNeeded();
     if (write(kind, ramps)) return;
     if (channel_ >= 0) log("the lock guard is gone");
     // The restarted guard was already told the state this message sets.

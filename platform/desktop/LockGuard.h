@@ -21,18 +21,22 @@ class LockGuard {
 public:
     // The display server the guard locks should the application die.
     enum class Server { X11, Wayland };
+    // At once, or at startIfNeeded() or the first message, whichever comes
+    // first: a message (the lock engaged, the ramps of a fade) always finds
+    // the guard started, and told, before the application acts on it.
+    enum class Start { Now, WhenNeeded };
 
-    // Starts the guard. Without a display name (tests), or when the guard
-    // cannot be started, there is none and every call does nothing.
-    // `guardExecutable` defaults to tarnwick-guard beside this executable.
-    // Runs before anything else talks to the display server.
+    // Without a display name (tests), or when the guard cannot be started,
+    // there is none and every call does nothing. `guardExecutable` defaults
+    // to tarnwick-guard beside this executable.
     explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {},
-                       Server server = Server::X11);
+                       Server server = Server::X11, Start when = Start::Now);
     ~LockGuard();
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
     bool isRunning() const { return channel_ >= 0; }
+    void startIfNeeded();
     // The ramps to restore should the application die from now on.
     void remember(const std::vector<GammaRamp>& originals);
     // The ramps are back; nothing to restore any more.
@@ -59,6 +63,7 @@ private:
     int channel_ = -1;
     int child_ = -1;
     bool engaged_ = false;
+    bool startAttempted_ = false;
     std::vector<GammaRamp> remembered_;
     std::chrono::steady_clock::time_point startedAt_;
 };

@@ -38,8 +38,23 @@ QtStatusItemPeer::QtStatusItemPeer(StatusItem& item, X11Session* session) : item
         // A left click opens the menu too, as a menu-bar item does.
         if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
     });
-    modelChanged();
-    showWhenTrayExists();
+    // Shown once it has its icon, a turn of the event loop after the work
+    // already queued (at start-up, the application's announcement that it
+    // runs, which the settings wait for; the tray can wait a turn).
+    refreshPending_ = true;
+    QMetaObject::invokeMethod(
+        &icon_,
+        [this] {
+            QMetaObject::invokeMethod(
+                &icon_,
+                [this] {
+                    refreshPending_ = false;
+                    refresh();
+                    showWhenTrayExists();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
 }
 
 QtStatusItemPeer::~QtStatusItemPeer() {
@@ -56,7 +71,22 @@ void QtStatusItemPeer::showWhenTrayExists() {
     icon_.show();
 }
 
+// An item is built by several changes in a row (image, menu, tool tip), and
+// each would decode the image again: the icon follows once, in the next turn
+// of the event loop.
 void QtStatusItemPeer::modelChanged() {
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QMetaObject::invokeMethod(
+        &icon_,
+        [this] {
+            refreshPending_ = false;
+            refresh();
+        },
+        Qt::QueuedConnection);
+}
+
+void QtStatusItemPeer::refresh() {
     icon_.setIcon(iconFor(item_.image()));
     icon_.setToolTip(QString::fromStdString(item_.toolTip()));
     rebuildMenu();

@@ -25,6 +25,7 @@ public:
     void modelChanged() override;
 
 private:
+    void refresh();
     void rebuildMenu();
     void showWhenTrayExists();
 
@@ -34,6 +35,7 @@ private:
     QMenu menu_;
     // Only while waiting for a tray.
     std::unique_ptr<X11TrayWatch> trayWatch_;
+    bool refreshPending_ = false;
 };
 
 }  // namespace platform::desktop

@@ -32,11 +32,16 @@ std::string KeyDecoder::localeFromEnvironment() {
     return "C";
 }
 
-KeyDecoder::KeyDecoder(const std::string& locale) : context_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)) {
-    if (!context_) return;
-    const std::string name = locale.empty() ? localeFromEnvironment() : locale;
-    composeTable_ = xkb_compose_table_new_from_locale(context_, name.c_str(), XKB_COMPOSE_COMPILE_NO_FLAGS);
+KeyDecoder::KeyDecoder(const std::string& locale)
+    : context_(xkb_context_new(XKB_CONTEXT_NO_FLAGS)),
+      composeLocale_(locale.empty() ? localeFromEnvironment() : locale) {}
+
+xkb_compose_state* KeyDecoder::composeState() const {
+    if (composeRead_ || !context_) return compose_;
+    composeRead_ = true;
+    composeTable_ = xkb_compose_table_new_from_locale(context_, composeLocale_.c_str(), XKB_COMPOSE_COMPILE_NO_FLAGS);
     if (composeTable_) compose_ = xkb_compose_state_new(composeTable_, XKB_COMPOSE_STATE_NO_FLAGS);
+    return compose_;
 }
 
 KeyDecoder::~KeyDecoder() {
@@ -77,26 +82,27 @@ void KeyDecoder::resetCompose() {
 KeyDecoder::Key KeyDecoder::press(xkb_keycode_t keycode) {
     if (!state_) return {};
     const xkb_keysym_t keysym = xkb_state_key_get_one_sym(state_, keycode);
-    if (compose_ && keysym != XKB_KEY_NoSymbol) return composed(keysym, keycode);
+    if (keysym == XKB_KEY_NoSymbol) return {keysym, utf8Of(state_, keycode), false};
+    if (xkb_compose_state* compose = composeState()) return composed(compose, keysym, keycode);
     return {keysym, utf8Of(state_, keycode), false};
 }
 
 // Modifiers never take part in a sequence (the table feeds them as ignored),
 // so Shift between a dead key and its letter works as everywhere else.
-KeyDecoder::Key KeyDecoder::composed(xkb_keysym_t keysym, xkb_keycode_t keycode) {
-    if (xkb_compose_state_feed(compose_, keysym) == XKB_COMPOSE_FEED_IGNORED)
+KeyDecoder::Key KeyDecoder::composed(xkb_compose_state* compose, xkb_keysym_t keysym, xkb_keycode_t keycode) {
+    if (xkb_compose_state_feed(compose, keysym) == XKB_COMPOSE_FEED_IGNORED)
         return {keysym, utf8Of(state_, keycode), false};
-    switch (xkb_compose_state_get_status(compose_)) {
+    switch (xkb_compose_state_get_status(compose)) {
         case XKB_COMPOSE_COMPOSING: return {keysym, {}, true};
         case XKB_COMPOSE_COMPOSED: {
-            Key key{xkb_compose_state_get_one_sym(compose_), composedUtf8(compose_), false};
-            xkb_compose_state_reset(compose_);
+            Key key{xkb_compose_state_get_one_sym(compose), composedUtf8(compose), false};
+            xkb_compose_state_reset(compose);
             return key;
         }
         case XKB_COMPOSE_CANCELLED:
             // The key that broke the sequence types what it types alone, as
             // in the toolkits' fields where the password was set.
-            xkb_compose_state_reset(compose_);
+            xkb_compose_state_reset(compose);
             break;
         case XKB_COMPOSE_NOTHING: break;
     }

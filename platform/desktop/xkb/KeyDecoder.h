@@ -15,7 +15,9 @@ class KeyDecoder {
 public:
     // The compose table of `locale`; when empty, of the first of LC_ALL,
     // LC_CTYPE and LANG that is set, else of "C". XCOMPOSEFILE and
-    // ~/.XCompose take precedence, as everywhere else.
+    // ~/.XCompose take precedence, as everywhere else. The table is read at
+    // the first key, not here: reading it takes milliseconds that a program
+    // starting up or locking has better uses for.
     explicit KeyDecoder(const std::string& locale = {});
     ~KeyDecoder();
     KeyDecoder(const KeyDecoder&) = delete;
@@ -25,7 +27,7 @@ public:
     // unfinished compose sequence start afresh.
     void setKeymap(xkb_keymap* keymap);
     bool hasKeymap() const { return state_ != nullptr; }
-    bool hasComposeTable() const { return composeTable_ != nullptr; }
+    bool hasComposeTable() const { return composeState() != nullptr; }
     void updateMask(std::uint32_t depressed, std::uint32_t latched, std::uint32_t locked, std::uint32_t group);
     // The modifiers and group of a core X event's state field.
     void updateMaskFromCoreState(unsigned state);
@@ -49,11 +51,15 @@ public:
     static std::string localeFromEnvironment();
 
 private:
-    Key composed(xkb_keysym_t keysym, xkb_keycode_t keycode);
+    Key composed(xkb_compose_state* compose, xkb_keysym_t keysym, xkb_keycode_t keycode);
+    // The compose state, the table read on the first call; null without a table.
+    xkb_compose_state* composeState() const;
 
     xkb_context* context_ = nullptr;
-    xkb_compose_table* composeTable_ = nullptr;
-    xkb_compose_state* compose_ = nullptr;
+    std::string composeLocale_;
+    mutable bool composeRead_ = false;
+    mutable xkb_compose_table* composeTable_ = nullptr;
+    mutable xkb_compose_state* compose_ = nullptr;
     xkb_keymap* keymap_ = nullptr;
     xkb_state* state_ = nullptr;
 };
