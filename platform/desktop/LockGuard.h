@@ -33,6 +33,8 @@ public:
     LockGuard& operator=(const LockGuard&) = delete;
 
     bool isRunning() const { return channel_ >= 0; }
+    // The guard's process; 0 when there is none.
+    int pid() const { return channel_ >= 0 ? child_ : 0; }
     // The ramps to restore should the application die from now on.
     void remember(const std::vector<GammaRamp>& originals);
     // The ramps are back; nothing to restore any more.

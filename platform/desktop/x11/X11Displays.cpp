@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <malloc.h>
 #include <string>
+#include <unistd.h>
 #include <utility>
 
 namespace platform::desktop {
@@ -37,6 +38,9 @@ X11Displays::X11Displays(X11Session& session, LockGuard& guard)
         XRRSelectInput(session_.display(), session_.root(),
                        RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
+    // The guard's covers go above the lock while the application stands
+    // still; once it runs again, it raises its own over them.
+    covers_.trustProcesses([this](pid_t pid) { return pid == ::getpid() || pid == guard_.pid(); });
     heartbeat_.setInterval(guard::kHeartbeatMilliseconds);
     QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
     captureRetry_.setSingleShot(true);

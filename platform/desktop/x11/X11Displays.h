@@ -58,6 +58,9 @@ public:
     bool isCaptured() const { return grabs_.held(); }
     // The covering windows, for tests.
     std::vector<unsigned long> coverWindows() const { return covers_.windows(); }
+    // Whose windows are raised over rather than hidden (the application's
+    // and its guard's); tests take their own windows for another process's.
+    void trustProcesses(std::function<bool(pid_t)> trusted) { covers_.trustProcesses(std::move(trusted)); }
     // Converts a frame in screen coordinates (bottom-left origin on the main
     // screen) into X root coordinates, and back.
     Rect toRoot(const Rect& frame);
