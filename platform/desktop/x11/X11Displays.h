@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QTimer>
 
 #include "platform/desktop/LockGuard.h"
@@ -107,6 +108,21 @@ private:
     int captureAttempts_ = 0;
     std::function<void(CaptureOutcome)> captureDone_;
     std::function<void()> captureLost_;
+
+    // While captured, the pointer crossing into or out of the lock window
+    // (as other clients restack windows under it) is not Qt's to answer: Qt
+    // asks the server about the pointer's devices, and waits for the reply,
+    // at every crossing, so that a restacking flood would keep the main
+    // thread waiting for seconds.
+    class CrossingFilter final : public QAbstractNativeEventFilter {
+    public:
+        explicit CrossingFilter(const X11Displays& displays) : displays_(displays) {}
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
+    private:
+        const X11Displays& displays_;
+    };
+    CrossingFilter crossingFilter_{*this};
 };
 
 }  // namespace platform::desktop
