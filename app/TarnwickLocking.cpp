@@ -168,6 +168,7 @@ void Tarnwick::showLockScreen() {
     passwordField->setHidden(true);
     passwordField->setStringValue("");
     retriesLeft = 3;
+    recordAttempts();
 
     clearCachesFolder();
 

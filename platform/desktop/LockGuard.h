@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/guard/Protocol.h"
+#include "platform/services/AttemptsRecord.h"
 
 #include <chrono>
 #include <string>
@@ -17,7 +18,9 @@ namespace platform::desktop {
 // learns of the death from its socket reaching end of stream, so no code has
 // to run in the dying process. A guard found gone (killed, out of memory) is
 // started again at the next message, and told what the lock is doing.
-class LockGuard {
+// It also hears of every wrong password, so that a guard that takes over
+// goes on counting where the lock screen stopped.
+class LockGuard final : public AttemptsRecord {
 public:
     // The display server the guard locks should the application die.
     enum class Server { X11, Wayland };
@@ -28,7 +31,7 @@ public:
     // Runs before anything else talks to the display server.
     explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {},
                        Server server = Server::X11);
-    ~LockGuard();
+    ~LockGuard() override;
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
@@ -48,6 +51,7 @@ public:
     // Sent while locked, from the main loop, so that the guard notices an
     // application that stopped answering (stopped, hung).
     void heartbeat();
+    void record(int wrong, double waitSeconds) override;
 
 private:
     void send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
@@ -62,6 +66,8 @@ private:
     int child_ = -1;
     bool engaged_ = false;
     std::vector<GammaRamp> remembered_;
+    guard::PasswordAttempts attempts_;
+    std::chrono::steady_clock::time_point waitEnds_;
     std::chrono::steady_clock::time_point startedAt_;
 };
 

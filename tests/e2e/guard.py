@@ -262,32 +262,59 @@ def guard_takes_over_after(g, number, name, preferences="kept"):
     check(True, "the new Tarnwick takes the keyboard: the guard's grab is gone")
 
 
-def guesses_to_the_guard_are_slowed(g):
-    """Killing the application buys no guesses: after three wrong passwords
-    the guard checks no password until the lock screen's wait is over
-    ("penalty" 0 here: six seconds), not even the right one."""
+# Killing the application buys no fresh guesses: wrong passwords typed at the lock screen count on at the guard.
+# Each row: wrong passwords typed at the lock screen before the kill, then at the guard.
+GUESSES_ACROSS_A_KILL = [
+    ("three at the guard", 0, 3),
+    ("two at the lock screen, one at the guard", 2, 1),
+]
+
+
+def lock_screen_refusals(g):
+    return sum(1 for line in g.session.log().splitlines()
+               if "ScriptHandler got event" in line and "rongPasswordEvent" in line)
+
+
+def since_the_take_over(log):
+    return log[log.rfind("the guard keeps it locked"):]
+
+
+def guesses_are_slowed_across_a_kill(g, name, at_the_lock, at_the_guard):
+    """The third wrong password in all starts the wait ("penalty" 0 here: six seconds) during which the guard checks
+    no password, not even the right one; after it the right password unlocks."""
     g.wait_until_locked()
+    log = g.session.log
+    if at_the_lock:
+        time.sleep(1.2)  # the lock window takes keys once it has faded in
+        g.session.xdotool("key", "Escape")
+        time.sleep(0.5)
+        before = lock_screen_refusals(g)
+        for i in range(at_the_lock):
+            g.type_password("lock%d" % i)
+            wait_for(lambda: lock_screen_refusals(g) == before + i + 1, 5, "the lock screen's refusal: " + name)
     g.kill(signal.SIGKILL)
     wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
-             "the guard to take over before the guesses")
-    log = g.session.log
+             "the guard to take over: " + name)
     refused = log().count("tarnwick-guard: wrong password")
-    for guess in ("guess1", "guess2", "guess3"):
-        g.type_password(guess)
-    wait_for(lambda: log().count("tarnwick-guard: wrong password") == refused + 3, 5, "three refusals")
-    check("no password is checked for 6 seconds" in log(), "the third wrong password starts the wait")
+    for i in range(at_the_guard):
+        g.type_password("guard%d" % i)
+    wait_for(lambda: log().count("tarnwick-guard: wrong password") == refused + at_the_guard, 5,
+             "the guard's refusals: " + name)
+    wait_for(lambda: "no password is checked for 6 seconds" in since_the_take_over(log()), 5, "the wait: " + name)
+    check(True, "%s: the third wrong password in all starts the wait" % name)
     swallowed = "tarnwick-guard: a password typed during the wait was not checked"
     before = log().count(swallowed)
-    for guess in ("guess4", lock_cycle.PASSWORD):
+    for guess in ("guess", lock_cycle.PASSWORD):
         g.type_password(guess)
-    wait_for(lambda: log().count(swallowed) == before + 2, 5, "the guard to swallow the guesses")
-    check(log().count("tarnwick-guard: wrong password") == refused + 3, "no guess typed during the wait is checked")
+    wait_for(lambda: log().count(swallowed) == before + 2, 5, "the guard to swallow the guesses: " + name)
+    check(log().count("tarnwick-guard: wrong password") == refused + at_the_guard,
+          "%s: no guess typed during the wait is checked" % name)
     check(g.x.keyboard_is_grabbed_by_another() and g.stack.guard_on_top(),
-          "the right password typed during the wait does not unlock")
-    wait_for(lambda: g.session.logged("tarnwick-guard: the wait after three wrong passwords is over"), 10,
-             "the end of the wait")
+          "%s: the right password typed during the wait does not unlock" % name)
+    wait_for(lambda: "the wait after three wrong passwords is over" in since_the_take_over(log()), 10,
+             "the end of the wait: " + name)
     g.unlock_the_guard()
-    check(True, "after the wait the right password unlocks")
+    check(True, "%s: after the wait the right password unlocks" % name)
     g.wait_until_locked()
 
 
@@ -344,7 +371,8 @@ def run(session):
     try:
         g.start()
         guard_takes_over_after(g, signal.SIGKILL, "SIGKILL")
-        guesses_to_the_guard_are_slowed(g)
+        for row in GUESSES_ACROSS_A_KILL:
+            guesses_are_slowed_across_a_kill(g, *row)
         guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences="gone")
         guard_takes_over_after(g, signal.SIGABRT, "SIGABRT", preferences="rewritten")
         a_killed_guard_is_started_again(g)
