@@ -80,13 +80,8 @@ void Guard::onApplicationGone() {
     std::exit(0);
 }
 
-// The connection, the covers and the prompt are made now, while nothing is
-// wrong, so that a take-over costs only a few requests.
-void Guard::engage() {
-    watch_ = Watch::Locked;
-    lastHeartbeat_ = Clock::now();
-    engagedDigest_ = readPasswordDigest(preferencesFile());
-    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+// The connection, the covers and the prompt.
+void Guard::prepare() {
     if (!shield_) shield_ = Shield::open(options_.display);
     if (!shield_) return note("cannot open display " + options_.display + " while the screen is locked");
     shield_->fitToMonitors();
@@ -94,14 +89,9 @@ void Guard::engage() {
     XSync(shield_->display(), False);
 }
 
-void Guard::standDown() {
-    watch_ = Watch::Unlocked;
+void Guard::letGo() {
     prompt_.reset();
     shield_.reset();
-    engagedDigest_.reset();
-    // Each lock opens and closes a connection of its own; what it freed goes
-    // back to the system rather than staying in the heap for good.
-    ::malloc_trim(0);
 }
 
 void Guard::answered() {
@@ -125,9 +115,7 @@ void Guard::stall() {
     shield_->watch(true);
 }
 
-void Guard::takeOver() {
-    takeOverStart_ = monotonicSeconds();
-    watch_ = Watch::TakenOver;
+void Guard::holdSession() {
     if (!shield_) shield_ = Shield::open(options_.display);
     if (!shield_) {
         note("the application died while the screen was locked, and display " + options_.display +
@@ -140,17 +128,10 @@ void Guard::takeOver() {
     shield_->fitToMonitors();
     shield_->restoreGamma(pendingRamps_);
     pendingRamps_.clear();
-    // The password of the lock is the one stored when it began: another
-    // program may have rewritten the file since. Only a lock that began
-    // without a readable one falls back on what the file holds now.
-    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
     if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
-    prompt_->say(digest_ ? "" : kNoPassword);
-    note("the application died while the screen was locked; the guard keeps it locked");
-    if (!digest_) note("no password digest is known: the screen stays locked");
-    startCounting();
-    redraw();
 }
+
+void Guard::showPrompt() { redraw(); }
 
 // The dying application's grab lasts until the server has closed its
 // connection; until then the guard asks again at every event (the
@@ -201,14 +182,10 @@ void Guard::onKey(XKeyEvent& event) {
     // the keys go nowhere, as at the lock screen.
     if (swallowedDuringWait(XLookupKeysym(&event, 0) == XK_Return)) return;
     const Prompt::Outcome outcome = prompt_->type(event);
-    if (outcome == Prompt::Outcome::Ignored) return;
-    if (outcome == Prompt::Outcome::Submitted) {
-        std::string password = prompt_->takePassword();
-        check(password);
-        wipe(password);
-    }
-    redraw();
+    if (outcome != Prompt::Outcome::Ignored) keyTaken(outcome == Prompt::Outcome::Submitted);
 }
+
+std::string Guard::takeTyped() { return prompt_ ? prompt_->takePassword() : std::string(); }
 
 void Guard::say(const std::string& status) {
     if (prompt_) prompt_->say(status);

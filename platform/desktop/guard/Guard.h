@@ -32,17 +32,19 @@ private:
     int timeoutMilliseconds() const override;
     void onTimeout() override;
     void onApplicationGone() override;
-    void engage() override;
-    void standDown() override;
+    void prepare() override;
+    void letGo() override;
     void answered() override;
     void rampsChanged(const Message& message) override;
     void stall() override;
-    void takeOver() override;
+    void holdSession() override;
+    void showPrompt() override;
     void holdInput();
     void handleEvents();
     bool restackedByTheApplication(const XEvent& event) const;
     void onKey(XKeyEvent& event);
     void say(const std::string& status) override;
+    std::string takeTyped() override;
     void clearTyped() override;
     void redraw() override;
     [[noreturn]] void unlockAndRestart() override;
@@ -50,7 +52,6 @@ private:
     std::vector<GammaRamp> pendingRamps_;
     std::unique_ptr<Shield> shield_;
     std::unique_ptr<Prompt> prompt_;  // after shield_: goes first, while the display is open
-    double takeOverStart_ = 0;
     bool inputReported_ = false;
 };
 

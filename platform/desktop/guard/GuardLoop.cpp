@@ -2,8 +2,10 @@
 
 #include "platform/desktop/guard/PasswordDigest.h"
 #include "platform/desktop/guard/Process.h"
+#include "platform/desktop/guard/Prompt.h"
 
 #include <algorithm>
+#include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -40,6 +42,38 @@ void GuardLoop::run() {
         serverReady(ready > 0 && serverSlot < count && fds[serverSlot].revents != 0);
         if (ready == 0) onTimeout();
     }
+}
+
+void GuardLoop::engage() {
+    watch_ = Watch::Locked;
+    lastHeartbeat_ = Clock::now();
+    engagedDigest_ = readPasswordDigest(preferencesFile());
+    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+    prepare();
+}
+
+void GuardLoop::standDown() {
+    watch_ = Watch::Unlocked;
+    letGo();
+    engagedDigest_.reset();
+    // Each lock opens and closes a connection of its own; what it freed goes
+    // back to the system rather than staying in the heap for good.
+    ::malloc_trim(0);
+}
+
+void GuardLoop::takeOver() {
+    takeOverStart_ = monotonicSeconds();
+    watch_ = Watch::TakenOver;
+    holdSession();
+    // The password of the lock is the one stored when it began: another
+    // program may have rewritten the file since. Only a lock that began
+    // without a readable one falls back on what the file holds now.
+    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
+    say(digest_ ? "" : kNoPassword);
+    note("the application died while the screen was locked; the guard keeps it locked");
+    if (!digest_) note("no password digest is known: the screen stays locked");
+    startCounting();
+    showPrompt();
 }
 
 void GuardLoop::onTimeout() {
@@ -108,6 +142,15 @@ bool GuardLoop::swallowedDuringWait(bool isReturn) {
     if (!attempts_.waiting()) return false;
     if (isReturn) note("a password typed during the wait was not checked");
     return true;
+}
+
+void GuardLoop::keyTaken(bool submitted) {
+    if (submitted) {
+        std::string password = takeTyped();
+        check(password);
+        wipe(password);
+    }
+    redraw();
 }
 
 void GuardLoop::check(const std::string& password) {

@@ -59,10 +59,19 @@ protected:
     virtual int timeoutMilliseconds() const = 0;
     virtual void onTimeout();
 
-    virtual void engage() = 0;
-    virtual void standDown() = 0;
+    // The application locked: what a take-over needs is made now, while
+    // nothing is wrong, so that it costs only a few requests.
+    void engage();
+    virtual void prepare() = 0;
+    // The application unlocked: all of that goes.
+    void standDown();
+    virtual void letGo() = 0;
     virtual void stall() = 0;
-    virtual void takeOver() = 0;
+    // The application died while locked: the guard holds the session (its
+    // prompt made), asks for the password, and shows the prompt.
+    void takeOver();
+    virtual void holdSession() = 0;
+    virtual void showPrompt() = 0;
     virtual void onApplicationGone() = 0;
     // A heartbeat, or a lock engaged, came from the application.
     virtual void answered() {}
@@ -70,6 +79,8 @@ protected:
 
     // The take-over's prompt.
     virtual void say(const std::string& status) = 0;
+    // What was typed; the prompt is empty afterwards.
+    virtual std::string takeTyped() = 0;
     virtual void clearTyped() = 0;
     virtual void redraw() = 0;
     [[noreturn]] virtual void unlockAndRestart() = 0;
@@ -79,6 +90,8 @@ protected:
     void startCounting();
     // True when the key is swallowed: a wait runs (Return is noted).
     bool swallowedDuringWait(bool isReturn);
+    // After a key the prompt took: Return checks what was typed.
+    void keyTaken(bool submitted);
     void check(const std::string& password);
     // One step of a wait: the countdown said, or the prompt given back.
     void tickWait();
@@ -95,6 +108,7 @@ protected:
     std::optional<std::string> engagedDigest_;
     std::optional<std::string> digest_;
     Attempts attempts_{std::chrono::minutes(1)};
+    double takeOverStart_ = 0;
 
 private:
     void onChannelReadable();

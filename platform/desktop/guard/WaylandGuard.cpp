@@ -62,22 +62,14 @@ void WaylandGuard::onApplicationGone() {
     std::exit(0);
 }
 
-// The connection is made now, while nothing is wrong, so that a take-over
-// costs only the lock request.
-void WaylandGuard::engage() {
-    watch_ = Watch::Locked;
-    lastHeartbeat_ = Clock::now();
-    engagedDigest_ = readPasswordDigest(preferencesFile());
-    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+// The connection: a take-over then costs only the lock request.
+void WaylandGuard::prepare() {
     if (!connect()) note("cannot reach the Wayland compositor " + options_.wayland + " while the screen is locked");
 }
 
-void WaylandGuard::standDown() {
-    watch_ = Watch::Unlocked;
+void WaylandGuard::letGo() {
     client_.reset();
     prompt_.reset();
-    engagedDigest_.reset();
-    ::malloc_trim(0);
 }
 
 bool WaylandGuard::connect() {
@@ -114,19 +106,12 @@ void WaylandGuard::stall() {
     takeOver();
 }
 
-void WaylandGuard::takeOver() {
-    takeOverStart_ = monotonicSeconds();
-    watch_ = Watch::TakenOver;
+void WaylandGuard::holdSession() {
     if (!connect()) giveUp("the application died while the screen was locked, and the compositor cannot be reached");
-    // The password of the lock is the one stored when it began.
-    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
     if (!prompt_) prompt_ = std::make_unique<WaylandPrompt>();
-    prompt_->say(digest_ ? "" : kNoPassword);
-    note("the application died while the screen was locked; the guard keeps it locked");
-    if (!digest_) note("no password digest is known: the screen stays locked");
-    startCounting();
-    askForLock();
 }
+
+void WaylandGuard::showPrompt() { askForLock(); }
 
 void WaylandGuard::askForLock() {
     if (client_->state() != wayland::LockState::Unlocked) return;
@@ -158,22 +143,17 @@ void WaylandGuard::onKey(const wayland::TypedKey& press) {
     // While waiting after three wrong passwords no password is checked.
     if (swallowedDuringWait(press.keysym == XKB_KEY_Return || press.keysym == XKB_KEY_KP_Enter)) return;
     const WaylandPrompt::Outcome outcome = prompt_->type(press);
-    if (outcome == WaylandPrompt::Outcome::Ignored) return;
-    if (outcome == WaylandPrompt::Outcome::Submitted) {
-        std::string password = prompt_->takePassword();
-        check(password);
-        wipe(password);
-    }
-    redraw();
+    if (outcome != WaylandPrompt::Outcome::Ignored) keyTaken(outcome == WaylandPrompt::Outcome::Submitted);
 }
+
+std::string WaylandGuard::takeTyped() { return prompt_ ? prompt_->takePassword() : std::string(); }
 
 void WaylandGuard::say(const std::string& status) {
     if (prompt_) prompt_->say(status);
 }
 
 void WaylandGuard::clearTyped() {
-    if (!prompt_) return;
-    std::string typed = prompt_->takePassword();
+    std::string typed = takeTyped();
     wipe(typed);
 }
 

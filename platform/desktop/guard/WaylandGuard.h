@@ -29,16 +29,18 @@ private:
     int timeoutMilliseconds() const override;
     void onTimeout() override;
     void onApplicationGone() override;
-    void engage() override;
-    void standDown() override;
+    void prepare() override;
+    void letGo() override;
     bool connect();
     void stall() override;
-    void takeOver() override;
+    void holdSession() override;
+    void showPrompt() override;
     void askForLock();
     void onLocked();
     void onEnded(wayland::LockEnd end);
     void onKey(const wayland::TypedKey& press);
     void say(const std::string& status) override;
+    std::string takeTyped() override;
     void clearTyped() override;
     void redraw() override;
     [[noreturn]] void unlockAndRestart() override;
@@ -48,7 +50,6 @@ private:
     std::unique_ptr<WaylandPrompt> prompt_;
     std::optional<Clock::time_point> retryAt_;
     int refusals_ = 0;
-    double takeOverStart_ = 0;
 };
 
 }  // namespace platform::desktop::guard
