@@ -170,11 +170,11 @@ class GuardedSession:
         self.session.xdotool("type", "--delay", "30", password)
         self.session.xdotool("key", "Return")
 
-    def unlock_the_guard(self):
+    def unlock_the_guard(self, password=lock_cycle.PASSWORD):
         """Types the right password: the guard lets go, ends and starts a new
         application, which locks again at start-up."""
         guards = self.guards()
-        self.type_password(lock_cycle.PASSWORD)
+        self.type_password(password)
         wait_for(lambda: not set(guards) & set(self.guards()), 5, "the guard to end")
         wait_for(lambda: [p for p in self.applications() if p != self.pid], 10, "a new application")
         self.pid = [p for p in self.applications() if p != self.pid][0]
@@ -363,6 +363,28 @@ def a_stopped_application_is_covered_until_it_answers(g):
     check(True, "the guard stands down when the application unlocks")
 
 
+def the_guard_reads_keys_with_the_passwords_layout(g):
+    """The password was set with a German keyboard layout, which the server
+    does not have now: the guard reads the keys as that layout types them,
+    so the key that types "y" with the US layout at hand types the German
+    "z"."""
+    path = preferences_file(g)
+    with open(path, "rb") as f:
+        stored = plistlib.load(f)
+    stored["password"] = hashlib.md5(b"zs3cret").hexdigest()
+    stored["passwordInputSource"] = "xkb:de"
+    with open(path, "wb") as f:
+        plistlib.dump(stored, f)
+    g.session.xdotool("key", lock_cycle.HOTKEY_XDOTOOL)
+    wait_for(g.x.keyboard_is_grabbed_by_another, 10, "the lock by the hot key")
+    wait_for(lambda: g.stack.named(GUARD_NAME, viewable=False), 5, "the guard to get ready")
+    g.kill(signal.SIGKILL)
+    wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
+             "the guard to take over with the password's layout")
+    g.unlock_the_guard("ys3cret")
+    check(True, "the guard reads the password with the layout it was set with")
+
+
 def run(session):
     display = session.setup()
     g = GuardedSession(session, display)
@@ -378,6 +400,7 @@ def run(session):
         a_killed_guard_is_started_again(g)
         killed_while_unlocked_leaves_nothing(g)
         a_stopped_application_is_covered_until_it_answers(g)
+        the_guard_reads_keys_with_the_passwords_layout(g)
     finally:
         g.end()
 

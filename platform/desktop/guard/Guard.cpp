@@ -129,6 +129,8 @@ void Guard::holdSession() {
     shield_->restoreGamma(pendingRamps_);
     pendingRamps_.clear();
     if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
+    const std::optional<std::string> layout = engagedDigest_ ? engagedLayout_ : readPasswordLayout(preferencesFile());
+    if (layout) prompt_->useLayout(*layout);
 }
 
 void Guard::showPrompt() { redraw(); }

@@ -49,6 +49,7 @@ void GuardLoop::engage() {
     lastHeartbeat_ = Clock::now();
     engagedDigest_ = readPasswordDigest(preferencesFile());
     if (!engagedDigest_) note("no password digest in " + preferencesFile());
+    engagedLayout_ = readPasswordLayout(preferencesFile());
     prepare();
 }
 
@@ -56,6 +57,7 @@ void GuardLoop::standDown() {
     watch_ = Watch::Unlocked;
     letGo();
     engagedDigest_.reset();
+    engagedLayout_.reset();
     // Each lock opens and closes a connection of its own; what it freed goes
     // back to the system rather than staying in the heap for good.
     ::malloc_trim(0);

@@ -107,6 +107,8 @@ protected:
     Clock::time_point lastHeartbeat_;
     std::optional<std::string> engagedDigest_;
     std::optional<std::string> digest_;
+    // The keyboard layout the password was set with, as stored at the lock.
+    std::optional<std::string> engagedLayout_;
     Attempts attempts_{std::chrono::minutes(1)};
     double takeOverStart_ = 0;
 
