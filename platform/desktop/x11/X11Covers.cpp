@@ -568,6 +568,8 @@ void X11Covers::hideAgain(::Window window) {
 }
 
 void X11Covers::showHidden() {
+    if (hidden_.empty()) return;
+    // Some may be gone by now.
     X11Session::ErrorTrap trap(session_);
     for (const auto& [window, original] : hidden_) {
         watchShape(window, false);
