@@ -94,7 +94,9 @@ void Guard::letGo() {
     shield_.reset();
 }
 
+// A heartbeat, or (while stalled) the application's windows moving again.
 void Guard::answered() {
+    lastHeartbeat_ = Clock::now();
     if (watch_ != Watch::Stalled) return;
     watch_ = Watch::Locked;
     if (!shield_) return;
