@@ -266,41 +266,37 @@ bool X11Covers::extensionEvent(const XEvent& event) {
 
 // ---- covers -------------------------------------------------------------
 
-::Window X11Covers::makeCover(int screen, const Monitor& area) {
+// A black override-redirect window, named for whoever lists windows, its
+// shape watched.
+::Window X11Covers::makeBlack(::Window parent, int screen, const Monitor& area, long events, const char* name,
+                              const char* resourceName) {
     Display* dpy = session_.display();
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(dpy, screen);
+    attributes.event_mask = events;
+    const ::Window window = XCreateWindow(dpy, parent, area.x, area.y, static_cast<unsigned>(area.width),
+                                          static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput,
+                                          CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    XStoreName(dpy, window, name);
+    XClassHint hint{const_cast<char*>(resourceName), const_cast<char*>("Tarnwick")};
+    XSetClassHint(dpy, window, &hint);
+    watchShape(window, true);
+    XMapRaised(dpy, window);
+    return window;
+}
+
+::Window X11Covers::makeCover(int screen, const Monitor& area) {
     // Its own structure events reach the lock wherever another client moves it.
-    attributes.event_mask = VisibilityChangeMask | StructureNotifyMask;
-    const ::Window cover = XCreateWindow(dpy, home(screen), area.x, area.y, static_cast<unsigned>(area.width),
-                                         static_cast<unsigned>(area.height), 0, CopyFromParent, InputOutput,
-                                         CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
-    XStoreName(dpy, cover, "Tarnwick cover");
-    XClassHint hint{const_cast<char*>("tarnwick-cover"), const_cast<char*>("Tarnwick")};
-    XSetClassHint(dpy, cover, &hint);
-    watchShape(cover, true);
-    XMapRaised(dpy, cover);
-    return cover;
+    return makeBlack(home(screen), screen, area, VisibilityChangeMask | StructureNotifyMask, "Tarnwick cover",
+                     "tarnwick-cover");
 }
 
 ::Window X11Covers::makeBackdrop(int screen) {
     Display* dpy = session_.display();
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.background_pixel = BlackPixel(dpy, screen);
     // Its own changes, and windows another client puts into it.
-    attributes.event_mask = StructureNotifyMask | SubstructureNotifyMask;
-    const ::Window backdrop =
-        XCreateWindow(dpy, RootWindow(dpy, screen), 0, 0, static_cast<unsigned>(DisplayWidth(dpy, screen)),
-                      static_cast<unsigned>(DisplayHeight(dpy, screen)), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
-    XStoreName(dpy, backdrop, "Tarnwick lock");
-    XClassHint hint{const_cast<char*>("tarnwick-lock"), const_cast<char*>("Tarnwick")};
-    XSetClassHint(dpy, backdrop, &hint);
-    watchShape(backdrop, true);
-    XMapRaised(dpy, backdrop);
-    return backdrop;
+    return makeBlack(RootWindow(dpy, screen), screen, {0, 0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen)},
+                     StructureNotifyMask | SubstructureNotifyMask, "Tarnwick lock", "tarnwick-lock");
 }
 
 void X11Covers::cover(const std::vector<Monitor>& monitors) {

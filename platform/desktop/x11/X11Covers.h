@@ -98,6 +98,8 @@ private:
         bool shaped = false;
         std::vector<XRectangle> rectangles;
     };
+    ::Window makeBlack(::Window parent, int screen, const Monitor& area, long events, const char* name,
+                       const char* resourceName);
     ::Window makeCover(int screen, const Monitor& area);
     ::Window makeBackdrop(int screen);
     void restack();
