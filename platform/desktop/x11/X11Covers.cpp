@@ -1,5 +1,7 @@
 #include "platform/desktop/x11/X11Covers.h"
 
+#include "platform/foundation/LogSink.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
@@ -7,6 +9,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -553,6 +556,10 @@ void X11Covers::hide(::Window window) {
     }
     record(window, original);
     hidden_[window] = std::move(original);
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "Tarnwick: window 0x%lx of another program got above the lock: hidden until the unlock", window);
+    LogSink::write(line);
     watchShape(window, true);
     XShapeCombineRectangles(dpy, window, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
 }
