@@ -3,6 +3,7 @@
 #include "platform/foundation/LogSink.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/XRes.h>
@@ -10,6 +11,7 @@
 #include <X11/extensions/shape.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -62,6 +64,18 @@ pid_t ownerOf(Display* dpy, ::Window window) {
             if (XResGetClientPid(&ids[i]) > 0) owner = XResGetClientPid(&ids[i]);
     if (ids) XResClientIdsDestroy(count, ids);
     return owner;
+}
+
+// Mapped, and able to show anything. One round trip, where Xlib's
+// attributes take two: under a flood each may wait for the server's turn.
+bool showsSomething(Display* dpy, ::Window window) {
+    xcb_connection_t* connection = XGetXCBConnection(dpy);
+    xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window)), nullptr);
+    const bool shows =
+        reply && reply->map_state == XCB_MAP_STATE_VIEWABLE && reply->_class != XCB_WINDOW_CLASS_INPUT_ONLY;
+    std::free(reply);
+    return shows;
 }
 
 // A property of 32-bit items, as Xlib hands them out: in longs.
@@ -526,11 +540,7 @@ bool X11Covers::hideWhatIsAbove(int screen, ::Window backdrop) {
     if (above == children.end()) return true;
     bool raise = false;
     for (++above; above != children.end(); ++above) {
-        if (hidden_.count(*above) || overlayScreen(*above) >= 0) continue;
-        XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(dpy, *above, &attributes) || attributes.map_state != IsViewable ||
-            attributes.c_class == InputOnly)
-            continue;
+        if (hidden_.count(*above) || overlayScreen(*above) >= 0 || !showsSomething(dpy, *above)) continue;
         if (shapeEventBase_ < 0 || trusted(*above))
             raise = true;
         else
@@ -642,15 +652,17 @@ void X11Covers::keepOnTop() {
     if (!covering_) return;
     bool right = true;
     for (int screen = 0; screen < ScreenCount(session_.display()); ++screen) {
+        // What shows above a backdrop is hidden first; the rest can wait.
+        const auto backdrop = backdrops_.find(screen);
+        if (backdrop != backdrops_.end()) right = !hideWhatIsAbove(screen, backdrop->second) && right;
         const auto overlay = overlays_.find(screen);
         if (overlay != overlays_.end()) {
             evictStrangers(screen, overlay->second.window);
             if (overlay->second.lockInside) right = right && overlayIsRight(screen, overlay->second.window);
         }
-        if (const auto backdrop = backdrops_.find(screen); backdrop != backdrops_.end()) {
+        if (backdrop != backdrops_.end()) {
             evictStrangers(screen, backdrop->second);
-            const bool raise = hideWhatIsAbove(screen, backdrop->second);
-            right = right && !raise && backdropIsRight(screen, backdrop->second);
+            right = right && backdropIsRight(screen, backdrop->second);
         }
         right = right && stackIsRight(home(screen));
     }
