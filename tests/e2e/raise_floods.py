@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end: other clients raise their windows above a locked Tarnwick in tight loops.
 
-Each attack of the table floods the X server for five seconds: the user's own window raised, an override-redirect
+Each attack of the table floods the X server for six seconds: the user's own window raised, an override-redirect
 window of the attacker's raised, the root's children circulated, a child of the composite overlay window raised. The
 screenshots taken meanwhile must show no pixel of the attacker's window nor of the desktop: in the overlay window the
 lock is above every child of the root; without it (no Composite extension, or a compositing manager painting the
@@ -30,7 +30,7 @@ from lock_cycle import DESKTOP_COLOUR, HOTKEY_XDOTOOL, PASSWORD, SKIP, check, wa
 
 ATTACKER_COLOUR = "#ff0000"
 ATTACKER_PIXEL = 0xFF0000
-FLOOD_SECONDS = 5.0
+FLOOD_SECONDS = 6.0
 # How long after the flood the password is typed.
 TYPING_DELAY = 0.5
 # Without the overlay window, the attacker's window shows from its first raise until the lock has answered that event
