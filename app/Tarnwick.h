@@ -107,6 +107,8 @@ public:
     void restartTimer(LockTimer which);
     void stopTimer(LockTimer which);
     bool isPenaltyRunning() const;
+    // Tells a process that may take the lock over the wrong passwords so far.
+    void recordAttempts() const;
 
     // Inactivity, dimming, fades, sleep and wake (TarnwickPower.cpp).
     static void restartIdleTimer();

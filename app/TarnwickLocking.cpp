@@ -179,6 +179,7 @@ void Tarnwick::showLockScreen() {
     passwordField->setHidden(true);
     passwordField->setStringValue("");
     retriesLeft = 3;
+    recordAttempts();
 
     clearCachesFolder();
 

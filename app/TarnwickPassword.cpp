@@ -6,6 +6,7 @@
 #include "shared/InputField.h"
 #include "shared/PasswordDigest.h"
 #include "shared/QMASL.h"
+#include "platform/services/AttemptsRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -200,6 +201,7 @@ void Tarnwick::passwordEntered(platform::Object*) {
             break;
         default: break;
     }
+    recordAttempts();
 }
 
 void Tarnwick::delayLogin(platform::Timer&) {
@@ -216,6 +218,7 @@ void Tarnwick::delayLogin(platform::Timer&) {
         retriesLeft = 3;
         stopTimer(LockTimer::Penalty);
         restartTimer(LockTimer::InputLimit);
+        recordAttempts();
     }
 }
 
@@ -223,6 +226,13 @@ void Tarnwick::noActivity() {
     setLockImage("lock.png");
     passwordField->setStringValue("");
     if (defaults().boolForKey(kPrefPasswordTimeout)) postEvent(kPasswordTimeoutEvent);
+}
+
+// The field comes back at the tick after the countdown reaches zero.
+void Tarnwick::recordAttempts() const {
+    if (!platform::AttemptsRecord::isInstalled()) return;
+    const double waitSeconds = isPenaltyRunning() ? penalty + 1.0 : 0.0;
+    platform::AttemptsRecord::shared().record(3 - retriesLeft, waitSeconds);
 }
 
 bool Tarnwick::isPenaltyRunning() const {

@@ -173,6 +173,7 @@ bool DesktopBackend::Services::composeWaylandExtras() {
 }
 
 void DesktopBackend::Services::composeShared() {
+    AttemptsRecord::install(&guard);
     systemUIMode = makeInstalled<SystemUIMode, X11SystemUIMode>();
     common = std::make_unique<CommonServices>();
 }

@@ -3,6 +3,7 @@
 #include "platform/foundation/ChildReaper.h"
 #include "platform/foundation/LogSink.h"
 
+#include <algorithm>
 #include <climits>
 #include <fcntl.h>
 #include <spawn.h>
@@ -96,7 +97,14 @@ LockGuard::~LockGuard() {
 }
 
 bool LockGuard::write(guard::MessageKind kind, const std::vector<GammaRamp>& ramps) {
-    return channel_ >= 0 && guard::writeMessage(channel_, {kind, ramps});
+    guard::Message message{kind, ramps, {}};
+    if (kind == guard::MessageKind::Attempts) {
+        // The wait as it stands now: a restarted guard is told what is left.
+        const auto left = std::max(waitEnds_ - std::chrono::steady_clock::now(), std::chrono::steady_clock::duration{});
+        message.attempts = {attempts_.wrong,
+                            static_cast<std::uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count())};
+    }
+    return channel_ >= 0 && guard::writeMessage(channel_, message);
 }
 
 // The old guard is collected in the background; the new one learns what the
@@ -113,6 +121,7 @@ bool LockGuard::restart() {
     log("the lock guard was gone; a new one is started");
     if (!remembered_.empty()) write(guard::MessageKind::RememberRamps, remembered_);
     if (engaged_) write(guard::MessageKind::LockEngaged);
+    if (attempts_.wrong > 0) write(guard::MessageKind::Attempts);
     return true;
 }
 
@@ -147,5 +156,12 @@ void LockGuard::lockReleased() {
 }
 
 void LockGuard::heartbeat() { send(guard::MessageKind::Heartbeat); }
+
+void LockGuard::record(int wrong, double waitSeconds) {
+    attempts_.wrong = static_cast<std::uint32_t>(std::max(wrong, 0));
+    waitEnds_ = std::chrono::steady_clock::now() +
+                std::chrono::milliseconds(static_cast<long>(std::max(waitSeconds, 0.0) * 1000.0));
+    send(guard::MessageKind::Attempts);
+}
 
 }  // namespace platform::desktop

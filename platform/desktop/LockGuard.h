@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/guard/Protocol.h"
+#include "platform/services/AttemptsRecord.h"
 
 #include <chrono>
 #include <string>
@@ -17,7 +18,9 @@ namespace platform::desktop {
 // learns of the death from its socket reaching end of stream, so no code has
 // to run in the dying process. A guard found gone (killed, out of memory) is
 // started again at the next message, and told what the lock is doing.
-class LockGuard {
+// It also hears of every wrong password, so that a guard that takes over
+// goes on counting where the lock screen stopped.
+class LockGuard final : public AttemptsRecord {
 public:
     // The display server the guard locks should the application die.
     enum class Server { X11, Wayland };
@@ -31,12 +34,14 @@ public:
     // to tarnwick-guard beside this executable.
     explicit LockGuard(const std::string& displayName, const std::string& guardExecutable = {},
                        Server server = Server::X11, Start when = Start::Now);
-    ~LockGuard();
+    ~LockGuard() override;
     LockGuard(const LockGuard&) = delete;
     LockGuard& operator=(const LockGuard&) = delete;
 
     bool isRunning() const { return channel_ >= 0; }
     void startIfNeeded();
+    // The guard's process; 0 when there is none.
+    int pid() const { return channel_ >= 0 ? child_ : 0; }
     // The ramps to restore should the application die from now on.
     void remember(const std::vector<GammaRamp>& originals);
     // The ramps are back; nothing to restore any more.
@@ -50,6 +55,7 @@ public:
     // Sent while locked, from the main loop, so that the guard notices an
     // application that stopped answering (stopped, hung).
     void heartbeat();
+    void record(int wrong, double waitSeconds) override;
 
 private:
     void send(guard::MessageKind kind, const std::vector<GammaRamp>& ramps = {});
@@ -65,6 +71,8 @@ private:
     bool engaged_ = false;
     bool startAttempted_ = false;
     std::vector<GammaRamp> remembered_;
+    guard::PasswordAttempts attempts_;
+    std::chrono::steady_clock::time_point waitEnds_;
     std::chrono::steady_clock::time_point startedAt_;
 };
 

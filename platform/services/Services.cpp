@@ -1,3 +1,4 @@
+#include "platform/services/AttemptsRecord.h"
 #include "platform/services/Services.h"
 
 #include "platform/foundation/RunLoop.h"
@@ -17,6 +18,7 @@
 namespace platform {
 
 void uninstallAllServices() {
+    AttemptsRecord::install(nullptr);
     LockRequests::install(nullptr);
     CompositorSession::install(nullptr);
     IdleTime::install(nullptr);

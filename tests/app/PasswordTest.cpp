@@ -1,9 +1,13 @@
 #include "AppTestFixture.h"
 
+#include "platform/services/AttemptsRecord.h"
+
 #include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace apptest {
 namespace {
@@ -169,6 +173,22 @@ TEST_F(PasswordTest, PenaltyWithOneMinuteLastsSixtySixSeconds) {
     EXPECT_EQ(app->getRetriesLeft(), 3);
     EXPECT_FALSE(app->timer(LockTimer::Penalty));
     EXPECT_TRUE(app->timer(LockTimer::InputLimit) && app->timer(LockTimer::InputLimit)->isValid());
+}
+
+// A guard that takes the lock over counts on from here: it hears of every
+// wrong password and of the wait the third starts, and of its end.
+TEST_F(PasswordTest, EveryWrongPasswordAndTheWaitAreRecordedForTheGuard) {
+    struct Recorder final : platform::AttemptsRecord {
+        std::vector<std::pair<int, double>> recorded;
+        void record(int wrong, double waitSeconds) override { recorded.emplace_back(wrong, waitSeconds); }
+    } recorder;
+    platform::AttemptsRecord::install(&recorder);
+    enter("x");
+    enter("x");
+    enter("x");
+    tick(66);
+    platform::AttemptsRecord::install(nullptr);
+    EXPECT_EQ(recorder.recorded, (std::vector<std::pair<int, double>>{{1, 0.0}, {2, 0.0}, {3, 66.0}, {0, 0.0}}));
 }
 
 TEST_F(PasswordTest, PenaltyOfZeroMinutesLastsSixSeconds) {

@@ -71,12 +71,14 @@ bool sameRamps(const std::vector<GammaRamp>& a, const std::vector<GammaRamp>& b)
 
 TEST(LockGuardProtocol, EveryMessageArrivesAsItWasSentInOrder) {
     const std::vector<Message> sent = {
-        {MessageKind::RememberRamps, {rampOf(63, 256), rampOf(64, 1024)}},
-        {MessageKind::LockEngaged, {}},
-        {MessageKind::Heartbeat, {}},
-        {MessageKind::ForgetRamps, {}},
-        {MessageKind::RememberRamps, {}},
-        {MessageKind::LockReleased, {}},
+        {MessageKind::RememberRamps, {rampOf(63, 256), rampOf(64, 1024)}, {}},
+        {MessageKind::LockEngaged, {}, {}},
+        {MessageKind::Attempts, {}, {2, 0}},
+        {MessageKind::Heartbeat, {}, {}},
+        {MessageKind::ForgetRamps, {}, {}},
+        {MessageKind::RememberRamps, {}, {}},
+        {MessageKind::Attempts, {}, {3, 65500}},
+        {MessageKind::LockReleased, {}, {}},
     };
     SocketPair channel;
     for (const Message& message : sent) ASSERT_TRUE(writeMessage(channel.application, message));
@@ -86,6 +88,8 @@ TEST(LockGuardProtocol, EveryMessageArrivesAsItWasSentInOrder) {
         ASSERT_TRUE(received.has_value());
         EXPECT_EQ(received->kind, expected.kind);
         EXPECT_TRUE(sameRamps(received->ramps, expected.ramps));
+        EXPECT_EQ(received->attempts.wrong, expected.attempts.wrong);
+        EXPECT_EQ(received->attempts.waitMilliseconds, expected.attempts.waitMilliseconds);
     }
     EXPECT_FALSE(readMessage(channel.guard).has_value()) << "the end of the stream is no message";
 }
@@ -96,7 +100,9 @@ TEST(LockGuardProtocol, WhatIsNotAMessageCountsAsTheEndOfTheApplication) {
         std::vector<std::uint32_t> words;
     } streams[] = {
         {"an unknown kind", {0, 0}},
-        {"a kind beyond the last", {6, 0}},
+        {"a kind beyond the last", {7, 0}},
+        {"more wrong passwords than the lock screen counts", {6, 4, 0}},
+        {"wrong passwords without their wait", {6, 1}},
         {"ramps after a heartbeat", {5, 1, 63, 1, 0, 0, 0}},
         {"more ramps than any machine has", {1, 65}},
         {"a ramp longer than any CRTC's", {1, 1, 63, 65537}},
@@ -115,8 +121,8 @@ TEST(LockGuardProtocol, AMalformedRampIsRefusedWithoutWritingHalfAMessage) {
     GammaRamp uneven = rampOf(63, 256);
     uneven.blue.pop_back();
     SocketPair channel;
-    EXPECT_FALSE(writeMessage(channel.application, {MessageKind::RememberRamps, {rampOf(62, 256), uneven}}));
-    ASSERT_TRUE(writeMessage(channel.application, {MessageKind::LockEngaged, {}}));
+    EXPECT_FALSE(writeMessage(channel.application, {MessageKind::RememberRamps, {rampOf(62, 256), uneven}, {}}));
+    ASSERT_TRUE(writeMessage(channel.application, {MessageKind::LockEngaged, {}, {}}));
     const std::optional<Message> next = readMessage(channel.guard);
     ASSERT_TRUE(next.has_value());
     EXPECT_EQ(next->kind, MessageKind::LockEngaged);

@@ -10,6 +10,8 @@
 #include "platform/desktop/x11/X11Session.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/extensions/shape.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -24,6 +26,10 @@
 // must stay grabbed throughout. Runs on a private X server.
 
 using namespace platform::desktop;
+
+static bool operator==(const XRectangle& a, const XRectangle& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
 
 namespace {
 
@@ -67,15 +73,17 @@ protected:
         XSync(session->display(), False);
     }
 
-    // On every screen: the lock's windows are mapped children of the root
-    // or of the overlay window, and nothing of another client shows above
-    // any of them; the keyboard is still grabbed.
+    // On every screen: the lock's windows are mapped children of the root,
+    // of the overlay window or of the lock's backdrop, and nothing of
+    // another client shows above any of them; the keyboard is still grabbed.
     ::testing::AssertionResult lockHolds(OtherClient& other) {
         const std::set<::Window> ours = ownWindows();
         std::set<::Window> homes;
         for (int screen = 0; screen < ScreenCount(other.dpy); ++screen) {
             homes.insert(RootWindow(other.dpy, screen));
             if (other.hasComposite()) homes.insert(other.overlay(screen));
+            for (::Window w : other.stacking(screen))
+                if (other.name(w) == "Tarnwick lock") homes.insert(w);
         }
         std::set<::Window> parents;
         for (::Window w : ours) {
@@ -95,7 +103,7 @@ protected:
         homes.insert(parents.begin(), parents.end());
         for (::Window home : homes)
             for (::Window w : other.children(home)) {
-                if (ours.count(w) || homes.count(w) || !other.viewable(w)) continue;
+                if (ours.count(w) || homes.count(w) || !other.shows(w)) continue;
                 for (::Window mine : ours)
                     if (other.above(w, mine)) return ::testing::AssertionFailure() << "a window shows above";
             }
@@ -203,6 +211,52 @@ TEST_F(X11LockDefenceTest, AttacksOnTheCoversAreUndoneWithinOneTurn) {
         }
         EXPECT_EQ(shieldsLost > lostBefore, attack.destroysTheShield) << attack.name;
     }
+}
+
+// Without the overlay window the lock does not race a raise: a window of
+// another process above the backdrop is shaped to nothing, and gets its
+// shape back at the unlock, or, should the application die while locked,
+// when the next one starts (from what is written on the window and the root).
+TEST_F(X11LockDefenceTest, AWindowAboveTheBackdropIsHiddenUntilTheUnlock) {
+    OtherClient other;
+    if (other.hasComposite()) GTEST_SKIP() << "the lock lives in the overlay window (the run without Composite hides)";
+    displays->trustProcesses([](pid_t) { return false; });
+    const ::Window plain = other.mapOverrideRedirectWindow();
+    const ::Window shaped = other.mapOverrideRedirectWindow();
+    XRectangle corner{0, 0, 50, 40};
+    XShapeCombineRectangles(other.dpy, shaped, ShapeBounding, 0, 0, &corner, 1, ShapeSet, Unsorted);
+    for (int round = 0; round < 3; ++round) {
+        for (::Window w : {plain, shaped}) XRaiseWindow(other.dpy, w);
+        XSync(other.dpy, False);
+        oneTurn();
+        ASSERT_TRUE(lockHolds(other)) << "round " << round;
+        EXPECT_FALSE(other.shows(plain) || other.shows(shaped)) << "round " << round;
+    }
+    const auto recorded = [&] {
+        std::vector<std::vector<unsigned char>> values;
+        for (auto [window, name] :
+             {std::pair{other.root(), "_TARNWICK_HIDDEN_WINDOWS"}, std::pair{plain, "_TARNWICK_HIDDEN_SHAPE"},
+              std::pair{shaped, "_TARNWICK_HIDDEN_SHAPE"}})
+            values.push_back(other.property(window, name));
+        return values;
+    }();
+    auto shapeOf = [&](::Window w) { return other.boundingRectangles(w); };
+    displays->releaseAll();
+    EXPECT_TRUE(other.shows(plain) && other.shows(shaped)) << "the unlock gives the shapes back";
+    EXPECT_EQ(shapeOf(shaped), std::vector<XRectangle>{corner});
+
+    // As a lock that died would leave them.
+    for (::Window w : {plain, shaped})
+        XShapeCombineRectangles(other.dpy, w, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+    other.setProperty(other.root(), "_TARNWICK_HIDDEN_WINDOWS", XA_WINDOW, recorded[0]);
+    other.setProperty(plain, "_TARNWICK_HIDDEN_SHAPE", XA_CARDINAL, recorded[1]);
+    other.setProperty(shaped, "_TARNWICK_HIDDEN_SHAPE", XA_CARDINAL, recorded[2]);
+    displays.reset();
+    displays = std::make_unique<X11Displays>(*session, guard);
+    XSync(other.dpy, False);
+    EXPECT_TRUE(other.shows(plain) && other.shows(shaped)) << "the next start gives the shapes back";
+    EXPECT_EQ(shapeOf(shaped), std::vector<XRectangle>{corner});
+    EXPECT_TRUE(other.property(other.root(), "_TARNWICK_HIDDEN_WINDOWS").empty());
 }
 
 TEST_F(X11LockDefenceTest, ADestroyedShieldIsReportedToItsOwner) {

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/shape.h>
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -100,6 +101,43 @@ struct OtherClient {
     bool viewable(::Window window) {
         XWindowAttributes attributes{};
         return XGetWindowAttributes(dpy, window, &attributes) && attributes.map_state == IsViewable;
+    }
+    ::Window root() const { return DefaultRootWindow(dpy); }
+    // The raw 32-bit items of a property (as Xlib hands them out, in longs).
+    std::vector<unsigned char> property(::Window window, const char* name) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<unsigned char> bytes;
+        if (XGetWindowProperty(dpy, window, XInternAtom(dpy, name, False), 0, 1 << 16, False, AnyPropertyType, &type,
+                               &format, &count, &after, &data) == Success &&
+            data && format == 32)
+            bytes.assign(data, data + count * sizeof(long));
+        if (data) XFree(data);
+        return bytes;
+    }
+    void setProperty(::Window window, const char* name, Atom type, const std::vector<unsigned char>& bytes) {
+        XChangeProperty(dpy, window, XInternAtom(dpy, name, False), type, 32, PropModeReplace, bytes.data(),
+                        static_cast<int>(bytes.size() / sizeof(long)));
+        XSync(dpy, False);
+    }
+    std::vector<XRectangle> boundingRectangles(::Window window) {
+        int count = 0, ordering = 0;
+        XRectangle* rectangles = XShapeGetRectangles(dpy, window, ShapeBounding, &count, &ordering);
+        std::vector<XRectangle> result(rectangles, rectangles + count);
+        if (rectangles) XFree(rectangles);
+        return result;
+    }
+    // Viewable, and not shaped to nothing.
+    bool shows(::Window window) {
+        Bool bounding = False, clip = False;
+        int x = 0, y = 0, cx = 0, cy = 0;
+        unsigned width = 0, height = 0, cw = 0, ch = 0;
+        if (!viewable(window)) return false;
+        if (!XShapeQueryExtents(dpy, window, &bounding, &x, &y, &width, &height, &clip, &cx, &cy, &cw, &ch))
+            return true;
+        return !bounding || (width > 0 && height > 0);
     }
     // Adds a keyboard-and-pointer pair, as a second seat or a tablet tool
     // has; answers the keyboard's and the pointer's device ids (-1 when absent).

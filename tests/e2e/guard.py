@@ -170,11 +170,11 @@ class GuardedSession:
         self.session.xdotool("type", "--delay", "30", password)
         self.session.xdotool("key", "Return")
 
-    def unlock_the_guard(self):
+    def unlock_the_guard(self, password=lock_cycle.PASSWORD):
         """Types the right password: the guard lets go, ends and starts a new
         application, which locks again at start-up."""
         guards = self.guards()
-        self.type_password(lock_cycle.PASSWORD)
+        self.type_password(password)
         wait_for(lambda: not set(guards) & set(self.guards()), 5, "the guard to end")
         wait_for(lambda: [p for p in self.applications() if p != self.pid], 10, "a new application")
         self.pid = [p for p in self.applications() if p != self.pid][0]
@@ -262,32 +262,59 @@ def guard_takes_over_after(g, number, name, preferences="kept"):
     check(True, "the new Tarnwick takes the keyboard: the guard's grab is gone")
 
 
-def guesses_to_the_guard_are_slowed(g):
-    """Killing the application buys no guesses: after three wrong passwords
-    the guard checks no password until the lock screen's wait is over
-    ("penalty" 0 here: six seconds), not even the right one."""
+# Killing the application buys no fresh guesses: wrong passwords typed at the lock screen count on at the guard.
+# Each row: wrong passwords typed at the lock screen before the kill, then at the guard.
+GUESSES_ACROSS_A_KILL = [
+    ("three at the guard", 0, 3),
+    ("two at the lock screen, one at the guard", 2, 1),
+]
+
+
+def lock_screen_refusals(g):
+    return sum(1 for line in g.session.log().splitlines()
+               if "ScriptHandler got event" in line and "rongPasswordEvent" in line)
+
+
+def since_the_take_over(log):
+    return log[log.rfind("the guard keeps it locked"):]
+
+
+def guesses_are_slowed_across_a_kill(g, name, at_the_lock, at_the_guard):
+    """The third wrong password in all starts the wait ("penalty" 0 here: six seconds) during which the guard checks
+    no password, not even the right one; after it the right password unlocks."""
     g.wait_until_locked()
+    log = g.session.log
+    if at_the_lock:
+        time.sleep(1.2)  # the lock window takes keys once it has faded in
+        g.session.xdotool("key", "Escape")
+        time.sleep(0.5)
+        before = lock_screen_refusals(g)
+        for i in range(at_the_lock):
+            g.type_password("lock%d" % i)
+            wait_for(lambda: lock_screen_refusals(g) == before + i + 1, 5, "the lock screen's refusal: " + name)
     g.kill(signal.SIGKILL)
     wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
-             "the guard to take over before the guesses")
-    log = g.session.log
+             "the guard to take over: " + name)
     refused = log().count("tarnwick-guard: wrong password")
-    for guess in ("guess1", "guess2", "guess3"):
-        g.type_password(guess)
-    wait_for(lambda: log().count("tarnwick-guard: wrong password") == refused + 3, 5, "three refusals")
-    check("no password is checked for 6 seconds" in log(), "the third wrong password starts the wait")
+    for i in range(at_the_guard):
+        g.type_password("guard%d" % i)
+    wait_for(lambda: log().count("tarnwick-guard: wrong password") == refused + at_the_guard, 5,
+             "the guard's refusals: " + name)
+    wait_for(lambda: "no password is checked for 6 seconds" in since_the_take_over(log()), 5, "the wait: " + name)
+    check(True, "%s: the third wrong password in all starts the wait" % name)
     swallowed = "tarnwick-guard: a password typed during the wait was not checked"
     before = log().count(swallowed)
-    for guess in ("guess4", lock_cycle.PASSWORD):
+    for guess in ("guess", lock_cycle.PASSWORD):
         g.type_password(guess)
-    wait_for(lambda: log().count(swallowed) == before + 2, 5, "the guard to swallow the guesses")
-    check(log().count("tarnwick-guard: wrong password") == refused + 3, "no guess typed during the wait is checked")
+    wait_for(lambda: log().count(swallowed) == before + 2, 5, "the guard to swallow the guesses: " + name)
+    check(log().count("tarnwick-guard: wrong password") == refused + at_the_guard,
+          "%s: no guess typed during the wait is checked" % name)
     check(g.x.keyboard_is_grabbed_by_another() and g.stack.guard_on_top(),
-          "the right password typed during the wait does not unlock")
-    wait_for(lambda: g.session.logged("tarnwick-guard: the wait after three wrong passwords is over"), 10,
-             "the end of the wait")
+          "%s: the right password typed during the wait does not unlock" % name)
+    wait_for(lambda: "the wait after three wrong passwords is over" in since_the_take_over(log()), 10,
+             "the end of the wait: " + name)
     g.unlock_the_guard()
-    check(True, "after the wait the right password unlocks")
+    check(True, "%s: after the wait the right password unlocks" % name)
     g.wait_until_locked()
 
 
@@ -336,6 +363,28 @@ def a_stopped_application_is_covered_until_it_answers(g):
     check(True, "the guard stands down when the application unlocks")
 
 
+def the_guard_reads_keys_with_the_passwords_layout(g):
+    """The password was set with a German keyboard layout, which the server
+    does not have now: the guard reads the keys as that layout types them,
+    so the key that types "y" with the US layout at hand types the German
+    "z"."""
+    path = preferences_file(g)
+    with open(path, "rb") as f:
+        stored = plistlib.load(f)
+    stored["password"] = hashlib.md5(b"zs3cret").hexdigest()
+    stored["passwordInputSource"] = "xkb:de"
+    with open(path, "wb") as f:
+        plistlib.dump(stored, f)
+    g.session.xdotool("key", lock_cycle.HOTKEY_XDOTOOL)
+    wait_for(g.x.keyboard_is_grabbed_by_another, 10, "the lock by the hot key")
+    wait_for(lambda: g.stack.named(GUARD_NAME, viewable=False), 5, "the guard to get ready")
+    g.kill(signal.SIGKILL)
+    wait_for(lambda: g.stack.guard_on_top() and g.x.keyboard_is_grabbed_by_another(), 2,
+             "the guard to take over with the password's layout")
+    g.unlock_the_guard("ys3cret")
+    check(True, "the guard reads the password with the layout it was set with")
+
+
 def run(session):
     display = session.setup()
     g = GuardedSession(session, display)
@@ -344,12 +393,14 @@ def run(session):
     try:
         g.start()
         guard_takes_over_after(g, signal.SIGKILL, "SIGKILL")
-        guesses_to_the_guard_are_slowed(g)
+        for row in GUESSES_ACROSS_A_KILL:
+            guesses_are_slowed_across_a_kill(g, *row)
         guard_takes_over_after(g, signal.SIGSEGV, "SIGSEGV", preferences="gone")
         guard_takes_over_after(g, signal.SIGABRT, "SIGABRT", preferences="rewritten")
         a_killed_guard_is_started_again(g)
         killed_while_unlocked_leaves_nothing(g)
         a_stopped_application_is_covered_until_it_answers(g)
+        the_guard_reads_keys_with_the_passwords_layout(g)
     finally:
         g.end()
 

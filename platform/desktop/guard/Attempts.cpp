@@ -19,6 +19,17 @@ std::chrono::seconds Attempts::waitFor(std::chrono::minutes penalty) {
 
 Attempts::Attempts(std::chrono::minutes penalty) : wait_(waitFor(penalty)) {}
 
+void Attempts::carryOn(int wrong, std::optional<Clock::time_point> waitEnds, Clock::time_point now) {
+    total_ = std::max(wrong, 0);
+    if (waitEnds && now < *waitEnds) {
+        waitingUntil_ = *waitEnds;
+        left_ = 0;
+        return;
+    }
+    // A third wrong password without a wait to go: the wait is over.
+    left_ = total_ >= kAllowed ? kAllowed : kAllowed - total_;
+}
+
 bool Attempts::wrong(Clock::time_point now) {
     ++total_;
     if (waiting() || --left_ > 0) return false;

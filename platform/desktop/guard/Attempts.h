@@ -17,6 +17,9 @@ public:
 
     explicit Attempts(std::chrono::minutes penalty);
 
+    // Goes on from the lock screen's count: `wrong` passwords so far, and
+    // the end of its wait, if one runs.
+    void carryOn(int wrong, std::optional<Clock::time_point> waitEnds, Clock::time_point now);
     // Counts a wrong password; true when it starts the wait.
     bool wrong(Clock::time_point now);
     // Ends a wait that is over; true when it ended now.

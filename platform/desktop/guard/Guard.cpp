@@ -15,39 +15,11 @@ namespace platform::desktop::guard {
 
 namespace {
 
-constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(kHeartbeatToleranceMilliseconds);
 constexpr int kGrabRetryMilliseconds = 20;
-constexpr int kCountdownMilliseconds = 250;
-const char* const kNoPassword = "No password is stored: the screen stays locked.";
 
 }  // namespace
 
-Guard::Guard(Options options) : options_(std::move(options)), channel_(options_.channel) {}
-
-void Guard::run() {
-    if (options_.resume == Watch::Locked) engage();
-    if (options_.resume == Watch::TakenOver) {
-        channel_ = -1;
-        takeOver();
-    }
-    for (;;) {
-        pollfd fds[2] = {};
-        nfds_t count = 0;
-        if (channel_ >= 0) fds[count++] = {channel_, POLLIN, 0};
-        // Events Xlib has already read do not wake poll.
-        bool queued = false;
-        if (listening()) {
-            XFlush(shield_->display());
-            queued = XEventsQueued(shield_->display(), QueuedAlready) > 0;
-            fds[count++] = {shield_->connection(), POLLIN, 0};
-        }
-        const int ready = ::poll(fds, count, queued ? 0 : timeoutMilliseconds());
-        // The channel first: a heartbeat may make the events moot.
-        if (ready > 0 && channel_ >= 0 && fds[0].revents != 0) onChannelReadable();
-        if (listening()) handleEvents();
-        if (ready == 0) onTimeout();
-    }
-}
+Guard::Guard(Options options) : GuardLoop(std::move(options)) {}
 
 void Guard::startAgainAfterLostConnection() {
     if (watch_ == Watch::Unlocked) _exit(0);
@@ -68,50 +40,35 @@ void Guard::startAgainAfterLostConnection() {
 
 bool Guard::listening() const { return shield_ && (watch_ == Watch::Stalled || watch_ == Watch::TakenOver); }
 
+// Events Xlib has already read do not wake poll.
+GuardLoop::ServerPoll Guard::serverPoll() {
+    if (!listening()) return {};
+    XFlush(shield_->display());
+    return {shield_->connection(), XEventsQueued(shield_->display(), QueuedAlready) > 0};
+}
+
+void Guard::serverReady(bool) {
+    if (listening()) handleEvents();
+}
+
 int Guard::timeoutMilliseconds() const {
-    switch (watch_) {
-        case Watch::Locked: {
-            const auto left = lastHeartbeat_ + kHeartbeatTolerance - Clock::now();
-            const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-            return static_cast<int>(std::max<decltype(milliseconds)>(0, milliseconds));
-        }
-        case Watch::TakenOver: {
-            int timeout = shield_->inputHeld() ? -1 : kGrabRetryMilliseconds;
-            // The countdown of a wait is drawn every second.
-            if (attempts_.waiting()) timeout = timeout < 0 ? kCountdownMilliseconds : timeout;
-            return timeout;
-        }
-        default: return -1;
-    }
+    const bool grabbing = watch_ == Watch::TakenOver && !shield_->inputHeld();
+    return heartbeatOr(grabbing ? kGrabRetryMilliseconds : -1);
 }
 
 void Guard::onTimeout() {
-    if (watch_ == Watch::Locked && Clock::now() - lastHeartbeat_ >= kHeartbeatTolerance) stall();
+    GuardLoop::onTimeout();
     if (watch_ == Watch::TakenOver) {
         holdInput();
         tickWait();
     }
 }
 
-void Guard::onChannelReadable() {
-    std::optional<Message> message = readMessage(channel_);
-    if (!message) {
-        ::close(channel_);
-        channel_ = -1;
-        return onApplicationGone();
-    }
-    switch (message->kind) {
-        case MessageKind::RememberRamps: pendingRamps_ = std::move(message->ramps); break;
-        case MessageKind::ForgetRamps: pendingRamps_.clear(); break;
-        case MessageKind::LockEngaged:
-            if (watch_ == Watch::Unlocked) engage();
-            answered();
-            break;
-        case MessageKind::Heartbeat:
-            if (watch_ != Watch::Unlocked) answered();
-            break;
-        case MessageKind::LockReleased: standDown(); break;
-    }
+void Guard::rampsChanged(const Message& message) {
+    if (message.kind == MessageKind::RememberRamps)
+        pendingRamps_ = message.ramps;
+    else
+        pendingRamps_.clear();
 }
 
 void Guard::onApplicationGone() {
@@ -123,13 +80,8 @@ void Guard::onApplicationGone() {
     std::exit(0);
 }
 
-// The connection, the covers and the prompt are made now, while nothing is
-// wrong, so that a take-over costs only a few requests.
-void Guard::engage() {
-    watch_ = Watch::Locked;
-    lastHeartbeat_ = Clock::now();
-    engagedDigest_ = readPasswordDigest(preferencesFile());
-    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+// The connection, the covers and the prompt.
+void Guard::prepare() {
     if (!shield_) shield_ = Shield::open(options_.display);
     if (!shield_) return note("cannot open display " + options_.display + " while the screen is locked");
     shield_->fitToMonitors();
@@ -137,16 +89,12 @@ void Guard::engage() {
     XSync(shield_->display(), False);
 }
 
-void Guard::standDown() {
-    watch_ = Watch::Unlocked;
+void Guard::letGo() {
     prompt_.reset();
     shield_.reset();
-    engagedDigest_.reset();
-    // Each lock opens and closes a connection of its own; what it freed goes
-    // back to the system rather than staying in the heap for good.
-    ::malloc_trim(0);
 }
 
+// A heartbeat, or (while stalled) the application's windows moving again.
 void Guard::answered() {
     lastHeartbeat_ = Clock::now();
     if (watch_ != Watch::Stalled) return;
@@ -169,9 +117,7 @@ void Guard::stall() {
     shield_->watch(true);
 }
 
-void Guard::takeOver() {
-    takeOverStart_ = monotonicSeconds();
-    watch_ = Watch::TakenOver;
+void Guard::holdSession() {
     if (!shield_) shield_ = Shield::open(options_.display);
     if (!shield_) {
         note("the application died while the screen was locked, and display " + options_.display +
@@ -184,17 +130,12 @@ void Guard::takeOver() {
     shield_->fitToMonitors();
     shield_->restoreGamma(pendingRamps_);
     pendingRamps_.clear();
-    // The password of the lock is the one stored when it began: another
-    // program may have rewritten the file since. Only a lock that began
-    // without a readable one falls back on what the file holds now.
-    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
-    attempts_ = Attempts(std::chrono::minutes(readPenaltyMinutes(preferencesFile()).value_or(1)));
     if (!prompt_) prompt_ = std::make_unique<Prompt>(shield_->display());
-    prompt_->say(digest_ ? "" : kNoPassword);
-    note("the application died while the screen was locked; the guard keeps it locked");
-    if (!digest_) note("no password digest is known: the screen stays locked");
-    drawPrompt();
+    const std::optional<std::string> layout = engagedDigest_ ? engagedLayout_ : readPasswordLayout(preferencesFile());
+    if (layout) prompt_->useLayout(*layout);
 }
+
+void Guard::showPrompt() { redraw(); }
 
 // The dying application's grab lasts until the server has closed its
 // connection; until then the guard asks again at every event (the
@@ -221,7 +162,7 @@ void Guard::handleEvents() {
             onKey(event.xkey);
         else if (watch_ == Watch::TakenOver && event.type == Expose && event.xexpose.count == 0 &&
                  event.xexpose.window == shield_->mainCover())
-            drawPrompt();
+            redraw();
         else if (watch_ == Watch::Stalled && restackedByTheApplication(event))
             answered();
         else
@@ -241,54 +182,21 @@ bool Guard::restackedByTheApplication(const XEvent& event) const {
 }
 
 void Guard::onKey(XKeyEvent& event) {
-    tickWait();
     // While waiting after three wrong passwords no password is checked:
     // the keys go nowhere, as at the lock screen.
-    if (attempts_.waiting()) {
-        if (XLookupKeysym(&event, 0) == XK_Return) note("a password typed during the wait was not checked");
-        return;
-    }
+    if (swallowedDuringWait(XLookupKeysym(&event, 0) == XK_Return)) return;
     const Prompt::Outcome outcome = prompt_->type(event);
-    if (outcome == Prompt::Outcome::Ignored) return;
-    if (outcome == Prompt::Outcome::Submitted) {
-        std::string password = prompt_->takePassword();
-        check(password);
-        wipe(password);
-    }
-    drawPrompt();
+    if (outcome != Prompt::Outcome::Ignored) keyTaken(outcome == Prompt::Outcome::Submitted);
 }
 
-void Guard::check(const std::string& password) {
-    if (!digest_) {
-        prompt_->say(kNoPassword);
-        return note("a password was typed, but none is stored: the screen stays locked");
-    }
-    if (passwordMatches(password, *digest_)) unlockAndRestart();
-    const bool startsWaiting = attempts_.wrong(Clock::now());
-    note("wrong password (attempt " + std::to_string(attempts_.total()) + ")");
-    if (startsWaiting) return startWaiting();
-    prompt_->say("Wrong password (" + std::to_string(attempts_.total()) + "). Try again.");
+std::string Guard::takeTyped() { return prompt_ ? prompt_->takePassword() : std::string(); }
+
+void Guard::say(const std::string& status) {
+    if (prompt_) prompt_->say(status);
 }
 
-void Guard::startWaiting() {
-    prompt_->clear();
-    const long seconds = attempts_.secondsLeft(Clock::now());
-    note("three wrong passwords: no password is checked for " + std::to_string(seconds) + " seconds");
-    prompt_->say("Three wrong passwords. Wait " + std::to_string(seconds) + " seconds.");
-}
-
-// One step of the wait: the countdown redrawn, and the prompt given back
-// when it is over.
-void Guard::tickWait() {
-    if (!attempts_.waiting() || !prompt_) return;
-    const auto now = Clock::now();
-    if (attempts_.endWaitIfOver(now)) {
-        note("the wait after three wrong passwords is over");
-        prompt_->say("Please enter your password.");
-    } else {
-        prompt_->say("Three wrong passwords. Wait " + std::to_string(attempts_.secondsLeft(now)) + " seconds.");
-    }
-    drawPrompt();
+void Guard::clearTyped() {
+    if (prompt_) prompt_->clear();
 }
 
 void Guard::unlockAndRestart() {
@@ -299,7 +207,7 @@ void Guard::unlockAndRestart() {
     std::exit(0);
 }
 
-void Guard::drawPrompt() {
+void Guard::redraw() {
     if (prompt_ && shield_) prompt_->draw(shield_->mainCover(), shield_->mainArea());
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <plist/plist.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -61,6 +62,36 @@ std::optional<std::vector<char>> readSmallRegularFile(const std::string& path) {
     return contents;
 }
 
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistRef = std::unique_ptr<void, PlistFree>;
+
+// The file's top dictionary; none when the file is missing, not a regular
+// file, too large or too deeply nested, or no property list with one.
+PlistRef readPreferences(const std::string& path) {
+    const std::optional<std::vector<char>> bytes = readSmallRegularFile(path);
+    if (!bytes || bytes->empty()) return nullptr;
+    if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
+                                        kDeepestNesting))
+        return nullptr;
+    PlistRef root(platform::plist::libplist::fromMemory(bytes->data(), static_cast<std::uint32_t>(bytes->size())));
+    if (root && plist_get_node_type(root.get()) != PLIST_DICT) root.reset();
+    return root;
+}
+
+std::optional<std::string> readString(const std::string& path, const char* key) {
+    const PlistRef root = readPreferences(path);
+    const plist_t entry = root ? plist_dict_get_item(root.get(), key) : nullptr;
+    if (!entry || plist_get_node_type(entry) != PLIST_STRING) return std::nullopt;
+    char* text = nullptr;
+    plist_get_string_val(entry, &text);
+    std::optional<std::string> value;
+    if (text) value = text;
+    std::free(text);
+    return value;
+}
+
 }  // namespace
 
 std::string preferencesFile() {
@@ -71,49 +102,29 @@ std::string preferencesFile() {
 }
 
 std::optional<std::string> readPasswordDigest(const std::string& path) {
-    const std::optional<std::vector<char>> bytes = readSmallRegularFile(path);
-    if (!bytes || bytes->empty()) return std::nullopt;
-    if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
-                                        kDeepestNesting))
-        return std::nullopt;
-    const plist_t root =
-        platform::plist::libplist::fromMemory(bytes->data(), static_cast<std::uint32_t>(bytes->size()));
-    std::optional<std::string> digest;
-    const plist_t entry =
-        root && plist_get_node_type(root) == PLIST_DICT ? plist_dict_get_item(root, "password") : nullptr;
-    if (entry && plist_get_node_type(entry) == PLIST_STRING) {
-        char* text = nullptr;
-        plist_get_string_val(entry, &text);
-        if (text) digest = password_digest::normalised(text);
-        std::free(text);
-    }
-    if (root) plist_free(root);
-    return digest;
+    const std::optional<std::string> stored = readString(path, "password");
+    return stored ? password_digest::normalised(*stored) : std::nullopt;
+}
+
+std::optional<std::string> readPasswordLayout(const std::string& path) {
+    return readString(path, "passwordInputSource");
 }
 
 std::optional<long> readPenaltyMinutes(const std::string& path) {
-    const std::optional<std::vector<char>> bytes = readSmallRegularFile(path);
-    if (!bytes || bytes->empty()) return std::nullopt;
-    if (!platform::plist::nestingWithin(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(),
-                                        kDeepestNesting))
-        return std::nullopt;
-    const plist_t root =
-        platform::plist::libplist::fromMemory(bytes->data(), static_cast<std::uint32_t>(bytes->size()));
-    std::optional<long> minutes;
-    const plist_t entry =
-        root && plist_get_node_type(root) == PLIST_DICT ? plist_dict_get_item(root, "penalty") : nullptr;
+    const PlistRef root = readPreferences(path);
+    const plist_t entry = root ? plist_dict_get_item(root.get(), "penalty") : nullptr;
     const plist_type type = entry ? plist_get_node_type(entry) : PLIST_NONE;
     if (type == PLIST_UINT) {
         std::uint64_t value = 0;
         plist_get_uint_val(entry, &value);
-        minutes = static_cast<long>(static_cast<std::int64_t>(value));
-    } else if (type == PLIST_REAL) {
+        return static_cast<long>(static_cast<std::int64_t>(value));
+    }
+    if (type == PLIST_REAL) {
         double value = 0;
         plist_get_real_val(entry, &value);
-        minutes = static_cast<long>(value);  // toward zero, as the application's integer reading
+        return static_cast<long>(value);  // toward zero, as the application's integer reading
     }
-    if (root) plist_free(root);
-    return minutes;
+    return std::nullopt;
 }
 
 bool passwordMatches(const std::string& password, const std::string& digest) {

@@ -14,6 +14,10 @@ std::string preferencesFile();
 // deeply nested, is not a property list, or holds no digest there.
 std::optional<std::string> readPasswordDigest(const std::string& path);
 
+// The keyboard layout the password was typed with ("passwordInputSource",
+// as the lock screen names it: "xkb:de", "xkb:us(intl)").
+std::optional<std::string> readPasswordLayout(const std::string& path);
+
 // The "penalty" after three wrong passwords, in whole minutes; none when
 // the file holds no number there (the application's default is 1).
 std::optional<long> readPenaltyMinutes(const std::string& path);

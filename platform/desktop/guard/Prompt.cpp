@@ -1,11 +1,15 @@
 #include "platform/desktop/guard/Prompt.h"
 
 #include "platform/desktop/x11/X11Keymaps.h"
+#include "platform/desktop/xkb/LayoutKeymap.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib-xcb.h>
 #include <algorithm>
 #include <cstring>
+#include <sstream>
+#include <vector>
 
 namespace platform::desktop::guard {
 
@@ -21,6 +25,45 @@ bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 std::size_t characterCount(const std::string& utf8) {
     return static_cast<std::size_t>(
         std::count_if(utf8.begin(), utf8.end(), [](char c) { return !isContinuationByte(c); }));
+}
+
+// The rules, model, layouts and variants the server's keymap was made
+// from (the _XKB_RULES_NAMES property of the root).
+std::vector<std::string> serverRuleNames(Display* dpy) {
+    const Atom property = XInternAtom(dpy, "_XKB_RULES_NAMES", True);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<std::string> names;
+    if (property != None &&
+        XGetWindowProperty(dpy, DefaultRootWindow(dpy), property, 0, 1024, False, XA_STRING, &type, &format, &count,
+                           &after, &data) == Success &&
+        data && format == 8) {
+        const char* text = reinterpret_cast<const char*>(data);
+        for (unsigned long at = 0; at < count; at += names.back().size() + 1) names.emplace_back(text + at);
+    }
+    if (data) XFree(data);
+    names.resize(std::max<std::size_t>(names.size(), 4));
+    return names;
+}
+
+// The n-th item of a comma-separated list.
+std::string nth(const std::string& list, std::size_t n) {
+    std::stringstream stream(list);
+    std::string part;
+    for (std::size_t i = 0; std::getline(stream, part, ','); ++i)
+        if (i == n) return part;
+    return {};
+}
+
+// The identifier of the server's layout in use, as the settings name it.
+std::string currentLayout(Display* dpy, const std::vector<std::string>& names) {
+    XkbStateRec state{};
+    if (XkbGetState(dpy, XkbUseCoreKbd, &state) != Success) return {};
+    const std::string layout = nth(names[2], state.locked_group), variant = nth(names[3], state.locked_group);
+    if (layout.empty()) return {};
+    return "xkb:" + layout + (variant.empty() ? "" : "(" + variant + ")");
 }
 
 bool isControl(const std::string& text) {
@@ -54,9 +97,25 @@ Prompt::~Prompt() {
     xkb_context_unref(context_);
 }
 
+void Prompt::useLayout(const std::string& identifier) {
+    const std::vector<std::string> names = serverRuleNames(dpy_);
+    if (identifier == currentLayout(dpy_, names)) return;
+    // A layout the system lacks is no error worth a line of its own.
+    xkb_context_set_log_level(context_, XKB_LOG_LEVEL_CRITICAL);
+    xkb_keymap* keymap = compileLayout(context_, identifier, names[0], names[1]);
+    if (!keymap) {
+        layoutNote_ = "The password was set with the keyboard layout " + identifier + ".";
+        return;
+    }
+    decoder_.setKeymap(keymap);
+    xkb_keymap_unref(keymap);
+    ownLayout_ = true;
+}
+
 // The guard reads its events as they come and does nothing else between
 // them, so the keymap read now is the one the change announced.
 void Prompt::readKeymap() {
+    if (ownLayout_) return;
     if (const KeymapRef keymap = fetchCoreKeymap(XGetXCBConnection(dpy_), context_)) decoder_.setKeymap(keymap.get());
 }
 
@@ -112,6 +171,7 @@ void Prompt::draw(::Window cover, const Area& area) {
     drawCentred(cover, centre, middle - 2 * kLineHeight, "Type its password and press Return to unlock.");
     drawBullets(cover, area, middle);
     drawCentred(cover, centre, middle + 2 * kLineHeight, status_);
+    drawCentred(cover, centre, middle + 3 * kLineHeight, layoutNote_);
     XFlush(dpy_);
 }
 

@@ -22,6 +22,10 @@ public:
     Prompt(const Prompt&) = delete;
     Prompt& operator=(const Prompt&) = delete;
 
+    // Reads keys with the layout the password was set with ("xkb:de"),
+    // where the system has it and it is not the one at hand already;
+    // otherwise goes on with the one at hand and says which it was.
+    void useLayout(const std::string& identifier);
     // Takes the new keymap when `event` announces one; true when it did.
     bool followKeymap(const XEvent& event);
     // Return submits, Escape clears, BackSpace removes the last character.
@@ -47,6 +51,9 @@ private:
     GC gc_ = nullptr;
     std::string typed_;
     std::string status_;
+    std::string layoutNote_;
+    // Keys are read with the password's own layout, whatever the server's.
+    bool ownLayout_ = false;
 };
 
 // Overwrites a string that held a password before it is let go.

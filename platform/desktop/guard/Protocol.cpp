@@ -10,6 +10,8 @@ namespace {
 
 // Far beyond any real machine; a larger count means a corrupt stream.
 constexpr std::uint32_t kMostRamps = 64;
+// The lock screen allows three, and counts no further during the wait.
+constexpr std::uint32_t kMostWrongPasswords = 3;
 constexpr std::uint32_t kLongestRamp = 65536;
 
 bool readFully(int fd, void* buffer, std::size_t size) {
@@ -38,7 +40,7 @@ bool writeFully(int fd, const void* buffer, std::size_t size) {
 
 bool knownKind(std::uint32_t kind) {
     return kind >= static_cast<std::uint32_t>(MessageKind::RememberRamps) &&
-           kind <= static_cast<std::uint32_t>(MessageKind::Heartbeat);
+           kind <= static_cast<std::uint32_t>(MessageKind::Attempts);
 }
 
 std::optional<GammaRamp> readRamp(int fd) {
@@ -63,9 +65,14 @@ bool writeMessage(int fd, const Message& message) {
     auto append = [&bytes](const void* data, std::size_t size) {
         bytes.insert(bytes.end(), static_cast<const char*>(data), static_cast<const char*>(data) + size);
     };
-    const std::uint32_t header[2] = {static_cast<std::uint32_t>(message.kind),
-                                     static_cast<std::uint32_t>(message.ramps.size())};
+    // The second word counts the ramps, or the wrong passwords, which the
+    // wait follows.
+    const bool attempts = message.kind == MessageKind::Attempts;
+    const std::uint32_t header[2] = {
+        static_cast<std::uint32_t>(message.kind),
+        attempts ? message.attempts.wrong : static_cast<std::uint32_t>(message.ramps.size())};
     append(header, sizeof header);
+    if (attempts) append(&message.attempts.waitMilliseconds, sizeof message.attempts.waitMilliseconds);
     for (const GammaRamp& ramp : message.ramps) {
         const std::size_t size = ramp.red.size();
         if (ramp.green.size() != size || ramp.blue.size() != size || size > kLongestRamp) return false;
@@ -82,6 +89,13 @@ std::optional<Message> readMessage(int fd) {
     if (!readFully(fd, header, sizeof header) || !knownKind(header[0])) return std::nullopt;
     Message message;
     message.kind = static_cast<MessageKind>(header[0]);
+    if (message.kind == MessageKind::Attempts) {
+        message.attempts.wrong = header[1];
+        if (header[1] > kMostWrongPasswords ||
+            !readFully(fd, &message.attempts.waitMilliseconds, sizeof message.attempts.waitMilliseconds))
+            return std::nullopt;
+        return message;
+    }
     const std::uint32_t count = message.kind == MessageKind::RememberRamps ? header[1] : 0;
     if (count > kMostRamps || (message.kind != MessageKind::RememberRamps && header[1] != 0)) return std::nullopt;
     for (std::uint32_t i = 0; i < count; ++i) {

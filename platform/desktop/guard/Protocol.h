@@ -23,11 +23,20 @@ enum class MessageKind : std::uint32_t {
     LockEngaged = 3,    // the displays are captured
     LockReleased = 4,   // the displays are released
     Heartbeat = 5,      // the locked application still answers
+    Attempts = 6,       // the lock screen's count of wrong passwords changed
+};
+
+// The lock screen's count: wrong passwords since the lock began or the last
+// wait ended, and how long a running wait has still to go.
+struct PasswordAttempts {
+    std::uint32_t wrong = 0;
+    std::uint32_t waitMilliseconds = 0;
 };
 
 struct Message {
     MessageKind kind = MessageKind::Heartbeat;
     std::vector<GammaRamp> ramps;  // RememberRamps only
+    PasswordAttempts attempts;     // Attempts only
 };
 
 // How often the locked application sends a heartbeat, and how long the

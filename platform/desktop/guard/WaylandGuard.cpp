@@ -2,6 +2,9 @@
 
 #include "platform/desktop/guard/PasswordDigest.h"
 #include "platform/desktop/guard/Process.h"
+#include "platform/desktop/guard/Prompt.h"
+
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <algorithm>
 #include <csignal>
@@ -15,13 +18,11 @@ namespace platform::desktop::guard {
 
 namespace {
 
-constexpr auto kHeartbeatTolerance = std::chrono::milliseconds(kHeartbeatToleranceMilliseconds);
 // A refused lock is asked for again after 50 ms, doubling up to a second;
 // after a minute of refusals another locker holds the session for good.
 constexpr int kFirstRetryMilliseconds = 50;
 constexpr int kLongestRetryMilliseconds = 1000;
 constexpr int kRefusalsBeforeGivingUp = 75;
-const char* const kNoPassword = "No password is stored: the screen stays locked.";
 
 int milliseconds(std::chrono::steady_clock::duration left) {
     const auto count = std::chrono::ceil<std::chrono::milliseconds>(left).count();
@@ -30,32 +31,19 @@ int milliseconds(std::chrono::steady_clock::duration left) {
 
 }  // namespace
 
-WaylandGuard::WaylandGuard(Options options) : options_(std::move(options)), channel_(options_.channel) {}
+WaylandGuard::WaylandGuard(Options options) : GuardLoop(std::move(options)) {}
 
-void WaylandGuard::run() {
-    if (options_.resume == Watch::Locked) engage();
-    if (options_.resume == Watch::TakenOver) {
-        channel_ = -1;
-        takeOver();
-    }
-    for (;;) {
-        pollfd fds[2] = {};
-        nfds_t count = 0;
-        if (channel_ >= 0) fds[count++] = {channel_, POLLIN, 0};
-        const nfds_t waylandSlot = count;
-        if (client_ && client_->connected()) fds[count++] = {client_->fd(), POLLIN, 0};
-        const int ready = ::poll(fds, count, timeoutMilliseconds());
-        // The channel first: a heartbeat or a release may make the rest moot.
-        if (ready > 0 && channel_ >= 0 && fds[0].revents != 0) onChannelReadable();
-        if (ready > 0 && waylandSlot < count && fds[waylandSlot].revents != 0 && client_) client_->dispatch();
-        if (ready == 0) onTimeout();
-    }
+GuardLoop::ServerPoll WaylandGuard::serverPoll() {
+    if (client_ && client_->connected()) return {client_->fd(), false};
+    return {};
+}
+
+void WaylandGuard::serverReady(bool readable) {
+    if (readable && client_) client_->dispatch();
 }
 
 int WaylandGuard::timeoutMilliseconds() const {
-    if (retryAt_) return milliseconds(*retryAt_ - Clock::now());
-    if (watch_ == Watch::Locked) return milliseconds(lastHeartbeat_ + kHeartbeatTolerance - Clock::now());
-    return -1;
+    return heartbeatOr(retryAt_ ? milliseconds(*retryAt_ - Clock::now()) : -1);
 }
 
 void WaylandGuard::onTimeout() {
@@ -63,29 +51,8 @@ void WaylandGuard::onTimeout() {
         retryAt_.reset();
         return askForLock();
     }
-    if (watch_ == Watch::Locked && Clock::now() - lastHeartbeat_ >= kHeartbeatTolerance) stall();
-}
-
-void WaylandGuard::onChannelReadable() {
-    std::optional<Message> message = readMessage(channel_);
-    if (!message) {
-        ::close(channel_);
-        channel_ = -1;
-        return onApplicationGone();
-    }
-    switch (message->kind) {
-        case MessageKind::LockEngaged:
-            if (watch_ == Watch::Unlocked) engage();
-            lastHeartbeat_ = Clock::now();
-            break;
-        case MessageKind::Heartbeat: lastHeartbeat_ = Clock::now(); break;
-        case MessageKind::LockReleased:
-            if (watch_ != Watch::TakenOver) standDown();
-            break;
-        // The compositor gives the gamma ramps back itself when their owner dies.
-        case MessageKind::RememberRamps:
-        case MessageKind::ForgetRamps: break;
-    }
+    GuardLoop::onTimeout();
+    if (watch_ == Watch::TakenOver) tickWait();
 }
 
 void WaylandGuard::onApplicationGone() {
@@ -95,22 +62,14 @@ void WaylandGuard::onApplicationGone() {
     std::exit(0);
 }
 
-// The connection is made now, while nothing is wrong, so that a take-over
-// costs only the lock request.
-void WaylandGuard::engage() {
-    watch_ = Watch::Locked;
-    lastHeartbeat_ = Clock::now();
-    engagedDigest_ = readPasswordDigest(preferencesFile());
-    if (!engagedDigest_) note("no password digest in " + preferencesFile());
+// The connection: a take-over then costs only the lock request.
+void WaylandGuard::prepare() {
     if (!connect()) note("cannot reach the Wayland compositor " + options_.wayland + " while the screen is locked");
 }
 
-void WaylandGuard::standDown() {
-    watch_ = Watch::Unlocked;
+void WaylandGuard::letGo() {
     client_.reset();
     prompt_.reset();
-    engagedDigest_.reset();
-    ::malloc_trim(0);
 }
 
 bool WaylandGuard::connect() {
@@ -147,18 +106,12 @@ void WaylandGuard::stall() {
     takeOver();
 }
 
-void WaylandGuard::takeOver() {
-    takeOverStart_ = monotonicSeconds();
-    watch_ = Watch::TakenOver;
+void WaylandGuard::holdSession() {
     if (!connect()) giveUp("the application died while the screen was locked, and the compositor cannot be reached");
-    // The password of the lock is the one stored when it began.
-    digest_ = engagedDigest_ ? engagedDigest_ : readPasswordDigest(preferencesFile());
     if (!prompt_) prompt_ = std::make_unique<WaylandPrompt>();
-    prompt_->say(digest_ ? "" : kNoPassword);
-    note("the application died while the screen was locked; the guard keeps it locked");
-    if (!digest_) note("no password digest is known: the screen stays locked");
-    askForLock();
 }
+
+void WaylandGuard::showPrompt() { askForLock(); }
 
 void WaylandGuard::askForLock() {
     if (client_->state() != wayland::LockState::Unlocked) return;
@@ -187,25 +140,25 @@ void WaylandGuard::onEnded(wayland::LockEnd end) {
 
 void WaylandGuard::onKey(const wayland::TypedKey& press) {
     if (watch_ != Watch::TakenOver || !prompt_) return;
+    // While waiting after three wrong passwords no password is checked.
+    if (swallowedDuringWait(press.keysym == XKB_KEY_Return || press.keysym == XKB_KEY_KP_Enter)) return;
     const WaylandPrompt::Outcome outcome = prompt_->type(press);
-    if (outcome == WaylandPrompt::Outcome::Ignored) return;
-    if (outcome == WaylandPrompt::Outcome::Submitted) {
-        std::string password = prompt_->takePassword();
-        check(password);
-        wipe(password);
-    }
-    client_->redraw();
+    if (outcome != WaylandPrompt::Outcome::Ignored) keyTaken(outcome == WaylandPrompt::Outcome::Submitted);
 }
 
-void WaylandGuard::check(const std::string& password) {
-    if (!digest_) {
-        prompt_->say(kNoPassword);
-        return note("a password was typed, but none is stored: the screen stays locked");
-    }
-    if (passwordMatches(password, *digest_)) unlockAndRestart();
-    ++wrongAttempts_;
-    note("wrong password (attempt " + std::to_string(wrongAttempts_) + ")");
-    prompt_->say("Wrong password (" + std::to_string(wrongAttempts_) + "). Try again.");
+std::string WaylandGuard::takeTyped() { return prompt_ ? prompt_->takePassword() : std::string(); }
+
+void WaylandGuard::say(const std::string& status) {
+    if (prompt_) prompt_->say(status);
+}
+
+void WaylandGuard::clearTyped() {
+    std::string typed = takeTyped();
+    wipe(typed);
+}
+
+void WaylandGuard::redraw() {
+    if (client_) client_->redraw();
 }
 
 void WaylandGuard::unlockAndRestart() {

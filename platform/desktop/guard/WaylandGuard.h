@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/desktop/guard/Guard.h"
+#include "platform/desktop/guard/GuardLoop.h"
 #include "platform/desktop/guard/WaylandPrompt.h"
 #include "platform/desktop/wayland/LockClient.h"
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,43 +19,37 @@ namespace platform::desktop::guard {
 // ext_session_lock_v1, asks for the password itself, unlocks and starts the
 // application again. The compositor may not have seen the death yet: a lock
 // it refuses is asked for again after a short, growing pause.
-class WaylandGuard {
+class WaylandGuard final : public GuardLoop {
 public:
     explicit WaylandGuard(Options options);
-    [[noreturn]] void run();
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    int timeoutMilliseconds() const;
-    void onTimeout();
-    void onChannelReadable();
-    void onApplicationGone();
-    void engage();
-    void standDown();
+    ServerPoll serverPoll() override;
+    void serverReady(bool readable) override;
+    int timeoutMilliseconds() const override;
+    void onTimeout() override;
+    void onApplicationGone() override;
+    void prepare() override;
+    void letGo() override;
     bool connect();
-    void stall();
-    void takeOver();
+    void stall() override;
+    void holdSession() override;
+    void showPrompt() override;
     void askForLock();
     void onLocked();
     void onEnded(wayland::LockEnd end);
     void onKey(const wayland::TypedKey& press);
-    void check(const std::string& password);
-    [[noreturn]] void unlockAndRestart();
+    void say(const std::string& status) override;
+    std::string takeTyped() override;
+    void clearTyped() override;
+    void redraw() override;
+    [[noreturn]] void unlockAndRestart() override;
     [[noreturn]] void giveUp(const std::string& why);
 
-    Options options_;
-    int channel_;
-    Watch watch_ = Watch::Unlocked;
-    Clock::time_point lastHeartbeat_;
-    std::optional<std::string> engagedDigest_;
-    std::optional<std::string> digest_;
     std::unique_ptr<wayland::LockClient> client_;
     std::unique_ptr<WaylandPrompt> prompt_;
     std::optional<Clock::time_point> retryAt_;
     int refusals_ = 0;
-    double takeOverStart_ = 0;
-    int wrongAttempts_ = 0;
 };
 
 }  // namespace platform::desktop::guard

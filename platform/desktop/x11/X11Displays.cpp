@@ -1,13 +1,17 @@
+#include <QCoreApplication>
+
 #include "platform/desktop/x11/X11Displays.h"
 
 #include "platform/foundation/LogSink.h"
 
 #include <X11/extensions/XInput2.h>
+#include <xcb/xcb.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
 #include <malloc.h>
 #include <string>
+#include <unistd.h>
 #include <utility>
 
 namespace platform::desktop {
@@ -37,6 +41,10 @@ X11Displays::X11Displays(X11Session& session, LockGuard& guard)
         XRRSelectInput(session_.display(), session_.root(),
                        RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     listener_ = session_.addListener([this](XEvent& event) { return handleEvent(event); });
+    // The guard's covers go above the lock while the application stands
+    // still; once it runs again, it raises its own over them.
+    covers_.trustProcesses([this](pid_t pid) { return pid == ::getpid() || pid == guard_.pid(); });
+    if (QCoreApplication::instance()) QCoreApplication::instance()->installNativeEventFilter(&crossingFilter_);
     heartbeat_.setInterval(guard::kHeartbeatMilliseconds);
     QObject::connect(&heartbeat_, &QTimer::timeout, [this] { beat(); });
     captureRetry_.setSingleShot(true);
@@ -45,8 +53,20 @@ X11Displays::X11Displays(X11Session& session, LockGuard& guard)
 }
 
 X11Displays::~X11Displays() {
+    if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(&crossingFilter_);
     session_.removeListener(listener_);
     releaseAll();
+}
+
+bool X11Displays::CrossingFilter::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (!displays_.isCaptured() || type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const auto kind = static_cast<std::uint8_t>(event->response_type & ~0x80);
+    if (kind == XCB_ENTER_NOTIFY || kind == XCB_LEAVE_NOTIFY) return true;
+    if (kind != XCB_GE_GENERIC) return false;
+    const auto* generic = static_cast<const xcb_ge_generic_event_t*>(message);
+    return generic->extension == displays_.session_.xinputOpcode() &&
+           (generic->event_type == XI_Enter || generic->event_type == XI_Leave);
 }
 
 std::vector<Monitor> X11Displays::monitors() { return queryMonitors(session_); }

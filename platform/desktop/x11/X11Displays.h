@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QTimer>
 
 #include "platform/desktop/LockGuard.h"
@@ -58,6 +59,9 @@ public:
     bool isCaptured() const { return grabs_.held(); }
     // The covering windows, for tests.
     std::vector<unsigned long> coverWindows() const { return covers_.windows(); }
+    // Whose windows are raised over rather than hidden (the application's
+    // and its guard's); tests take their own windows for another process's.
+    void trustProcesses(std::function<bool(pid_t)> trusted) { covers_.trustProcesses(std::move(trusted)); }
     // Converts a frame in screen coordinates (bottom-left origin on the main
     // screen) into X root coordinates, and back.
     Rect toRoot(const Rect& frame);
@@ -104,6 +108,21 @@ private:
     int captureAttempts_ = 0;
     std::function<void(CaptureOutcome)> captureDone_;
     std::function<void()> captureLost_;
+
+    // While captured, the pointer crossing into or out of the lock window
+    // (as other clients restack windows under it) is not Qt's to answer: Qt
+    // asks the server about the pointer's devices, and waits for the reply,
+    // at every crossing, so that a restacking flood would keep the main
+    // thread waiting for seconds.
+    class CrossingFilter final : public QAbstractNativeEventFilter {
+    public:
+        explicit CrossingFilter(const X11Displays& displays) : displays_(displays) {}
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
+    private:
+        const X11Displays& displays_;
+    };
+    CrossingFilter crossingFilter_{*this};
 };
 
 }  // namespace platform::desktop

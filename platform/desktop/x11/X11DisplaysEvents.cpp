@@ -2,7 +2,7 @@
 // the lock's grab, and everything another client can do to the covers, the
 // shields or the grab. A lost grab and a window of the lock unmapped,
 // reparented or destroyed are answered within the event that announces
-// them; stacking changes once per turn of the event loop, however many came.
+// them; stacking changes once per batch of events, however many came.
 
 #include "platform/desktop/x11/X11Displays.h"
 
@@ -92,7 +92,7 @@ void X11Displays::handleStacking(XEvent& event) {
         case ConfigureNotify:
         case CirculateNotify:
         case VisibilityNotify: covers_.stackingChanged(); break;
-        default: covers_.compositorEvent(event); break;
+        default: covers_.extensionEvent(event); break;
     }
 }
 

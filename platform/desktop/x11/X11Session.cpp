@@ -63,14 +63,31 @@ int X11Session::addListener(Listener listener) {
 
 void X11Session::removeListener(int id) { listeners_.erase(id); }
 
+int X11Session::addBatchListener(std::function<void()> listener) {
+    const int id = nextListener_++;
+    batchListeners_[id] = std::move(listener);
+    return id;
+}
+
+void X11Session::removeBatchListener(int id) { batchListeners_.erase(id); }
+
 void X11Session::pump() {
-    while (XPending(display_) > 0) {
+    XFlush(display_);
+    for (int pending = XEventsQueued(display_, QueuedAfterReading); pending > 0; --pending) {
         XEvent event;
         XNextEvent(display_, &event);
         const bool cookie = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
         dispatch(event);
         if (cookie) XFreeEventData(display_, &event.xcookie);
     }
+    std::vector<int> ids;
+    for (const auto& [id, listener] : batchListeners_) ids.push_back(id);
+    for (int id : ids)
+        if (auto it = batchListeners_.find(id); it != batchListeners_.end()) std::function<void()>(it->second)();
+    // What arrived meanwhile is the next batch, after the loop's other work;
+    // read already, it would not wake the loop by itself.
+    if (XEventsQueued(display_, QueuedAlready) > 0)
+        if (auto* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
 }
 
 void X11Session::dispatch(XEvent& event) {

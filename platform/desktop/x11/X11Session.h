@@ -16,7 +16,9 @@ namespace platform::desktop {
 // The backend's own Xlib connection: grabs, covering windows, gamma ramps,
 // hot keys, raw input and keyboard layouts all go through it, apart from the
 // connection Qt draws with. Events are read on the main thread and handed to
-// the listeners in arrival order.
+// the listeners in arrival order, in batches: what the connection holds when
+// a batch begins, however fast other clients make more, so that a flood of
+// events never keeps the event loop from its other work.
 class X11Session : public QObject {
 public:
     // Takes ownership of an open display.
@@ -30,7 +32,10 @@ public:
     using Listener = std::function<bool(XEvent&)>;
     int addListener(Listener listener);
     void removeListener(int id);
-    // Reads and dispatches everything the connection holds.
+    // Runs after each batch of events, once every event of it was handed out.
+    int addBatchListener(std::function<void()> listener);
+    void removeBatchListener(int id);
+    // Reads and dispatches one batch: the events the connection holds now.
     void pump();
 
     // Modifier masks of this keyboard (Num Lock and Super live on varying Mod bits).
@@ -70,6 +75,7 @@ private:
     ::Window root_;
     QSocketNotifier* notifier_ = nullptr;
     std::map<int, Listener> listeners_;
+    std::map<int, std::function<void()>> batchListeners_;
     int nextListener_ = 1;
     keys::ModifierMasks masks_;
     // (device, event type) -> number of users.

@@ -30,3 +30,30 @@ TEST(GuardAttempts, TheThirdWrongPasswordStartsTheLockScreensWait) {
         EXPECT_FALSE(attempts.wrong(start + 2s + c.wait));
     }
 }
+
+// Killing the application buys no fresh guesses: the guard goes on from the
+// lock screen's count and its wait.
+TEST(GuardAttempts, TheCountGoesOnFromTheLockScreen) {
+    const Attempts::Clock::time_point now{std::chrono::hours(1)};
+    struct Case {
+        const char* what;
+        int wrong;
+        std::optional<Attempts::Clock::time_point> waitEnds;
+        bool waiting;
+        int left;
+    };
+    for (const Case& c :
+         {Case{"none yet", 0, std::nullopt, false, 3}, Case{"two wrong", 2, std::nullopt, false, 1},
+          Case{"a wait running", 3, now + 20s, true, 0}, Case{"a wait just over", 3, now - 1s, false, 3}}) {
+        SCOPED_TRACE(c.what);
+        Attempts attempts(1min);
+        attempts.carryOn(c.wrong, c.waitEnds, now);
+        EXPECT_EQ(attempts.waiting(), c.waiting);
+        EXPECT_EQ(attempts.left(), c.left);
+        EXPECT_EQ(attempts.total(), c.wrong);
+        EXPECT_EQ(attempts.secondsLeft(now), c.waiting ? 20 : 0);
+    }
+    Attempts afterTwo(0min);
+    afterTwo.carryOn(2, std::nullopt, now);
+    EXPECT_TRUE(afterTwo.wrong(now)) << "the third wrong password, the first typed to the guard, starts the wait";
+}
