@@ -65,6 +65,7 @@ X11Covers::~X11Covers() { uncoverAll(); }
 
 std::vector<::Window> X11Covers::roots() const {
     std::vector<::Window> result;
+    result.reserve(ScreenCount(session_.display()));
     for (int screen = 0; screen < ScreenCount(session_.display()); ++screen)
         result.push_back(RootWindow(session_.display(), screen));
     return result;
