@@ -28,7 +28,7 @@ AboutPanel::AboutPanel(platform::Rect contentRect) : platform::Window(contentRec
 
 std::string AboutPanel::versionText() {
     const platform::Bundle& bundle = platform::Bundle::main();
-    const std::string shortVersion = bundle.objectForInfoDictionaryKey("CFBundleShortVersionString").stringValue();
+    std::string shortVersion = bundle.objectForInfoDictionaryKey("CFBundleShortVersionString").stringValue();
     if (bundle.objectForInfoDictionaryKey("CFBundleVersion").integerValue() != 0) return "VERSION " + shortVersion;
     return shortVersion;
 }

@@ -287,7 +287,7 @@ void Tarnwick::rememberCurrentInputSource() {
         lastInputSourceRef.reset();
         return;
     }
-    const std::string identifier = stored.stringValue();
+    const std::string& identifier = stored.stringValue();
     auto& sources = platform::InputSources::shared();
     lastInputSourceRef = sources.current();
 

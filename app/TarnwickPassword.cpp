@@ -44,7 +44,7 @@ bool leavesTextAlone(std::uint16_t keyCode) {
 // value past a day is a day; one below zero, not a number or infinite is
 // the application's default.
 std::int64_t storedDuration(const char* key) {
-    constexpr std::int64_t kOneDay = 24 * 60 * 60;
+    constexpr std::int64_t kOneDay = std::int64_t{24} * 60 * 60;
     const platform::Value stored = defaults().objectForKey(key);
     const double number = stored.doubleValue();
     if (stored.isNumber() && (!std::isfinite(number) || number < 0)) {

@@ -74,7 +74,7 @@ std::string ExceptionsPanelController::applicationsFolder() {
     };
     for (const auto domain : {platform::paths::Domain::Local, platform::paths::Domain::User})
         for (const std::string& data : platform::paths::libraryDirectories(domain)) {
-            const std::string folder = platform::paths::appendComponent(data, "applications");
+            std::string folder = platform::paths::appendComponent(data, "applications");
             if (holdsEntries(folder)) return folder;
         }
     return platform::paths::home();

@@ -15,7 +15,7 @@ namespace {
 // elsewhere (a running Tarnwick may hold it) is not opened, so that nobody
 // loses it to the probe.
 std::string titleFor(platform::CaptureDevice& camera) {
-    const std::string name = camera.localizedDisplayName();
+    std::string name = camera.localizedDisplayName();
     if (!camera.isConnected()) return name + " (not connected)";
     if (camera.isInUseByAnotherApplication()) return name + " (busy)";
     std::string error;

@@ -51,7 +51,7 @@ md5_word_t littleEndianWord(const md5_byte_t* p) {
 
 void processBlock(md5_word_t abcd[4], const md5_byte_t block[64]) {
     md5_word_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = littleEndianWord(block + 4 * i);
+    for (std::size_t i = 0; i < 16; ++i) x[i] = littleEndianWord(block + 4 * i);
 
     md5_word_t a = abcd[0], b = abcd[1], c = abcd[2], d = abcd[3];
     for (int round = 0; round < 4; ++round) {

@@ -20,7 +20,7 @@ std::string executablePath() {
 // …/X.app/Contents/MacOS/exe → …/X.app; an executable outside a bundle is
 // its own folder's bundle.
 std::string bundlePathOfExecutable(const std::string& exe) {
-    const std::string macos = paths::deletingLastComponent(exe);
+    std::string macos = paths::deletingLastComponent(exe);
     const std::string contents = paths::deletingLastComponent(macos);
     if (paths::lastComponent(macos) == "MacOS" && paths::lastComponent(contents) == "Contents")
         return paths::deletingLastComponent(contents);

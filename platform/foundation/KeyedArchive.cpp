@@ -167,7 +167,7 @@ private:
             {"$classname", Value(className)},
             {"$classes", Value(Array{Value(className), Value("NSObject")})},
         });
-        const Value ref = append(description);
+        Value ref = append(description);
         classUIDs_[className] = uidIndex(ref);
         return ref;
     }

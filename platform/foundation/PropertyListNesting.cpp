@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string_view>
-#include <vector>
 #include <utility>
 #include <vector>
 

@@ -25,10 +25,11 @@ void QueueRunLoop::performOnMainThread(std::function<void()> fn, bool wait) {
         return;
     }
     if (!wait) {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            performs_.push_back(std::move(fn));
-        }
+        // Woken under the lock: once the main thread has taken the work, the
+        // run loop may end at once, and another thread must not touch it
+        // after that.
+        std::lock_guard<std::mutex> guard(lock_);
+        performs_.push_back(std::move(fn));
         wake_.notify_all();
         return;
     }

@@ -153,6 +153,7 @@ bool HeadlessCamera::beginStreaming(std::string* error) {
 
 CaptureFrames HeadlessCamera::makeBatch() {
     std::vector<ImageRef> frames;
+    frames.reserve(std::max(framesPerBatch_, 0));
     for (int i = 0; i < framesPerBatch_; ++i)
         frames.push_back(emptyFrames_ ? nullptr : Image::fromRGB(width_, height_, framePixels(width_, height_)));
     framesDelivered_ += framesPerBatch_;

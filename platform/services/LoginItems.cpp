@@ -126,6 +126,7 @@ std::vector<LoginItem> LoginItems::snapshot() const {
         if (endsWith(name, kEntrySuffix) && name[0] != '.') names.push_back(name);
     std::sort(names.begin(), names.end());
     std::vector<LoginItem> items;
+    items.reserve(names.size());
     for (const std::string& name : names) items.push_back({paths::appendComponent(folder_, name)});
     return items;
 }

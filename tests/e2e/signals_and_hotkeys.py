@@ -176,8 +176,10 @@ def wayland_refused(session):
     session.start_app()
     found = []
 
+    # The dialog's window is named before it is mapped, and Qt's own hidden
+    # window bears the same name: only a viewable window can take the focus.
     def dialog():
-        found[:] = subprocess.run(["xdotool", "search", "--name", "^Tarnwick$"], env=session.env,
+        found[:] = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Tarnwick$"], env=session.env,
                                   capture_output=True, text=True).stdout.split()
         return bool(found)
 

@@ -117,6 +117,7 @@ int runCommand(const std::vector<std::string>& program, const WaitedSignals& wai
     posix_spawnattr_setsigmask(&attributes, &previous);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv;
+    argv.reserve(program.size() + 1);
     for (const std::string& argument : program) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = 0;

@@ -67,7 +67,7 @@ std::string DesktopWorkspace::settingsHost() {
          {paths::deletingLastComponent(pane),
           paths::appendComponent(
               paths::deletingLastComponent(paths::deletingLastComponent(paths::deletingLastComponent(pane))), "bin")}) {
-        const std::string candidate = paths::appendComponent(folder, "tarnwick-settings");
+        std::string candidate = paths::appendComponent(folder, "tarnwick-settings");
         if (::access(candidate.c_str(), X_OK) == 0) return candidate;
     }
     return inPath("tarnwick-settings");

@@ -5,6 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <algorithm>
+#include <cstddef>
 #include <unistd.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -43,7 +44,8 @@ std::u32string codePoints(const std::string& text) {
 
 void blendPixel(wayland::Canvas& canvas, int x, int y, unsigned coverage) {
     if (x < 0 || y < 0 || x >= canvas.width || y >= canvas.height || coverage == 0) return;
-    auto* row = reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(canvas.pixels) + y * canvas.stride);
+    auto* row = reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(canvas.pixels) +
+                                                 std::ptrdiff_t{y} * canvas.stride);
     // White over black: the coverage is the grey level.
     const std::uint32_t grey = std::min(coverage, 255u);
     row[x] = 0xFF000000u | (grey << 16) | (grey << 8) | grey;
@@ -51,8 +53,8 @@ void blendPixel(wayland::Canvas& canvas, int x, int y, unsigned coverage) {
 
 void fillRect(wayland::Canvas& canvas, int left, int top, int width, int height, std::uint32_t colour) {
     for (int y = std::max(top, 0); y < std::min(top + height, canvas.height); ++y) {
-        auto* row =
-            reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(canvas.pixels) + y * canvas.stride);
+        auto* row = reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(canvas.pixels) +
+                                                     std::ptrdiff_t{y} * canvas.stride);
         for (int x = std::max(left, 0); x < std::min(left + width, canvas.width); ++x) row[x] = colour;
     }
 }

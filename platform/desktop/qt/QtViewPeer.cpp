@@ -75,7 +75,8 @@ QPixmap templateIcon(const std::string& name) {
 
 QPixmap pixmapFor(const Image& image) {
     if (!image.rgb().empty()) {
-        QImage pixels(image.rgb().data(), image.width(), image.height(), image.width() * 3, QImage::Format_RGB888);
+        QImage pixels(image.rgb().data(), image.width(), image.height(), qsizetype{image.width()} * 3,
+                      QImage::Format_RGB888);
         return QPixmap::fromImage(pixels.copy());
     }
     if (!image.filePath().empty()) {

@@ -39,7 +39,7 @@ std::string byIdName(const std::string& devDirectory, const std::string& nodePat
     const std::string folder = devDirectory + "/v4l/by-id";
     const std::string target = resolved(nodePath);
     for (const auto& name : entriesOf(folder))
-        if (!target.empty() && resolved(folder + "/" + name) == target) return name;
+        if (!target.empty() && resolved(std::string(folder).append("/").append(name)) == target) return name;
     return {};
 }
 
@@ -61,7 +61,7 @@ std::vector<NodeInfo> scanCaptureNodes(const std::string& devDirectory) {
 
     std::vector<NodeInfo> nodes;
     for (const auto& name : names) {
-        const std::string path = devDirectory + "/" + name;
+        const std::string path = std::string(devDirectory).append("/").append(name);
         const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         v4l2_capability capability{};

@@ -34,7 +34,8 @@ bool XInputEventTap::handle(XEvent& event) {
     switch (event.xcookie.evtype) {
         case XI_RawKeyPress: type = Event::Type::KeyDown; break;
         case XI_RawKeyRelease: type = Event::Type::KeyUp; break;
-        case XI_RawButtonPress: type = Event::Type::LeftMouseDown; break;
+        // A press or a release of any button is activity of the mouse.
+        case XI_RawButtonPress:
         case XI_RawButtonRelease: type = Event::Type::LeftMouseDown; break;
         case XI_RawMotion: type = Event::Type::MouseMoved; break;
         default: return false;

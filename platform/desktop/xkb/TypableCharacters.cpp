@@ -195,7 +195,7 @@ std::string TypableCharacters::localeComposeFile(const std::string& locale) {
 }
 
 std::string TypableCharacters::composeFileFor(const std::string& locale) {
-    if (const std::string file = environment("XCOMPOSEFILE"); !file.empty()) return file;
+    if (std::string file = environment("XCOMPOSEFILE"); !file.empty()) return file;
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() && !homeFolder().empty()) config = homeFolder() + "/.config";
     if (!config.empty() && isFile(config + "/XCompose")) return config + "/XCompose";
