@@ -232,7 +232,9 @@ TEST_F(X11InputTest, LettersTypedOnASpareKeyWhileTheLockIsBusyAllArrive) {
         XTestFakeKeyEvent(typist, spare, True, CurrentTime);
         XTestFakeKeyEvent(typist, spare, False, CurrentTime);
         XSync(typist, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));  // about xdotool's pause
+        // xdotool pauses about 12 ms; the keymap watch has to be scheduled
+        // within the pause, which a test run beside many others cannot promise.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         KeySym none[2] = {NoSymbol, NoSymbol};
         XChangeKeyboardMapping(typist, spare, 2, none, 1);
         XSync(typist, False);
